@@ -1,0 +1,39 @@
+# make run   - install what is missing, build (Release, build/), start the program
+# make test  - install, build, run every test; then the core tests under ASan/UBSan
+# make bench - build and run the benchmarks
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-sanitize bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS)
+
+run: build
+	@bash scripts/run.sh
+
+test: build
+	cd build && ctest --output-on-failure -j$(JOBS)
+	$(MAKE) test-sanitize
+
+# The Qt-free libraries and their tests again, with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON \
+	  -DVALDRIN_CORE_ONLY=ON -DVALDRIN_BUILD_BENCH=OFF
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@set -e; for b in build/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
+
+clean:
+	rm -rf build build-asan build-fuzz out

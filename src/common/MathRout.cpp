@@ -1,0 +1,106 @@
+// Colour scale: four linear quarters, k = rnd((f - q) * 1020), 1020 = 255 / 0.25.
+#include "common/MathRout.h"
+
+#include <cmath>
+#include <utility>
+
+namespace valdrin::common {
+
+long long RoundEven(double x)
+{
+    // std::nearbyint follows the current rounding mode, which the program
+    // never changes from round-to-nearest-even.
+    return static_cast<long long>(std::nearbyint(x));
+}
+
+TColor ValueToColor(double Value, double Lo, double Hi)
+{
+    double f = (Hi == Lo) ? 0.0 : (Value - Lo) / (Hi - Lo);
+    if (std::isnan(f) || f < 0)
+        return {255, 255, 255};
+    if (f > 1)
+        return {0, 0, 0};
+    auto k = [](double x) { return static_cast<std::uint8_t>(RoundEven(x * 1020.0)); };
+    if (f <= 0.25) {
+        const auto c = k(f);
+        return {static_cast<std::uint8_t>(255 - c), 255, static_cast<std::uint8_t>(255 - c)};
+    }
+    if (f <= 0.5) {
+        const auto c = k(f - 0.25);
+        return {0, static_cast<std::uint8_t>(255 - c), c};
+    }
+    if (f <= 0.75) {
+        const auto c = k(f - 0.5);
+        return {c, 0, static_cast<std::uint8_t>(255 - c)};
+    }
+    const auto c = k(f - 0.75);
+    return {static_cast<std::uint8_t>(255 - c), 0, 0};
+}
+
+TMinMax ArrayMinMax(const TDoubleDynArray &Values, int From, int To)
+{
+    const int n = static_cast<int>(Values.size());
+    if (n == 0 || From < 0 || From >= n)
+        return {};
+    if (To < 0 || To >= n)
+        To = n - 1;
+    TMinMax r{Values[From], Values[From]};
+    for (int i = From; i <= To; ++i) {
+        if (Values[i] < r.MinV)
+            r.MinV = Values[i];
+        if (Values[i] > r.MaxV)
+            r.MaxV = Values[i];
+    }
+    return r;
+}
+
+TMatrixRange MatrixFiniteMinMax(const TMatrix2D &m)
+{
+    TMatrixRange r;
+    for (const auto &col : m)
+        for (double v : col) {
+            if (!std::isfinite(v))
+                continue;
+            if (!r.Found) {
+                r = {v, v, true};
+                continue;
+            }
+            if (v < r.MinV)
+                r.MinV = v;
+            if (v > r.MaxV)
+                r.MaxV = v;
+        }
+    return r;
+}
+
+double ComplexAbs(double re, double im)
+{
+    return std::sqrt(re * re + im * im);
+}
+
+void Exchange(double &a, double &b)
+{
+    std::swap(a, b);
+}
+void Exchange(int &a, int &b)
+{
+    std::swap(a, b);
+}
+double MinOf(double a, double b)
+{
+    return a < b ? a : b;
+}
+double MaxOf(double a, double b)
+{
+    return a > b ? a : b;
+}
+int MinOf(int a, int b)
+{
+    return a < b ? a : b;
+}
+int MaxOf(int a, int b)
+{
+    return a > b ? a : b;
+}
+
+} // namespace valdrin::common

@@ -1,0 +1,58 @@
+// Matrix and array types, the colour scale of the maps, complex modulus,
+// exchange and min/max routines shared by every subsystem.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace valdrin::common {
+
+// The one extended real type of the project (80-bit on x86-64).
+using TExtended = long double;
+
+using TDoubleDynArray = std::vector<double>;
+using TMatrix2D = std::vector<std::vector<double>>; // [first][second]
+
+struct TColor {
+    std::uint8_t R = 0, G = 0, B = 0;
+    // Packed as R + 256*G + 65536*B.
+    std::uint32_t Packed() const { return R + 256u * G + 65536u * B; }
+    bool operator==(const TColor &) const = default;
+};
+
+// Nearest integer, ties to even (the rounding of every real-to-index and
+// real-to-pixel conversion).
+long long RoundEven(double x);
+
+// White -> green -> blue -> red -> black over [Lo, Hi]; below Lo or NaN white,
+// above Hi black. Hi == Lo maps everything to white.
+TColor ValueToColor(double Value, double Lo, double Hi);
+
+struct TMinMax {
+    double MinV = 0;
+    double MaxV = 0;
+};
+
+// Min and max of Values[From..To]; To < 0 or beyond the end means the last
+// index. An empty array, or From outside it, gives 0, 0.
+TMinMax ArrayMinMax(const TDoubleDynArray &Values, int From = 0, int To = -1);
+
+// Min and max over the finite elements of a matrix; Found is false when it
+// has none (then both are 0).
+struct TMatrixRange {
+    double MinV = 0;
+    double MaxV = 0;
+    bool Found = false;
+};
+TMatrixRange MatrixFiniteMinMax(const TMatrix2D &m);
+
+double ComplexAbs(double re, double im);
+
+void Exchange(double &a, double &b);
+void Exchange(int &a, int &b);
+double MinOf(double a, double b);
+double MaxOf(double a, double b);
+int MinOf(int a, int b);
+int MaxOf(int a, int b);
+
+} // namespace valdrin::common

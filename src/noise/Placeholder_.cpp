@@ -1,0 +1,2 @@
+// placeholder so the library has a source until the folder is filled
+namespace valdrin {}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <cstring>
+
+#include "common/NumText.h"
+
+using namespace valdrin::common;
+
+TEST(TextToFloat, AcceptsTheUsersSeparatorOnly)
+{
+    EXPECT_EQ(TextToFloat("1.5", '.'), 1.5);
+    EXPECT_EQ(TextToFloat("1,5", ','), 1.5);
+    EXPECT_FALSE(TextToFloat("1,5", '.'));
+    EXPECT_FALSE(TextToFloat("1.5", ','));
+    EXPECT_EQ(TextToFloat(" -2000 ", '.'), -2000);
+    EXPECT_EQ(TextToFloat("1e3", ','), 1000);
+    EXPECT_EQ(TextToFloat("+.5", '.'), 0.5);
+    EXPECT_EQ(TextToFloat("-,5", ','), -0.5);
+    EXPECT_EQ(TextToFloat("5.", '.'), 5);
+}
+
+TEST(TextToFloat, RejectsWhatIsNotANumber)
+{
+    for (const char *bad : {"", " ", "-", "+", "1.2.3", "1e", "1e+", "inf", "nan", "0x10", "1 2", "1,000.5", "e5"})
+        EXPECT_FALSE(TextToFloat(bad, '.')) << bad;
+    EXPECT_FALSE(TextToFloat("1e400", '.'));
+    EXPECT_EQ(TextToFloat("1e-400", '.'), 0.0);
+}
+
+TEST(TextToInt, DecimalIntegersOnly)
+{
+    EXPECT_EQ(TextToInt("25"), 25);
+    EXPECT_EQ(TextToInt(" -3 "), -3);
+    EXPECT_EQ(TextToInt("+7"), 7);
+    EXPECT_FALSE(TextToInt("2.5"));
+    EXPECT_FALSE(TextToInt(""));
+    EXPECT_FALSE(TextToInt("abc"));
+    EXPECT_FALSE(TextToInt("99999999999"));
+}
+
+TEST(FormatGeneral, ShortestRoundTripWithThePointAndExponentBelowTenMicro)
+{
+    EXPECT_EQ(FormatGeneral(0), "0");
+    EXPECT_EQ(FormatGeneral(50), "50");
+    EXPECT_EQ(FormatGeneral(-2000), "-2000");
+    EXPECT_EQ(FormatGeneral(0.1), "0.1");
+    EXPECT_EQ(FormatGeneral(0.00002), "0.00002");
+    EXPECT_EQ(FormatGeneral(0.000001), "1E-6");
+    EXPECT_EQ(FormatGeneral(1.5e-7), "1.5E-7");
+    EXPECT_EQ(FormatGeneral(123456789012345678.0), "123456789012345680");
+    EXPECT_EQ(FormatGeneral(1e20), "1E20");
+    EXPECT_EQ(FormatGeneral(2.5, ','), "2,5");
+}
+
+TEST(FormatGeneral, ReadsBackToTheSameDouble)
+{
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    int checked = 0;
+    while (checked < 20000) {
+        std::uint64_t b = bits(rng);
+        double v;
+        std::memcpy(&v, &b, sizeof v);
+        if (!std::isfinite(v))
+            continue;
+        ++checked;
+        const auto text = FormatGeneral(v);
+        const auto back = TextToFloat(text, '.');
+        ASSERT_TRUE(back) << text;
+        EXPECT_EQ(*back, v == 0 ? 0.0 : v) << text;
+    }
+}
+
+TEST(FormatFixedAndExponent, DesktopFormats)
+{
+    EXPECT_EQ(FormatFixed(0.7716535, 3), "0.772");
+    EXPECT_EQ(FormatFixed(-0.5, 1, ','), "-0,5");
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 2), "INF");
+    EXPECT_EQ(FormatExponent(0.000123456, 5), "1.2346E-004");
+    EXPECT_EQ(FormatExponent(12345.678, 5, ','), "1,2346E+004");
+    EXPECT_EQ(FormatExponent(0, 5), "0.0000E+000");
+}

@@ -2,12 +2,11 @@
 // frozen snapshot of everything a run reads.
 #pragma once
 
-#include <atomic>
-#include <functional>
 #include <optional>
 
 #include "calc/NetworkModel.h"
 #include "calc/Result.h"
+#include "calc/RunControl.h"
 #include "medium/MediumModel.h"
 
 namespace valdrin::calc {
@@ -18,14 +17,6 @@ struct TCalcSnapshot {
     TPlaneGrid PlaneGrid;            // UpdatePlaneGrid for Params.Plane
     TWaveGrid WaveGrid;              // UpdateWaveGrid
     medium::THorizontalModel Model;  // read with ReadMediumModel when Params.Medium is layered
-};
-
-struct TRunControl {
-    // Called after each row of nodes (or of the response matrix), from the
-    // thread that finished the row; done grows to total.
-    std::function<void(int done, int total)> Progress;
-    const std::atomic<bool> *Cancel = nullptr; // checked once per row
-    int Threads = 0;                           // 0: every core
 };
 
 // Runs the computation of Params.Mode. Refused input throws

@@ -77,3 +77,20 @@ constexpr int kCooGridCols = 5; // "№", "X", "Y", "Z", "Name"
 constexpr int kStrGridCols = 7; // "Name", "a0", "a1", "a2", "a3", "An", "SNR"
 
 } // namespace valdrin::calc
+
+namespace valdrin::calc {
+
+// The window's start-up tables: 26 rows (header + 25 stations).
+TCellTable DefaultCooGrid();
+TCellTable DefaultStrGrid();
+
+// Reads both tables for the plane; numbers with the user's decimal separator.
+// Count tells how many rows were complete from the top.
+TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
+                         char decimalSep);
+
+// Keeps both tables at N + 1 rows, renumbers column 0, copies the station
+// codes and fills blank attenuation cells with their default texts.
+void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N);
+
+} // namespace valdrin::calc

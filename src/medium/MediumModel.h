@@ -22,3 +22,16 @@ struct THorizontalLayer {
 using THorizontalModel = std::vector<THorizontalLayer>;
 
 } // namespace valdrin::medium
+
+#include "common/CellTable.h"
+
+namespace valdrin::medium {
+
+// Reads ModelStrGrid (row k+1 = layer k) into model, numbers with the user's
+// decimal separator. False at the first cell that does not convert (the
+// caller shows "Ошибка в параметрах модели!"); the layers before it stay read.
+// The last layer's Bottom becomes -infinity either way.
+bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char decimalSep,
+                     THorizontalModel &model);
+
+} // namespace valdrin::medium

@@ -1,0 +1,1 @@
+#include "map/Grids.h"

@@ -1,0 +1,39 @@
+// Node grid of the view plane, wavenumber grid and the "Авто" range rule.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "calc/NetworkModel.h"
+
+namespace valdrin::map {
+
+struct TAxisRange {
+    double Min = 0, Max = 0, Step = 0, Centre = 0;
+    bool operator==(const TAxisRange &) const = default;
+};
+
+struct TRanges {
+    TAxisRange X{-2000, 2000, 50, 0};
+    TAxisRange Y{-2000, 2000, 50, 0};
+    TAxisRange Z{300, 500, 20, 400};
+    bool operator==(const TRanges &) const = default;
+};
+
+// Always fills the range fields; NU = NV = 0 when a step is 0 or below, a
+// minimum lies above its maximum, or a value is not finite.
+calc::TPlaneGrid UpdatePlaneGrid(const TRanges &ranges, calc::TViewPlane plane);
+bool IsUsable(const calc::TPlaneGrid &grid);
+
+// KCount = 0 and DK kept as given when DK is 0 or below (or not finite): no grid.
+calc::TWaveGrid UpdateWaveGrid(double KMax, double DK);
+bool IsUsable(const calc::TWaveGrid &grid);
+
+// The "Авто" rule for one axis from that axis's station coordinates; nullopt
+// when there are none.
+std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords);
+
+// The Russian message for an unusable grid, for the caller to show.
+std::string PlaneGridProblem(const calc::TPlaneGrid &grid);
+
+} // namespace valdrin::map

@@ -1,0 +1,1 @@
+#include "medium/MediumModel.h"

@@ -1,0 +1,2 @@
+// Filled by the noise library.
+namespace valdrin::noise {}

@@ -1,0 +1,83 @@
+// The table control of the window: a string grid of text cells with an
+// optional fixed header row and column, range selection, an in-place editor
+// and block exchange with the clipboard as tab-separated text.
+//
+// The grid follows the string-grid model: the table's own rows and columns
+// include the fixed ones, so Cells(0, 0) is the top-left header cell when
+// FixedRows() == FixedCols() == 1. Qt's header views are hidden; fixed cells
+// are ordinary items drawn grey, neither editable nor selectable.
+#pragma once
+
+#include "common/CellTable.h"
+
+#include <QList>
+#include <QString>
+#include <QTableWidget>
+
+namespace valdrin::controls {
+
+class TStrGrid : public QTableWidget {
+    Q_OBJECT
+
+public:
+    explicit TStrGrid(QWidget *parent = nullptr);
+
+    int RowCount() const;
+    void SetRowCount(int count);
+    int ColCount() const;
+    void SetColCount(int count);
+    int FixedRows() const; // 0 or 1
+    void SetFixedRows(int count);
+    int FixedCols() const; // 0 or 1
+    void SetFixedCols(int count);
+
+    // Out of range: the empty text / ignored. SetCells does not emit CellEdited.
+    QString Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString &text);
+
+    // UTF-8 texts, [row][col], fixed cells included.
+    common::TCellTable ToTable() const;
+    void FromTable(const common::TCellTable &table);
+
+    // Widths of the first columns in pixels; later columns keep the default.
+    void SetColWidths(const QList<int> &widths);
+    void SetDefaultColWidth(int width);
+    void SetDefaultRowHeight(int height);
+
+    // The block commands. The selection is the bounding rectangle of the
+    // selected cells, or the current cell when nothing is selected.
+    void CopyToClipboard();
+    void PasteFromClipboard();
+    void ClearSelection();
+
+    // The edit-text hook: writes a cell as if typed into its editor, so it
+    // emits CellEdited. Paste goes through here.
+    virtual void SetEditText(int col, int row, const QString &text);
+
+    bool IsEditing() const;
+
+signals:
+    // The user changed a cell: editor commit, paste or clear.
+    void CellEdited(int col, int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+
+private:
+    struct TRect {
+        int left = 0, top = 0, right = -1, bottom = -1;
+    };
+    TRect selectionRect() const;
+    QTableWidgetItem *ensureItem(int col, int row);
+    void applyFixedLook();
+    void applyFixedLook(int col, int row);
+    bool isFixed(int col, int row) const;
+    void onItemChanged(QTableWidgetItem *item);
+
+    int m_fixedRows = 1;
+    int m_fixedCols = 1;
+    int m_silent = 0; // > 0 while the grid itself writes cells
+};
+
+} // namespace valdrin::controls

@@ -16,10 +16,17 @@ struct TResponse {
     double Min = 0;   // smallest element (ResultMin)
 };
 
-// Uses the first N stations of the set. Fewer than two stations, or a matrix
-// side above kMaxMatrixSide, throws common::TValdrinError (Russian message).
-// Cancelled: nullopt.
+// Uses the first N stations of the set. Fewer than two stations, an unusable
+// wavenumber grid or a matrix side above kMaxMatrixSide throws
+// common::TValdrinError (Russian message). N beyond the set's arrays throws
+// std::invalid_argument. Cancelled: nullopt. Progress reports matrix rows
+// done out of 2*KCount+1, serialised (never two calls at once).
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
                                        bool degrees, const TRunControl &control = {});
+
+// The same matrix the straightforward way, one sine and cosine per element
+// and station, on the calling thread: the oracle of the fast form.
+TResponse ArrayResponseReference(const TStationSet &stations, int N, const TWaveGrid &grid,
+                                 bool degrees);
 
 } // namespace valdrin::calc

@@ -8,6 +8,7 @@
 
 #include "common/CellTable.h"
 #include "common/MathRout.h"
+#include "medium/MediumModel.h"
 
 namespace valdrin::calc {
 
@@ -92,5 +93,8 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
 // Keeps both tables at N + 1 rows, renumbers column 0, copies the station
 // codes and fills blank attenuation cells with their default texts.
 void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N);
+
+// The start-up medium: one layer "#1" of 100 m from the surface down.
+medium::THorizontalLayer DefaultMediumLayer(double surfaceAlt);
 
 } // namespace valdrin::calc

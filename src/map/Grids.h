@@ -21,19 +21,23 @@ struct TRanges {
 };
 
 // Always fills the range fields; NU = NV = 0 when a step is 0 or below, a
-// minimum lies above its maximum, or a value is not finite.
+// minimum lies above its maximum, a value is not finite, or the plane would
+// have more than 4001 * 4001 nodes.
 calc::TPlaneGrid UpdatePlaneGrid(const TRanges &ranges, calc::TViewPlane plane);
 bool IsUsable(const calc::TPlaneGrid &grid);
 
-// KCount = 0 and DK kept as given when DK is 0 or below (or not finite): no grid.
+// KCount = 0 and DK kept as given when DK is 0 or below (or not finite), or
+// KMax is negative: no grid. A ratio above 1e9 pins KCount at 1e9, which the
+// response refuses as too large.
 calc::TWaveGrid UpdateWaveGrid(double KMax, double DK);
 bool IsUsable(const calc::TWaveGrid &grid);
 
-// The "Авто" rule for one axis from that axis's station coordinates; nullopt
-// when there are none.
+// The "Авто" rule for one axis from that axis's station coordinates
+// (non-finite entries skipped); nullopt when there are none.
 std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords);
 
-// The Russian message for an unusable grid, for the caller to show.
+// The Russian message for an unusable grid, for the caller to show; empty
+// for a usable one.
 std::string PlaneGridProblem(const calc::TPlaneGrid &grid);
 
 } // namespace valdrin::map

@@ -1,0 +1,111 @@
+// Vincenty, T. (1975): Direct and inverse solutions of geodesics on the
+// ellipsoid with application of nested equations. Notation as there: U
+// reduced latitude, lambda longitude on the auxiliary sphere, sigma arc,
+// alpha azimuth of the geodesic at the equator, sigma_m the arc midpoint.
+#include "calc/geodesy.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace valdrin::calc {
+
+namespace {
+
+constexpr TExtended kB = 6356752.3142L;             // semi-minor axis, m
+constexpr TExtended kF = 0.003352810671830975L;     // flattening
+constexpr TExtended kE2 = 0.00673949674227L;        // second eccentricity squared
+constexpr TExtended kTolerance = 1e-12L;            // on lambda, rad (~6 um on the ground)
+constexpr int kMaxPasses = 100;
+constexpr TExtended kCos2AlphaGuard = 1e-50L;       // an equatorial line has no sigma_m term
+constexpr TExtended kOffset = 1e-15L;               // keeps sin(sigma) off zero for equal points
+constexpr TExtended kPi = std::numbers::pi_v<TExtended>;
+constexpr TExtended kRad = kPi / 180;
+
+struct TSurface {
+    TExtended S = 0;       // geodesic length, m
+    TExtended Azimuth = 0; // degrees
+};
+
+TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
+{
+    const TExtended phi1 = P1.Latitude * kRad;
+    const TExtended phi2 = P2.Latitude * kRad;
+    const TExtended L = (P2.Longitude - P1.Longitude) * kRad;
+    const TExtended U1 = std::atan((1 - kF) * std::tan(phi1));
+    const TExtended U2 = std::atan((1 - kF) * std::tan(phi2));
+    const TExtended cU1 = std::cos(U1) + kOffset, sU1 = std::sin(U1) + kOffset;
+    const TExtended cU2 = std::cos(U2), sU2 = std::sin(U2);
+
+    TExtended lambda = L, sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
+    for (int passes = 1;; ++passes) {
+        const TExtended prev = lambda;
+        const TExtended sinL = std::sin(prev), cosL = std::cos(prev);
+        const TExtended a = cU2 * sinL, b = cU1 * sU2 - sU1 * cU2 * cosL;
+        sinSigma = std::sqrt(a * a + b * b);
+        cosSigma = sU1 * sU2 + cU1 * cU2 * cosL;
+        sigma = std::atan2(sinSigma, cosSigma);
+        const TExtended sinAlpha = cU1 * cU2 * sinL / sinSigma;
+        cos2Alpha = (1 + sinAlpha) * (1 - sinAlpha);
+        cos2SigmaM = std::fabs(cos2Alpha) >= kCos2AlphaGuard
+            ? cosSigma - 2 * sU1 * sU2 / cos2Alpha
+            : 0;
+        const TExtended C = kF / 16 * cos2Alpha * (4 + kF * (4 - 3 * cos2Alpha));
+        lambda = L
+            + (1 - C) * kF * sinAlpha
+                * (sigma
+                   + C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
+        if (passes >= kMaxPasses || std::fabs(lambda - prev) <= kTolerance)
+            break;
+    }
+
+    const TExtended u2 = cos2Alpha * kE2;
+    const TExtended A = 1 + u2 / 16384 * (4096 + u2 * (-768 + u2 * (320 - 175 * u2)));
+    const TExtended B = u2 / 1024 * (256 + u2 * (-128 + u2 * (74 - 47 * u2)));
+    const TExtended c2m = cos2SigmaM * cos2SigmaM;
+    const TExtended dSigma = B * sinSigma
+        * (cos2SigmaM
+           + B / 4
+               * (cosSigma * (2 * c2m - 1)
+                  - B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2m - 3)));
+    TSurface r;
+    r.S = kB * A * (sigma - dSigma);
+    const TExtended alpha2 = std::atan2(cU1 * std::sin(lambda),
+                                        cU1 * sU2 * std::cos(lambda) - sU1 * cU2);
+    r.Azimuth = FloatMod(alpha2 + 2 * kPi, 2 * kPi) / kRad;
+    return r;
+}
+
+} // namespace
+
+TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height)
+{
+    return {latitude, longitude, height};
+}
+
+TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2)
+{
+    // Faults are detected from the floating-point flags (and from what they
+    // leave behind), with the caller's flags restored afterwards.
+    std::fexcept_t saved;
+    std::fegetexceptflag(&saved, FE_ALL_EXCEPT);
+    std::feclearexcept(FE_DIVBYZERO | FE_INVALID);
+    TSurface surface = Solve(P1, P2);
+    const bool fault = std::fetestexcept(FE_DIVBYZERO | FE_INVALID) != 0
+        || !std::isfinite(surface.S) || !std::isfinite(surface.Azimuth);
+    std::fesetexceptflag(&saved, FE_ALL_EXCEPT);
+    if (fault)
+        surface = {};
+    const TExtended dh = P1.Height - P2.Height;
+    return {surface.Azimuth, std::sqrt(surface.S * surface.S + dh * dh)};
+}
+
+TExtended FloatMod(TExtended x, TExtended y)
+{
+    if (y == 0)
+        return std::numeric_limits<TExtended>::quiet_NaN();
+    return x - y * std::trunc(x / y);
+}
+
+} // namespace valdrin::calc

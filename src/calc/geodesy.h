@@ -1,0 +1,34 @@
+// Inverse geodetic problem on the WGS-84 ellipsoid (Vincenty 1975), in
+// extended precision. Angles in degrees, lengths in metres.
+#pragma once
+
+#include "common/MathRout.h"
+
+namespace valdrin::calc {
+
+using common::TExtended;
+
+struct TGeoPoint {
+    TExtended Latitude = 0;  // degrees, north positive
+    TExtended Longitude = 0; // degrees, east positive
+    TExtended Height = 0;    // metres
+};
+
+struct TGeoVector {
+    TExtended Azimuth = 0;  // degrees clockwise from north, 0 <= azimuth < 360
+    TExtended Distance = 0; // metres (>= 0)
+};
+
+TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height);
+
+// The geodesic from P1 to P2: azimuth at P2 in the direction of travel, and
+// the length combined with the height difference. An arithmetic fault (a
+// division by zero or an invalid operation) gives azimuth 0 and the height
+// difference alone; nearly antipodal points that do not converge within 100
+// passes give the values of the last pass. Never throws.
+TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2);
+
+// x - y * trunc(x / y); NaN for y = 0.
+TExtended FloatMod(TExtended x, TExtended y);
+
+} // namespace valdrin::calc

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "calc/geodesy.h"
+
+#ifdef VALDRIN_HAVE_GEOGRAPHICLIB
+#include <GeographicLib/Geodesic.hpp>
+#endif
+
+using namespace valdrin::calc;
+
+namespace {
+
+struct GeoCase {
+    double Lat1, Lon1, Lat2, Lon2;
+    double Distance;  // m, to 1 mm
+    double Azimuth;   // degrees
+    double AzimuthTol;
+};
+
+class GeoInverseFigures : public ::testing::TestWithParam<GeoCase> {};
+
+} // namespace
+
+TEST_P(GeoInverseFigures, DistanceAndAzimuth)
+{
+    const auto &c = GetParam();
+    const auto v = GeoInverse(MakeGeoPoint(c.Lat1, c.Lon1, 0), MakeGeoPoint(c.Lat2, c.Lon2, 0));
+    EXPECT_NEAR(static_cast<double>(v.Distance), c.Distance, 0.0005);
+    EXPECT_NEAR(static_cast<double>(v.Azimuth), c.Azimuth, c.AzimuthTol);
+    EXPECT_GE(v.Azimuth, 0);
+    EXPECT_LT(v.Azimuth, 360);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reference, GeoInverseFigures,
+                         ::testing::Values(GeoCase{0, 0, 1, 0, 110574.389, 0, 1e-9},
+                                           GeoCase{0, 0, 0, 1, 111319.491, 90, 1e-9},
+                                           GeoCase{60, 30, 60.01, 30.02, 1576.817, 45.05, 0.005}));
+
+TEST(GeoInverse, EdgesOfTheIteration)
+{
+    // Equal points: the offsets keep sin(sigma) off zero.
+    const auto same = GeoInverse(MakeGeoPoint(55.7, 37.6, 0), MakeGeoPoint(55.7, 37.6, 0));
+    EXPECT_LT(same.Distance, 1e-8);
+    // Everywhere, equal points differ by their heights alone; at a reduced
+    // latitude of 45 degrees the offsets cancel and the fault path gives it.
+    for (double lat = -89; lat <= 89; lat += 0.5) {
+        for (double l : {lat, 45.09621215078338886}) {
+            const auto v = GeoInverse(MakeGeoPoint(l, 37, 0), MakeGeoPoint(l, 37, 5));
+            ASSERT_NEAR(static_cast<double>(v.Distance), 5, 1e-8) << l;
+        }
+    }
+
+    const auto up = GeoInverse(MakeGeoPoint(10, 20, 0), MakeGeoPoint(10, 20, 100));
+    EXPECT_NEAR(static_cast<double>(up.Distance), 100, 1e-8);
+
+    // Westward and southward lines keep the azimuth in [0, 360).
+    const auto west = GeoInverse(MakeGeoPoint(0, 1, 0), MakeGeoPoint(0, 0, 0));
+    EXPECT_NEAR(static_cast<double>(west.Azimuth), 270, 1e-9);
+    EXPECT_NEAR(static_cast<double>(west.Distance), 111319.491, 0.0005);
+    const auto south = GeoInverse(MakeGeoPoint(1, 0, 0), MakeGeoPoint(0, 0, 0));
+    EXPECT_NEAR(static_cast<double>(south.Azimuth), 180, 1e-9);
+
+    // Nearly antipodal: no convergence, but a value and no exception.
+    const auto anti = GeoInverse(MakeGeoPoint(0, 0, 0), MakeGeoPoint(0.5, 179.7, 0));
+    EXPECT_TRUE(std::isfinite(static_cast<double>(anti.Distance)));
+    EXPECT_GT(anti.Distance, 1.9e7);
+}
+
+TEST(GeoInverse, ArithmeticFaultsGiveTheHeightDifferenceQuietly)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    const auto v = GeoInverse(MakeGeoPoint(nan, 0, 30), MakeGeoPoint(1, 1, 70));
+    EXPECT_EQ(v.Azimuth, 0);
+    EXPECT_NEAR(static_cast<double>(v.Distance), 40, 1e-12);
+    // The caller's floating-point flags are left as they were.
+    EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), 0);
+}
+
+TEST(FloatMod, TruncatesTowardZero)
+{
+    EXPECT_NEAR(static_cast<double>(FloatMod(7.5L, 2)), 1.5, 1e-15);
+    EXPECT_NEAR(static_cast<double>(FloatMod(-7.5L, 2)), -1.5, 1e-15);
+    EXPECT_NEAR(static_cast<double>(FloatMod(7.5L, -2)), 1.5, 1e-15);
+    EXPECT_EQ(FloatMod(4, 2), 0);
+    EXPECT_TRUE(std::isnan(static_cast<double>(FloatMod(1, 0))));
+}
+
+TEST(GeoInverse, AgreesWithGeographicLibToATenthOfAMillimetre)
+{
+#ifndef VALDRIN_HAVE_GEOGRAPHICLIB
+    GTEST_SKIP() << "GeographicLib not available";
+#else
+    // The same ellipsoid: a from the b and f the unit works with.
+    const double f = 0.003352810671830975;
+    const GeographicLib::Geodesic ref(6356752.3142 / (1 - f), f);
+    std::mt19937_64 rng(20240517);
+    std::uniform_real_distribution<double> lat(-80, 80), lon(-180, 180), unit(0, 1);
+    int checked = 0;
+    double worst = 0;
+    for (int i = 0; i < 400; ++i) {
+        const double lat1 = lat(rng), lon1 = lon(rng);
+        // Separations from about a metre to about 90 degrees of arc.
+        const double span = std::pow(10.0, -5 + 7 * unit(rng));
+        const double lat2 = std::clamp(lat1 + span * (unit(rng) - 0.5), -89.0, 89.0);
+        const double lon2 = lon1 + span * (unit(rng) - 0.5);
+        double s12 = 0, azi1 = 0, azi2 = 0;
+        ref.Inverse(lat1, lon1, lat2, lon2, s12, azi1, azi2);
+        const auto v = GeoInverse(MakeGeoPoint(lat1, lon1, 0), MakeGeoPoint(lat2, lon2, 0));
+        const double err = std::fabs(static_cast<double>(v.Distance) - s12);
+        worst = std::max(worst, err);
+        EXPECT_LT(err, 1e-4) << lat1 << ", " << lon1 << " -> " << lat2 << ", " << lon2
+                             << ": " << s12 << " m";
+        if (s12 > 1) {
+            double az = azi2 < 0 ? azi2 + 360 : azi2;
+            double d = std::fabs(static_cast<double>(v.Azimuth) - az);
+            d = std::min(d, 360 - d);
+            EXPECT_LT(d, 1e-6) << lat1 << ", " << lon1 << " -> " << lat2 << ", " << lon2;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 400);
+    RecordProperty("WorstDistanceErrorMetres", std::to_string(worst));
+#endif
+}

@@ -1,0 +1,286 @@
+// Pixel geometry and result pictures. Every real-to-pixel and real-to-index
+// conversion rounds to the nearest integer, ties to even (common::RoundEven);
+// indices are checked against the matrix before every read.
+#include "map/MapCore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace valdrin::map {
+
+using namespace calc;
+using enum TShowMode;
+
+namespace {
+
+// Pixel coordinates beyond this are far off any image; clamping keeps the
+// conversion to an integer defined for absurd station coordinates.
+constexpr double kPixelLimit = 1e6;
+
+int ToPixel(double x)
+{
+    if (std::isnan(x))
+        return 0;
+    return static_cast<int>(common::RoundEven(std::clamp(x, -kPixelLimit, kPixelLimit)));
+}
+
+bool IsResponseMode(TShowMode m)
+{
+    return m == smCdK || m == smCdF;
+}
+
+bool IsVolumeMode(TShowMode m)
+{
+    return m == smMinMagnitude || m == smLocError || m == smCornerFreq || m == smSourceSize;
+}
+
+// The element at (i, j), or nullptr when it lies outside the matrix.
+const double *Element(const TMatrix2D &m, int i, int j)
+{
+    if (i < 0 || j < 0 || static_cast<std::size_t>(i) >= m.size())
+        return nullptr;
+    const auto &col = m[static_cast<std::size_t>(i)];
+    if (static_cast<std::size_t>(j) >= col.size())
+        return nullptr;
+    return &col[static_cast<std::size_t>(j)];
+}
+
+} // namespace
+
+TMapGeometry::TMapGeometry(int width, int height)
+    : W(std::max(width, 1)), H(std::max(height, 1)), MapCentre{W / 2, H / 2}
+{
+}
+
+void TMapGeometry::SetStationScale(const TPlaneGrid &grid)
+{
+    auto span = [](double lo, double hi) {
+        const double s = hi - lo;
+        return (std::isfinite(s) && s > 0) ? s : 1.0;
+    };
+    MapScaleX = W / span(grid.UMin, grid.UMax);
+    MapScaleY = H / span(grid.VMin, grid.VMax);
+}
+
+void TMapGeometry::SetResponseScale(int L)
+{
+    L = std::max(L, 1);
+    MapScaleX = MapScaleY = std::min(static_cast<double>(W) / L, static_cast<double>(H) / L);
+}
+
+TPixel TMapGeometry::PlaneToPixel(double u, double v, const TPlaneGrid &grid) const
+{
+    return {ToPixel((u - grid.UMin) * MapScaleX), H - ToPixel((v - grid.VMin) * MapScaleY)};
+}
+
+std::pair<double, double> TMapGeometry::PixelToOffset(TPixel p) const
+{
+    return {(p.x - MapCentre.x) / MapScaleX, (MapCentre.y - p.y) / MapScaleY};
+}
+
+std::optional<std::pair<int, int>> TMapGeometry::PixelToIndex(TPixel p, int nI, int nJ) const
+{
+    if (!Contains(p) || nI < 1 || nJ < 1)
+        return std::nullopt;
+    // x < W, so the index stays within 0 .. n - 1.
+    const int i = static_cast<int>(common::RoundEven(static_cast<double>(p.x) / W * (nI - 1)));
+    const int j = static_cast<int>(common::RoundEven(static_cast<double>(H - p.y) / H * (nJ - 1)));
+    return std::pair{i, j};
+}
+
+TPixelImage::TPixelImage(int width, int height)
+    : Width(std::max(width, 0)), Height(std::max(height, 0)),
+      Pixels(static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height), TColor{255, 255, 255})
+{
+}
+
+void TPixelImage::SetPixel(int x, int y, TColor c)
+{
+    if (x < 0 || y < 0 || x >= Width || y >= Height)
+        return;
+    Pixels[static_cast<std::size_t>(y) * Width + x] = c;
+}
+
+TColor TPixelImage::Pixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= Width || y >= Height)
+        return {255, 255, 255};
+    return Pixels[static_cast<std::size_t>(y) * Width + x];
+}
+
+bool ResultMatchesGrids(const TResult &result, TViewPlane plane, const TPlaneGrid &planeGrid,
+                        const TWaveGrid &waveGrid)
+{
+    if (result.ResultMatrix.empty())
+        return true;
+    if (IsResponseMode(result.ResultMode))
+        return result.WaveGrid.KCount == waveGrid.KCount && result.WaveGrid.DK == waveGrid.DK;
+    if (IsVolumeMode(result.ResultMode))
+        return result.Plane == plane && result.PlaneGrid == planeGrid;
+    return true;
+}
+
+bool ResultShapeIsConsistent(const TResult &result)
+{
+    const TMatrix2D &m = result.ResultMatrix;
+    auto shaped = [&m](long long nI, long long nJ) {
+        if (nI < 1 || nJ < 1 || static_cast<long long>(m.size()) != nI)
+            return false;
+        return std::all_of(m.begin(), m.end(),
+                           [nJ](const auto &col) { return static_cast<long long>(col.size()) == nJ; });
+    };
+    if (IsResponseMode(result.ResultMode)) {
+        const long long side = 2LL * result.WaveGrid.KCount + 1;
+        return shaped(side, side);
+    }
+    if (IsVolumeMode(result.ResultMode))
+        return shaped(result.PlaneGrid.NU, result.PlaneGrid.NV);
+    return false;
+}
+
+TMapPicture ChooseMapPicture(TShowMode selected, const TResult &result, bool saveEnabled,
+                             bool gridsMatch)
+{
+    if (selected != result.ResultMode || selected == smStations)
+        return TMapPicture::Stations;
+    if (!saveEnabled || !gridsMatch || !ResultShapeIsConsistent(result))
+        return TMapPicture::Stations;
+    if (IsResponseMode(selected))
+        return TMapPicture::Response;
+    if (IsVolumeMode(selected))
+        return TMapPicture::Volume;
+    return TMapPicture::Stations;
+}
+
+double ResponseDbFloor(const TResult &result)
+{
+    double best = 0;
+    for (const auto &col : result.ResultMatrix)
+        for (double c : col)
+            if (std::isfinite(c) && c > 0 && (best == 0 || c < best))
+                best = c;
+    return best > 0 ? best : 1.0;
+}
+
+double ResponseDb(double c, double floorC)
+{
+    if (std::isnan(c) || std::isinf(c))
+        return c; // keeps its own colour
+    return 20 * std::log10(c > 0 ? c : floorC);
+}
+
+TColourRange ResponseColourRange(const TResult &result, TResponseUnit unit)
+{
+    if (unit == TResponseUnit::Unit01)
+        return {0, 1, false, true};
+    const double min = result.ResultMin;
+    const double ref = (std::isfinite(min) && min > 0) ? min : ResponseDbFloor(result);
+    return {20 * std::log10(ref), 0, false, true};
+}
+
+TColourRange VolumeColourRange(const TResult &result)
+{
+    const auto r = common::MatrixFiniteMinMax(result.ResultMatrix);
+    return {r.MinV, r.MaxV, result.ResultMode == smCornerFreq, r.Found};
+}
+
+TColor RangeColor(double v, const TColourRange &range)
+{
+    if (std::isnan(v))
+        return kNoValueColor;
+    if (v == INFINITY)
+        return kNotRegisteredColor;
+    if (std::isinf(v))
+        return kNoValueColor; // -inf has no meaning in any mode
+    if (range.Reversed)
+        return common::ValueToColor(range.Hi - v, 0, range.Hi - range.Lo);
+    return common::ValueToColor(v, range.Lo, range.Hi);
+}
+
+TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeometry &geometry)
+{
+    const TMatrix2D &m = result.ResultMatrix;
+    const int L = m.empty() ? 2 * result.WaveGrid.KCount + 1 : static_cast<int>(m.size());
+    geometry.SetResponseScale(L);
+
+    TPixelImage image(geometry.W, geometry.H);
+    const int side = 2 * result.WaveGrid.KCount + 1;
+    const TColourRange range = ResponseColourRange(result, unit);
+    const bool db = unit == TResponseUnit::Decibel;
+    const double floorC = db ? ResponseDbFloor(result) : 1.0;
+    for (int x = 0; x < geometry.W; ++x)
+        for (int y = 0; y < geometry.H; ++y) {
+            const auto ij = geometry.PixelToIndex({x, y}, side, side);
+            const double *c = ij ? Element(m, ij->first, ij->second) : nullptr;
+            if (!c) {
+                image.SetPixel(x, y, kNoValueColor);
+                continue;
+            }
+            image.SetPixel(x, y, RangeColor(db ? ResponseDb(*c, floorC) : *c, range));
+        }
+    return image;
+}
+
+TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry)
+{
+    TPixelImage image(geometry.W, geometry.H);
+    const TMatrix2D &m = result.ResultMatrix;
+    const TColourRange range = VolumeColourRange(result);
+    for (int x = 0; x < geometry.W; ++x)
+        for (int y = 0; y < geometry.H; ++y) {
+            const auto ij = geometry.PixelToIndex({x, y}, result.PlaneGrid.NU, result.PlaneGrid.NV);
+            const double *v = ij ? Element(m, ij->first, ij->second) : nullptr;
+            image.SetPixel(x, y, v ? RangeColor(*v, range) : kNoValueColor);
+        }
+    return image;
+}
+
+std::vector<TStationMark> StationMarks(const TStationSet &stations, const common::TCellTable &cooGrid,
+                                       const TPlaneGrid &grid, const TMapGeometry &geometry)
+{
+    std::vector<TStationMark> marks;
+    const std::size_t n = std::min({static_cast<std::size_t>(std::max(stations.Count, 0)),
+                                    stations.U.size(), stations.V.size()});
+    marks.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int row = static_cast<int>(i) + 1;
+        marks.push_back({geometry.PlaneToPixel(stations.U[i], stations.V[i], grid),
+                         cooGrid.Cell(row, 0), cooGrid.Cell(row, 4)});
+    }
+    return marks;
+}
+
+TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit)
+{
+    TLegend legend;
+    if (picture == TMapPicture::Stations)
+        return legend;
+    bool nan = false, inf = false;
+    for (const auto &col : result.ResultMatrix)
+        for (double v : col) {
+            nan = nan || (std::isnan(v) || v == -INFINITY);
+            inf = inf || v == INFINITY;
+        }
+    legend.Shown = true;
+    legend.ShowNoValue = nan;
+    legend.ShowNotRegistered = inf;
+    if (picture == TMapPicture::Response) {
+        legend.Quantity = unit == TResponseUnit::Decibel ? "|C|, дБ" : "|C|, 0-1";
+        legend.Range = ResponseColourRange(result, unit);
+        return legend;
+    }
+    legend.Range = VolumeColourRange(result);
+    // The volume modes always name both swatches: users learn the colours
+    // before they meet them.
+    legend.ShowNoValue = legend.ShowNotRegistered = true;
+    switch (result.ResultMode) {
+    case smMinMagnitude: legend.Quantity = "Минимальная магнитуда"; break;
+    case smLocError: legend.Quantity = "Ошибка локации, м"; break;
+    case smCornerFreq: legend.Quantity = "Угловая частота, Гц"; break;
+    case smSourceSize: legend.Quantity = "Размер очага, м"; break;
+    default: break;
+    }
+    return legend;
+}
+
+} // namespace valdrin::map

@@ -1,0 +1,220 @@
+// QPainter side of the map. Shapes follow the off-screen image conventions
+// the pixel geometry was made for: a bounding rectangle (x1, y1)-(x2, y2)
+// covers x1 .. x2 - 1, and text is placed by the top-left corner of its cell.
+#include "map/MapQt.h"
+
+#include <QFontMetrics>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/Error.h"
+#include "common/NumText.h"
+
+namespace valdrin::map {
+
+using namespace calc;
+
+namespace {
+
+QColor ToQColor(TColor c)
+{
+    return QColor(c.R, c.G, c.B);
+}
+
+// Text with its top-left corner at (x, y) on an opaque background.
+void OpaqueText(QPainter &p, int x, int y, const std::string &s, const QColor &background)
+{
+    const QString text = QString::fromStdString(s);
+    if (text.isEmpty())
+        return;
+    const QFontMetrics fm(p.font());
+    p.fillRect(QRect(x, y, fm.horizontalAdvance(text), fm.height()), background);
+    p.setPen(Qt::black);
+    p.drawText(x, y + fm.ascent(), text);
+}
+
+// Decimals for legend values: about three significant digits of the span.
+int LegendDigits(const TColourRange &r)
+{
+    const double span = std::fabs(r.Hi - r.Lo);
+    const double mag = span > 0 ? span : std::max(std::fabs(r.Hi), 1.0);
+    return std::clamp(2 - static_cast<int>(std::floor(std::log10(mag))), 0, 5);
+}
+
+} // namespace
+
+QImage NewMapBitmap(int W, int H)
+{
+    QImage image(std::max(W, 1), std::max(H, 1), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(0, 0, image.width() - 1, image.height() - 1);
+    return image;
+}
+
+QImage ToQImage(const TPixelImage &pixels)
+{
+    QImage image(std::max(pixels.Width, 1), std::max(pixels.Height, 1), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < pixels.Height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < pixels.Width; ++x) {
+            const TColor c = pixels.Pixels[static_cast<std::size_t>(y) * pixels.Width + x];
+            line[x] = qRgb(c.R, c.G, c.B);
+        }
+    }
+    return image;
+}
+
+void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const TStationSet &stations,
+                  const common::TCellTable &cooGrid, const TPlaneGrid &planeGrid,
+                  bool KeepBackground)
+{
+    geometry.SetStationScale(planeGrid);
+    if (!KeepBackground || MapBitmap.size() != QSize(geometry.W, geometry.H))
+        MapBitmap = NewMapBitmap(geometry.W, geometry.H);
+    QPainter p(&MapBitmap);
+    for (const TStationMark &m : StationMarks(stations, cooGrid, planeGrid, geometry)) {
+        const int px = m.Centre.x, py = m.Centre.y;
+        p.setPen(Qt::black);
+        p.setBrush(QColor(255, 0, 0));
+        p.drawEllipse(QRect(px - 9, py - 9, 17, 17)); // (px - 9, py - 9)-(px + 9, py + 9)
+        OpaqueText(p, px - 6, py - 6, m.Number, QColor(255, 0, 0));
+        OpaqueText(p, px + 6, py + 6, m.Name, QColor(255, 255, 255));
+    }
+}
+
+TRedrawn RedrawMap(QImage &MapBitmap, TMapGeometry &geometry, const TMapScene &scene)
+{
+    const TResult none;
+    const TResult &result = scene.Result ? *scene.Result : none;
+    const bool match = ResultMatchesGrids(result, scene.Plane, scene.PlaneGrid, scene.WaveGrid);
+    TRedrawn out;
+    out.Picture = ChooseMapPicture(scene.Selected, result, scene.SaveEnabled, match);
+    switch (out.Picture) {
+    case TMapPicture::Stations:
+        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, false);
+        break;
+    case TMapPicture::Response:
+        MapBitmap = ToQImage(DrawResponseMap(result, scene.Unit, geometry));
+        break;
+    case TMapPicture::Volume:
+        MapBitmap = ToQImage(DrawVolumeMap(result, geometry));
+        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, true);
+        break;
+    }
+    out.Legend = MapLegend(out.Picture, result, scene.Unit);
+    return out;
+}
+
+QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep)
+{
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (!legend.Shown)
+        return image;
+
+    QPainter p(&image);
+    const QFontMetrics fm(p.font());
+    const int margin = 6;
+    const int w = image.width(), h = image.height();
+    p.setPen(Qt::black);
+
+    // Title: quantity and unit, wrapped to the width.
+    QRect title(margin, margin, w - 2 * margin, 3 * fm.height());
+    QString caption = QString::fromStdString(legend.Quantity);
+    if (legend.Range.Reversed)
+        caption += QStringLiteral("\n(обратная шкала: белый — наибольшая)");
+    title = p.boundingRect(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption);
+    p.drawText(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption);
+
+    // Swatches at the bottom.
+    struct Swatch {
+        TColor Color;
+        const char *Text;
+    };
+    std::vector<Swatch> swatches;
+    if (legend.ShowNoValue)
+        swatches.push_back({kNoValueColor, kNoValueText});
+    if (legend.ShowNotRegistered)
+        swatches.push_back({kNotRegisteredColor, kNotRegisteredText});
+    const int rowH = fm.height() + 4;
+    int sy = h - margin - static_cast<int>(swatches.size()) * rowH;
+    const int swatchTop = sy;
+    for (const Swatch &s : swatches) {
+        p.fillRect(QRect(margin, sy + 2, 24, fm.height() - 2), ToQColor(s.Color));
+        p.setPen(Qt::black);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRect(margin, sy + 2, 23, fm.height() - 3));
+        p.drawText(margin + 30, sy + 2 + fm.ascent() - 1, QString::fromUtf8(s.Text));
+        sy += rowH;
+    }
+
+    // Colour bar: highest value at the top, lowest at the bottom.
+    const int barX = margin, barW = 24;
+    const int barTop = title.bottom() + fm.height() / 2 + 6;
+    const int barBottom = swatchTop - fm.height() / 2 - 6;
+    const TColourRange &r = legend.Range;
+    if (barBottom - barTop < 10 || !r.Found)
+        return image;
+    const int span = barBottom - barTop;
+    for (int y = barTop; y <= barBottom; ++y) {
+        const double f = static_cast<double>(barBottom - y) / span;
+        const double v = r.Lo + f * (r.Hi - r.Lo);
+        p.fillRect(QRect(barX, y, barW, 1), ToQColor(RangeColor(v, r)));
+    }
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(barX, barTop, barW - 1, span));
+
+    const int digits = LegendDigits(r);
+    const int ticks = r.Hi > r.Lo ? 5 : 1;
+    for (int t = 0; t < ticks; ++t) {
+        const double f = ticks > 1 ? static_cast<double>(t) / (ticks - 1) : 0.5;
+        const int y = barBottom - static_cast<int>(std::lround(f * span));
+        const double v = ticks > 1 ? r.Lo + f * (r.Hi - r.Lo) : r.Lo;
+        p.drawLine(barX + barW, y, barX + barW + 4, y);
+        const QString text = QString::fromStdString(common::FormatFixed(v, digits, decimalSep));
+        p.drawText(barX + barW + 8, y + fm.ascent() / 2 - 1, text);
+    }
+    return image;
+}
+
+QImage MapWithLegend(const QImage &map, const TLegend &legend, char decimalSep)
+{
+    if (!legend.Shown)
+        return map.convertToFormat(QImage::Format_RGB32);
+    QImage out(map.width() + kLegendWidth, map.height(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.drawImage(0, 0, map);
+    p.drawImage(map.width(), 0, DrawLegend(legend, QSize(kLegendWidth, map.height()), decimalSep));
+    return out;
+}
+
+void SaveMapPng(const QString &fileName, const QImage &map, const TLegend &legend, char decimalSep)
+{
+    const QImage image = MapWithLegend(map, legend, decimalSep);
+    QSaveFile file(fileName);
+    QString error;
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+    } else {
+        QImageWriter writer(&file, "png");
+        if (!writer.write(image))
+            error = writer.errorString();
+        else if (!file.commit())
+            error = file.errorString();
+    }
+    if (!error.isEmpty())
+        throw common::TValdrinError("Не удалось сохранить карту в файл " + fileName.toStdString() +
+                                    ": " + error.toStdString());
+}
+
+} // namespace valdrin::map

@@ -55,6 +55,7 @@ public:
     virtual void SetEditText(int col, int row, const QString &text);
 
     bool IsEditing() const;
+    bool IsFixed(int col, int row) const; // a header cell
 
 signals:
     // The user changed a cell: editor commit, paste or clear.
@@ -62,22 +63,32 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     struct TRect {
         int left = 0, top = 0, right = -1, bottom = -1;
     };
     TRect selectionRect() const;
-    QTableWidgetItem *ensureItem(int col, int row);
+    bool inRange(int col, int row) const;
+    void writeCell(int col, int row, const QString &text);
     void applyFixedLook();
     void applyFixedLook(int col, int row);
-    bool isFixed(int col, int row) const;
-    void onItemChanged(QTableWidgetItem *item);
+    void keepCurrentMovable();
+    void applyRowHeight();
+    int columnEdgeAt(const QPoint &pos) const;
 
     int m_fixedRows = 1;
     int m_fixedCols = 1;
-    int m_silent = 0; // > 0 while the grid itself writes cells
+    int m_rowHeight = 15;       // as asked; rows grow to fit the font
+    QList<int> m_colWidths;     // of the first columns, kept for columns added later
+    int m_silent = 0;           // > 0 while the grid itself writes cells
+    int m_resizeCol = -1;       // column whose right edge the mouse drags
+    int m_resizeStartX = 0;
+    int m_resizeStartWidth = 0;
 };
 
 } // namespace valdrin::controls

@@ -57,7 +57,10 @@ public:
     QString Text() const;
     void SetText(const QString &text);
 
-    QSize sizeHint() const override;
+    // Where the up and down buttons are, in widget coordinates.
+    QRect ButtonRect(bool up) const;
+
+    QSize sizeHint() const override; // fits the longer of the range's ends
     QSize minimumSizeHint() const override;
     void stepBy(int steps) override; // steps × the increment, through the step rule
 
@@ -74,6 +77,7 @@ protected:
     virtual bool AcceptsExponent() const = 0;
     virtual bool RangeChangesValue() const = 0; // the leave check
     virtual void ApplyRange() = 0;              // set the value to itself
+    virtual QString SampleText() const = 0;     // the widest text to make room for
 
     StepEnabled stepEnabled() const override;
     void initStyleOption(QStyleOptionSpinBox *option) const override;
@@ -88,6 +92,7 @@ protected:
 
 private:
     bool acceptsChar(QChar c) const;
+    QSize sizeHintFor(const QString &sample) const;
     QStyle::SubControl buttonAt(const QPoint &pos) const;
     void onRepeat();
     void endPress(bool stepAgain);
@@ -125,8 +130,11 @@ protected:
     bool AcceptsExponent() const override { return false; }
     bool RangeChangesValue() const override;
     void ApplyRange() override;
+    QString SampleText() const override;
 
 private:
+    long long ranged(long long value, bool clamps) const;
+
     int m_min = 0;
     int m_max = 0;
     int m_increment = 1;
@@ -168,7 +176,8 @@ public:
     int Digits() const { return m_digits; } // decimals of the fixed, number and currency formats
     void SetDigits(int digits);
 
-    // The text SetValue would show for value (no range rule).
+    // The text SetValue would show for value (no range rule); empty for NaN
+    // and infinities.
     QString FormatValue(double value) const;
 
 protected:
@@ -177,6 +186,7 @@ protected:
     bool AcceptsExponent() const override { return true; }
     bool RangeChangesValue() const override;
     void ApplyRange() override;
+    QString SampleText() const override;
 
 private:
     double ranged(double value) const;
@@ -201,6 +211,7 @@ public:
 
 private:
     bool m_keepNone = false;
+    bool m_signalsWereBlocked = false;
 };
 
 } // namespace valdrin::controls

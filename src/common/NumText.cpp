@@ -121,9 +121,11 @@ std::string FormatFixed(double value, int digits, char decimalSep)
         digits = 0;
     if (digits > 30)
         digits = 30;
+    // to_chars, not printf: a window that sets a comma locale (LC_NUMERIC)
+    // must not change what files hold.
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", digits, value);
-    std::string s(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, digits);
+    std::string s(buf, res.ptr);
     SetSeparator(s, decimalSep);
     return s;
 }
@@ -184,8 +186,9 @@ std::string FormatExponent(double value, int digits, char decimalSep)
     if (digits > 30)
         digits = 30;
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%.*e", digits - 1, value);
-    std::string s(buf);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
+    std::string s(buf, res.ptr);
     const auto ePos = s.find('e');
     std::string mant = s.substr(0, ePos);
     const char sign = s[ePos + 1];

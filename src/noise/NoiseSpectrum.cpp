@@ -189,6 +189,7 @@ TNoiseLoad ReadNoiseFile(std::istream &in, const std::string &FileName,
             Fail(load, BadData, 1, "Файл " + FileName + " пуст");
         return load;
     }
+    reader.SkipRestOfLine();
     std::string_view header = reader.Line();
     if (!header.empty() && header.back() == '\r')
         header.remove_suffix(1);

@@ -1,0 +1,1304 @@
+#include "app/Main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <exception>
+
+#include "app/Dialogs.h"
+#include "app/Gauge.h"
+#include "app/PaintBox.h"
+#include "app/RadioGroup.h"
+#include "calc/ResultsFile.h"
+#include "common/Error.h"
+#include "common/NumText.h"
+#include "controls/GridExt.h"
+#include "controls/SpinExt.h"
+#include "map/Grids.h"
+#include "map/MapCoreReadout.h"
+#include "map/MapQt.h"
+
+namespace valdrin::app {
+
+using controls::TFloatFormat;
+using controls::TFloatSpinEdit;
+using controls::TSpin10Edit;
+using controls::TSpinEdit;
+using controls::TStrGrid;
+using enum calc::TShowMode;
+
+namespace {
+
+const char *const kResultsFilter = "*.dat|*.dat|Все файлы|*.*";
+const char *const kParamFilter = "INI|*.ini|Все файлы|*.*";
+constexpr int kLegendWidth = 150; // pixels, the legend beside the map
+constexpr int kRowHeight = 15;    // default row height of the tables
+
+QString U8(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+
+QLabel *makeLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    return label;
+}
+
+QLineEdit *makeReadOnlyEdit(const char *name, const char *text, QWidget *parent)
+{
+    auto *edit = new QLineEdit(QString::fromUtf8(text), parent);
+    edit->setObjectName(QString::fromUtf8(name));
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    // Grey like a scroll bar: these fields show results, they take no input.
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    edit->setPalette(pal);
+    edit->setMinimumWidth(72);
+    return edit;
+}
+
+QPushButton *makeButton(const char *name, const char *caption, QWidget *parent)
+{
+    auto *b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromUtf8(name));
+    return b;
+}
+
+TStrGrid *makeGrid(const char *name, int rows, int cols, QWidget *parent)
+{
+    auto *g = new TStrGrid(parent);
+    g->setObjectName(QString::fromUtf8(name));
+    g->SetColCount(cols);
+    g->SetRowCount(rows);
+    g->SetDefaultRowHeight(kRowHeight);
+    return g;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent)
+    , m_dialogs(std::make_unique<TDialogs>())
+    , m_engine([](const calc::TCalcSnapshot &s, const calc::TRunControl &c) {
+        return calc::RunComputation(s, c);
+    })
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Расчет регистрационных возможностей сети"));
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    setCentralWidget(PageControl);
+
+    auto *calcPage = new QWidget;
+    auto *mediumPage = new QWidget;
+    auto *noisePage = new QWidget;
+    auto *paramsPage = new QWidget;
+    PageControl->addTab(calcPage, QStringLiteral("Расчет"));
+    PageControl->addTab(mediumPage, QStringLiteral("Параметры среды"));
+    PageControl->addTab(noisePage, QStringLiteral("Оценка уровня шума"));
+    PageControl->addTab(paramsPage, QStringLiteral("Параметры расчета"));
+    buildCalcPage(calcPage);
+    buildMediumPage(mediumPage);
+    buildNoisePage(noisePage);
+    buildParamsPage(paramsPage);
+
+    resize(785 + kLegendWidth, 590);
+    move(254, 130);
+
+    FormCreate();
+    connectHandlers();
+    SensorsSpinEdit->installEventFilter(this);
+    LayerCountSpinEdit->installEventFilter(this);
+}
+
+TMainForm::~TMainForm()
+{
+    // FormDestroy: a run still going is stopped before the state it reports to goes.
+    if (m_worker.joinable()) {
+        m_cancel = true;
+        m_worker.join();
+    }
+    qApp->removeEventFilter(this);
+}
+
+void TMainForm::SetDialogs(std::unique_ptr<TDialogs> dialogs)
+{
+    if (dialogs)
+        m_dialogs = std::move(dialogs);
+}
+
+void TMainForm::SetEngine(TEngine engine)
+{
+    if (engine)
+        m_engine = std::move(engine);
+}
+
+QString TMainForm::AboutText()
+{
+    return QStringLiteral("Valdrin, v1.0.0\r\nДата выпуска: 15.03.2020");
+}
+
+void TMainForm::buildCalcPage(QWidget *page)
+{
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(6);
+
+    // Left column: station count, commands, station table, the three choices.
+    auto *left = new QVBoxLayout;
+    left->setSpacing(4);
+    auto *countRow = new QHBoxLayout;
+    countRow->addWidget(makeLabel(QStringLiteral("Станции:"), page));
+    SensorsSpinEdit = new TSpin10Edit(page);
+    SensorsSpinEdit->setObjectName(QStringLiteral("SensorsSpinEdit"));
+    SensorsSpinEdit->SetMinValue(1);
+    SensorsSpinEdit->SetMaxValue(calc::kMaxStations);
+    SensorsSpinEdit->SetValue(25);
+    countRow->addWidget(SensorsSpinEdit);
+    AddButton = makeButton("AddButton", "+", page);
+    AddButton->setToolTip(QStringLiteral("Задать координаты мышкой"));
+    AddButton->setFixedWidth(32);
+    countRow->addWidget(AddButton);
+    countRow->addStretch(1);
+    left->addLayout(countRow);
+
+    auto *buttonRow = new QHBoxLayout;
+    CalcButton = makeButton("CalcButton", "Считать", page);
+    SaveButton = makeButton("SaveButton", "Сохранить", page);
+    SaveButton->setEnabled(false);
+    buttonRow->addWidget(CalcButton);
+    buttonRow->addWidget(SaveButton);
+    left->addLayout(buttonRow);
+
+    CooGrid = makeGrid("CooGrid", 26, calc::kCooGridCols, page);
+    CooGrid->SetDefaultColWidth(30);
+    CooGrid->SetColWidths({30, 43, 43, 44, 46});
+    left->addWidget(CooGrid, 1);
+
+    SourceRadioGroup = new TRadioGroup(QStringLiteral("Что показывать"),
+                                       {QStringLiteral("Датчики"), QStringLiteral("Функция C(dK)"),
+                                        QStringLiteral("Функция С(dF)"),
+                                        QStringLiteral("Минимальная магнитуда"),
+                                        QStringLiteral("Ошибка локации"),
+                                        QStringLiteral("Угловая частота"),
+                                        QStringLiteral("Размер очага")},
+                                       1, page);
+    SourceRadioGroup->setObjectName(QStringLiteral("SourceRadioGroup"));
+    SourceRadioGroup->SetItemIndex(0);
+    left->addWidget(SourceRadioGroup);
+
+    auto *choiceRow = new QHBoxLayout;
+    ViewRadioGroup = new TRadioGroup(
+        QStringLiteral("Плоскость"),
+        {QStringLiteral("XY"), QStringLiteral("YZ"), QStringLiteral("XZ")}, 3, page);
+    ViewRadioGroup->setObjectName(QStringLiteral("ViewRadioGroup"));
+    ViewRadioGroup->SetItemIndex(0);
+    UnitRadioGroup = new TRadioGroup(QStringLiteral("Единицы"),
+                                     {QStringLiteral("0-1"), QStringLiteral("дБ")}, 2, page);
+    UnitRadioGroup->setObjectName(QStringLiteral("UnitRadioGroup"));
+    UnitRadioGroup->SetItemIndex(0);
+    choiceRow->addWidget(ViewRadioGroup, 3);
+    choiceRow->addWidget(UnitRadioGroup, 2);
+    left->addLayout(choiceRow);
+
+    auto *leftBox = new QWidget(page);
+    leftBox->setLayout(left);
+    left->setContentsMargins(0, 0, 0, 0);
+    leftBox->setFixedWidth(262);
+    layout->addWidget(leftBox);
+
+    // Right: the read-out over the map, the map with the gauge over it, the legend.
+    auto *right = new QGridLayout;
+    right->setSpacing(4);
+    InfoLabel = new QLabel(QStringLiteral("X =    , Y ="), page);
+    InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    InfoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    right->addWidget(InfoLabel, 0, 0, 1, 2);
+
+    auto *mapPanel = new QWidget(page);
+    mapPanel->setObjectName(QStringLiteral("MapPanel"));
+    auto *stack = new QStackedLayout(mapPanel);
+    stack->setStackingMode(QStackedLayout::StackAll);
+    PaintBox = new TPaintBox(mapPanel);
+    PaintBox->setObjectName(QStringLiteral("PaintBox"));
+    PaintBox->setMinimumSize(kMapWidth, kMapHeight);
+    PaintBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    Gauge = new TGauge(mapPanel);
+    Gauge->setObjectName(QStringLiteral("Gauge"));
+    stack->addWidget(PaintBox);
+    stack->addWidget(Gauge);
+    stack->setCurrentWidget(Gauge);
+    Gauge->hide();
+    right->addWidget(mapPanel, 1, 0);
+
+    LegendLabel = new QLabel(page);
+    LegendLabel->setObjectName(QStringLiteral("LegendLabel"));
+    LegendLabel->setFixedWidth(kLegendWidth);
+    LegendLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    right->addWidget(LegendLabel, 1, 1);
+    right->setRowStretch(1, 1);
+    right->setColumnStretch(0, 1);
+    layout->addLayout(right, 1);
+}
+
+void TMainForm::buildMediumPage(QWidget *page)
+{
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(10);
+
+    // Left column: the attenuation table, the law, the transform.
+    auto *left = new QVBoxLayout;
+    left->setSpacing(4);
+    left->addWidget(makeLabel(QStringLiteral("Параметры модели затухания волн"), page));
+    StrGrid = makeGrid("StrGrid", 26, calc::kStrGridCols, page);
+    StrGrid->SetDefaultColWidth(30);
+    StrGrid->SetColWidths({30, 48, 50, 49, 46, 63, 52});
+    left->addWidget(StrGrid, 1);
+
+    auto *lawHeading = makeLabel(QStringLiteral("Уравнение модели затухания волн:"), page);
+    QFont underlined = lawHeading->font();
+    underlined.setUnderline(true);
+    lawHeading->setFont(underlined);
+    left->addWidget(lawHeading);
+    left->addWidget(makeLabel(QStringLiteral("M = a0*lg(An*SNR) + a1*lg(R) + a2*R+ a3\n"
+                                             "M - магнитуда или энергетический класс; \n"
+                                             "R - расстояние (км); \n"
+                                             "a0-a3 - коэффициенты графика затухания;\n"
+                                             "An - среднеквадратический уровень шумов (мм WA);\n"
+                                             "An(WA)=2080*An(TM)\n"
+                                             "SNR - отношение сигнал/помеха, достаточное\n"
+                                             "           для уверенной регистрации сигнала"),
+                              page));
+
+    auto *transform = new QGroupBox(QStringLiteral("Трансформация I(M,R) -> M(An,R)"), page);
+    auto *tg = new QGridLayout(transform);
+    tg->setHorizontalSpacing(4);
+    tg->setVerticalSpacing(3);
+    auto makeFloat = [&](const char *name, double value, double min, double max, double inc) {
+        auto *e = new TFloatSpinEdit(page);
+        e->setObjectName(QString::fromUtf8(name));
+        e->SetFormat(TFloatFormat::General);
+        e->SetMinValue(min);
+        e->SetMaxValue(max);
+        e->SetIncrement(inc);
+        e->SetValue(value);
+        return e;
+    };
+    B0SpinEdit = makeFloat("B0SpinEdit", 1.5, 0.1, 10, 0.01);
+    SSpinEdit = makeFloat("SSpinEdit", -3.5, 0, 0, 0.01);
+    C0SpinEdit = makeFloat("C0SpinEdit", 3.0, 0, 0, 0.01);
+    auto *eq = new QHBoxLayout;
+    eq->setSpacing(3);
+    eq->addWidget(makeLabel(QStringLiteral("I="), transform));
+    eq->addWidget(B0SpinEdit);
+    eq->addWidget(makeLabel(QStringLiteral("* M +"), transform));
+    eq->addWidget(SSpinEdit);
+    eq->addWidget(makeLabel(QStringLiteral("* lg(R) +"), transform));
+    eq->addWidget(C0SpinEdit);
+    tg->addLayout(eq, 0, 0, 1, 4);
+    A0WAEdit = makeReadOnlyEdit("A0WAEdit", "0.772", transform);
+    A1WAEdit = makeReadOnlyEdit("A1WAEdit", "1.837", transform);
+    A3WAEdit = makeReadOnlyEdit("A3WAEdit", "0.921", transform);
+    A0TMEdit = makeReadOnlyEdit("A0TMEdit", "0.980", transform);
+    A1TMEdit = makeReadOnlyEdit("A1TMEdit", "2.333", transform);
+    A3TMEdit = makeReadOnlyEdit("A3TMEdit", "3.153", transform);
+    tg->addWidget(makeLabel(QStringLiteral("a0"), transform), 1, 1, Qt::AlignHCenter);
+    tg->addWidget(makeLabel(QStringLiteral("a1"), transform), 1, 2, Qt::AlignHCenter);
+    tg->addWidget(makeLabel(QStringLiteral("a3"), transform), 1, 3, Qt::AlignHCenter);
+    tg->addWidget(makeLabel(QStringLiteral("WA"), transform), 2, 0);
+    tg->addWidget(A0WAEdit, 2, 1);
+    tg->addWidget(A1WAEdit, 2, 2);
+    tg->addWidget(A3WAEdit, 2, 3);
+    tg->addWidget(makeLabel(QStringLiteral("TM"), transform), 3, 0);
+    tg->addWidget(A0TMEdit, 3, 1);
+    tg->addWidget(A1TMEdit, 3, 2);
+    tg->addWidget(A3TMEdit, 3, 3);
+    left->addWidget(transform);
+    layout->addLayout(left, 0);
+
+    // Right column: the medium model, its values, the a2 range, the energy relation.
+    auto *right = new QVBoxLayout;
+    right->setSpacing(6);
+    auto *modelRow = new QHBoxLayout;
+    MediumRadioGroup = new TRadioGroup(
+        QStringLiteral("Модель среды"),
+        {QStringLiteral("Однородная"), QStringLiteral("Горизонтально-слоистая")}, 1, page);
+    MediumRadioGroup->setObjectName(QStringLiteral("MediumRadioGroup"));
+    MediumRadioGroup->SetItemIndex(0);
+    modelRow->addWidget(MediumRadioGroup);
+    auto *altGrid = new QGridLayout;
+    altGrid->setVerticalSpacing(3);
+    SurfaceAltSpinEdit = makeFloat("SurfaceAltSpinEdit", 200, -10000, 10000, 1);
+    LayerCountSpinEdit = new TSpin10Edit(page);
+    LayerCountSpinEdit->setObjectName(QStringLiteral("LayerCountSpinEdit"));
+    LayerCountSpinEdit->SetMinValue(1);
+    LayerCountSpinEdit->SetMaxValue(medium::kMaxLayers);
+    LayerCountSpinEdit->SetValue(1);
+    altGrid->addWidget(makeLabel(QStringLiteral("Отметка \nповерхности, м"), page), 0, 0);
+    altGrid->addWidget(SurfaceAltSpinEdit, 0, 1);
+    altGrid->addWidget(makeLabel(QStringLiteral("Кол-во \nслоев"), page), 1, 0);
+    altGrid->addWidget(LayerCountSpinEdit, 1, 1);
+    modelRow->addLayout(altGrid);
+    modelRow->addStretch(1);
+    right->addLayout(modelRow);
+
+    ModelStrGrid = makeGrid("ModelStrGrid", 2, medium::kModelGridCols, page);
+    ModelStrGrid->SetFixedCols(0);
+    ModelStrGrid->SetDefaultColWidth(48);
+    ModelStrGrid->setEnabled(false);
+    right->addWidget(ModelStrGrid, 1);
+
+    auto *values = new QGridLayout;
+    values->setHorizontalSpacing(4);
+    values->setVerticalSpacing(2);
+    VpSpinEdit = makeFloat("VpSpinEdit", 6000, 0, 100000, 1);
+    VsSpinEdit = makeFloat("VsSpinEdit", 3000, 0, 100000, 1);
+    VrSpinEdit = makeFloat("VrSpinEdit", 3000, 0, 100000, 1);
+    QualitySpinEdit = makeFloat("QualitySpinEdit", 100, 0, 100000, 1);
+    RoSpinEdit = makeFloat("RoSpinEdit", 2, 0, 20, 1);
+    for (auto *e : {VpSpinEdit, VsSpinEdit, VrSpinEdit, QualitySpinEdit})
+        e->setEnabled(false);
+    const std::pair<const char *, TFloatSpinEdit *> cols[] = {
+        {"Vp, м/с", VpSpinEdit}, {"Vs, м/с", VsSpinEdit}, {"Vr, м/с", VrSpinEdit},
+        {"Q", QualitySpinEdit},  {"Rho, г/см³", RoSpinEdit}};
+    int c = 0;
+    for (const auto &[caption, edit] : cols) {
+        values->addWidget(makeLabel(QString::fromUtf8(caption), page), 0, c);
+        values->addWidget(edit, 1, c);
+        ++c;
+    }
+    right->addLayout(values);
+    auto *avRow = new QHBoxLayout;
+    AlfaLabel = makeLabel(QStringLiteral("Vp/Vs = 2"), page);
+    AlfaLabel->setObjectName(QStringLiteral("AlfaLabel"));
+    avRow->addWidget(AlfaLabel);
+    avRow->addStretch(1);
+    CalcAvModelButton = makeButton("CalcAvModelButton", "", page);
+    // A button caption does not wrap by itself; the two lines are set here.
+    CalcAvModelButton->setText(QStringLiteral("Расчитать средние\nпараметры среды"));
+    CalcAvModelButton->setToolTip(QStringLiteral("Расчитать средние параметры среды"));
+    avRow->addWidget(CalcAvModelButton);
+    right->addLayout(avRow);
+
+    auto *lower = new QHBoxLayout;
+    auto *a2Box = new QGroupBox(page);
+    auto *a2 = new QGridLayout(a2Box);
+    a2->setHorizontalSpacing(4);
+    a2->setVerticalSpacing(3);
+    FreqMinSpinEdit = makeFloat("FreqMinSpinEdit", 0.1, 0, 100000, 0.1);
+    FreqMaxSpinEdit = makeFloat("FreqMaxSpinEdit", 10, 0, 100000, 0.1);
+    A2minEdit = makeReadOnlyEdit("A2minEdit", "0.0004548", a2Box);
+    A2maxEdit = makeReadOnlyEdit("A2maxEdit", "0.0454792", a2Box);
+    a2->addWidget(makeLabel(QStringLiteral("F, Гц"), a2Box), 0, 1, Qt::AlignHCenter);
+    a2->addWidget(makeLabel(QStringLiteral("a2"), a2Box), 0, 2, Qt::AlignHCenter);
+    a2->addWidget(makeLabel(QStringLiteral("Min"), a2Box), 1, 0);
+    a2->addWidget(FreqMinSpinEdit, 1, 1);
+    a2->addWidget(A2minEdit, 1, 2);
+    a2->addWidget(makeLabel(QStringLiteral("Max"), a2Box), 2, 0);
+    a2->addWidget(FreqMaxSpinEdit, 2, 1);
+    a2->addWidget(A2maxEdit, 2, 2);
+    lower->addWidget(a2Box);
+
+    auto *energyBox = new QGroupBox(page);
+    auto *energy = new QHBoxLayout(energyBox);
+    energy->setSpacing(3);
+    C1SpinEdit = makeFloat("C1SpinEdit", 1.5, 0, 0, 1);
+    C2SpinEdit = makeFloat("C2SpinEdit", 4.5, 0, 0, 1);
+    energy->addWidget(makeLabel(QStringLiteral("LgE="), energyBox));
+    energy->addWidget(C1SpinEdit);
+    energy->addWidget(makeLabel(QStringLiteral("* M +"), energyBox));
+    energy->addWidget(C2SpinEdit);
+    lower->addWidget(energyBox, 0, Qt::AlignTop);
+    right->addLayout(lower);
+
+    NoiseSourceGroupBox = new QGroupBox(QStringLiteral("Уровень помех на станциях"), page);
+    NoiseSourceGroupBox->setObjectName(QStringLiteral("NoiseSourceGroupBox"));
+    auto *noise = new QGridLayout(NoiseSourceGroupBox);
+    noise->setVerticalSpacing(2);
+    NoiseByModelRadioButton =
+        new QRadioButton(QStringLiteral("Задан моделью затухания"), NoiseSourceGroupBox);
+    NoiseByModelRadioButton->setObjectName(QStringLiteral("NoiseByModelRadioButton"));
+    NoiseByModelRadioButton->setChecked(true);
+    NoiseByFileRadioButton =
+        new QRadioButton(QStringLiteral("Задан источниками в файле"), NoiseSourceGroupBox);
+    NoiseByFileRadioButton->setObjectName(QStringLiteral("NoiseByFileRadioButton"));
+    NoiseFileEdit = new QLineEdit(NoiseSourceGroupBox);
+    NoiseFileEdit->setObjectName(QStringLiteral("NoiseFileEdit"));
+    for (QWidget *w : {static_cast<QWidget *>(NoiseByModelRadioButton),
+                       static_cast<QWidget *>(NoiseByFileRadioButton),
+                       static_cast<QWidget *>(NoiseFileEdit)})
+        w->setEnabled(false);
+    noise->addWidget(NoiseByModelRadioButton, 0, 0, 1, 2);
+    noise->addWidget(NoiseByFileRadioButton, 1, 0);
+    noise->addWidget(NoiseFileEdit, 1, 1);
+    right->addWidget(NoiseSourceGroupBox);
+    layout->addLayout(right, 1);
+}
+
+void TMainForm::buildNoisePage(QWidget *page)
+{
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    NoisePage = new QWidget(page);
+    NoisePage->setObjectName(QStringLiteral("NoisePage"));
+    layout->addWidget(NoisePage);
+}
+
+void TMainForm::buildParamsPage(QWidget *page)
+{
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(12);
+
+    auto *left = new QVBoxLayout;
+    left->setSpacing(8);
+    auto *ranges = new QGroupBox(QStringLiteral("Диапазоны"), page);
+    auto *rg = new QGridLayout(ranges);
+    rg->setHorizontalSpacing(6);
+    rg->setVerticalSpacing(4);
+    const char *headers[] = {"Минимум", "Максимум", "Шаг", "Центр"};
+    for (int i = 0; i < 4; ++i)
+        rg->addWidget(makeLabel(QString::fromUtf8(headers[i]), ranges), 0, i + 1,
+                      Qt::AlignHCenter);
+    auto makeFloat = [&](const char *name, double value, double min, double max, double inc) {
+        auto *e = new TFloatSpinEdit(ranges);
+        e->setObjectName(QString::fromUtf8(name));
+        e->SetFormat(TFloatFormat::General);
+        e->SetMinValue(min);
+        e->SetMaxValue(max);
+        e->SetIncrement(inc);
+        e->SetValue(value);
+        e->setMinimumWidth(80);
+        return e;
+    };
+    struct TAxisRow {
+        QLabel **label;
+        const char *caption;
+        TFloatSpinEdit **edits[4];
+        const char *names[4];
+        double values[4];
+        QPushButton **autoButton;
+        const char *autoName;
+    };
+    const TAxisRow rows[] = {
+        {&XLabel,
+         "X",
+         {&XminSpinEdit, &XmaxSpinEdit, &dXSpinEdit, &X0SpinEdit},
+         {"XminSpinEdit", "XmaxSpinEdit", "dXSpinEdit", "X0SpinEdit"},
+         {-2000, 2000, 50, 0},
+         &XAutoButton,
+         "XAutoButton"},
+        {&YLabel,
+         "Y",
+         {&YminSpinEdit, &YmaxSpinEdit, &dYSpinEdit, &Y0SpinEdit},
+         {"YminSpinEdit", "YmaxSpinEdit", "dYSpinEdit", "Y0SpinEdit"},
+         {-2000, 2000, 50, 0},
+         &YAutoButton,
+         "YAutoButton"},
+        {&ZLabel,
+         "Z",
+         {&ZminSpinEdit, &ZmaxSpinEdit, &dZSpinEdit, &Z0SpinEdit},
+         {"ZminSpinEdit", "ZmaxSpinEdit", "dZSpinEdit", "Z0SpinEdit"},
+         {300, 500, 20, 400},
+         &ZAutoButton,
+         "ZAutoButton"},
+    };
+    int r = 1;
+    for (const auto &row : rows) {
+        *row.label = makeLabel(QString::fromUtf8(row.caption), ranges);
+        (*row.label)->setObjectName(QString::fromUtf8(row.caption) + QStringLiteral("Label"));
+        (*row.label)->setMinimumWidth(28);
+        rg->addWidget(*row.label, r, 0);
+        for (int i = 0; i < 4; ++i) {
+            *row.edits[i] = makeFloat(row.names[i], row.values[i], 0, 0, 1);
+            rg->addWidget(*row.edits[i], r, i + 1);
+        }
+        *row.autoButton = makeButton(row.autoName, "Авто", ranges);
+        rg->addWidget(*row.autoButton, r, 5);
+        ++r;
+    }
+    KmaxSpinEdit = makeFloat("KmaxSpinEdit", 0, 0.001, 10, 0.001);
+    KmaxSpinEdit->SetFormat(TFloatFormat::Fixed);
+    KmaxSpinEdit->SetDigits(4);
+    KmaxSpinEdit->SetValue(0.005);
+    dKSpinEdit = makeFloat("dKSpinEdit", 0, 0.0000001, 1, 0.00001);
+    dKSpinEdit->SetFormat(TFloatFormat::Fixed);
+    dKSpinEdit->SetDigits(5);
+    dKSpinEdit->SetValue(0.00002);
+    rg->addWidget(makeLabel(QStringLiteral("Диап. волн. числа ±"), ranges), r, 0, 1, 2,
+                  Qt::AlignRight);
+    rg->addWidget(KmaxSpinEdit, r, 2);
+    GeoCheckBox = new QCheckBox(QStringLiteral("Градусы"), ranges);
+    GeoCheckBox->setObjectName(QStringLiteral("GeoCheckBox"));
+    rg->addWidget(GeoCheckBox, r, 4);
+    ++r;
+    rg->addWidget(makeLabel(QStringLiteral("Шаг волн. числа"), ranges), r, 0, 1, 2,
+                  Qt::AlignRight);
+    rg->addWidget(dKSpinEdit, r, 2);
+    left->addWidget(ranges);
+
+    auto *counts = new QGridLayout;
+    counts->setHorizontalSpacing(8);
+    counts->setVerticalSpacing(10);
+    MinSensCountSpinEdit = new TSpinEdit(page);
+    MinSensCountSpinEdit->setObjectName(QStringLiteral("MinSensCountSpinEdit"));
+    MinSensCountSpinEdit->SetValue(3);
+    LocErrorSpinEdit = new TSpinEdit(page);
+    LocErrorSpinEdit->setObjectName(QStringLiteral("LocErrorSpinEdit"));
+    LocErrorSpinEdit->SetMinValue(0);
+    LocErrorSpinEdit->SetMaxValue(50);
+    LocErrorSpinEdit->SetValue(5);
+    FcNumSpinEdit = new TFloatSpinEdit(page);
+    FcNumSpinEdit->setObjectName(QStringLiteral("FcNumSpinEdit"));
+    FcNumSpinEdit->SetFormat(TFloatFormat::General);
+    FcNumSpinEdit->SetMinValue(0.1);
+    FcNumSpinEdit->SetMaxValue(8);
+    FcNumSpinEdit->SetIncrement(1);
+    FcNumSpinEdit->SetValue(5);
+    counts->addWidget(MinSensCountSpinEdit, 0, 0, Qt::AlignTop);
+    counts->addWidget(makeLabel(QStringLiteral("Минимальное количество станций,\n"
+                                               "достаточное для регистрации события"),
+                                page),
+                      0, 1);
+    counts->addWidget(LocErrorSpinEdit, 1, 0, Qt::AlignTop);
+    counts->addWidget(
+        makeLabel(QStringLiteral("Ошибка локации, % \nот гипоцентрального расстояния"), page), 1,
+        1);
+    counts->addWidget(FcNumSpinEdit, 2, 0, Qt::AlignTop);
+    counts->addWidget(makeLabel(QStringLiteral("Множитель n\n\n"
+                                               "Задает диапазон частот Fc/2 < Freq < Fc*n\n"
+                                               "относительно угловой частоты Fc, достаточный \n"
+                                               "для корректного расчета энергии очага"),
+                                page),
+                      2, 1);
+    counts->setColumnStretch(1, 1);
+    left->addLayout(counts);
+    left->addStretch(1);
+    layout->addLayout(left, 1);
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(6);
+    LoadParamButton = makeButton("LoadParamButton", "Загрузить", page);
+    SaveParamButton = makeButton("SaveParamButton", "Сохранить", page);
+    SaveAsButton = makeButton("SaveAsButton", "Сохранить как", page);
+    AboutButton = makeButton("AboutButton", "О программе", page);
+    for (auto *b : {LoadParamButton, SaveParamButton, SaveAsButton})
+        right->addWidget(b);
+    IniLabel = new QLabel(page);
+    IniLabel->setObjectName(QStringLiteral("IniLabel"));
+    IniLabel->setWordWrap(true);
+    IniLabel->setMaximumWidth(200);
+    IniLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    right->addWidget(IniLabel);
+    right->addStretch(1);
+    right->addWidget(AboutButton);
+    layout->addLayout(right, 0);
+}
+
+void TMainForm::connectHandlers()
+{
+    connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageControlChange);
+    connect(SensorsSpinEdit, &TSpin10Edit::changed, this, &TMainForm::SensorsSpinEditChange);
+    connect(CalcButton, &QPushButton::clicked, this, &TMainForm::CalcButtonClick);
+    connect(SaveButton, &QPushButton::clicked, this, &TMainForm::SaveButtonClick);
+    connect(AddButton, &QPushButton::clicked, this, &TMainForm::AddButtonClick);
+    connect(SourceRadioGroup, &TRadioGroup::Click, this, &TMainForm::SourceRadioGroupClick);
+    connect(UnitRadioGroup, &TRadioGroup::Click, this, &TMainForm::SourceRadioGroupClick);
+    connect(ViewRadioGroup, &TRadioGroup::Click, this, &TMainForm::KmaxSpinEditChange);
+    connect(PaintBox, &TPaintBox::MouseMove, this, &TMainForm::PaintBoxMouseMove);
+    connect(PaintBox, &TPaintBox::MouseDown, this, &TMainForm::PaintBoxMouseDown);
+    connect(PaintBox, &TPaintBox::SavePngRequested, this, &TMainForm::SaveMapPng);
+    connect(Gauge, &TGauge::CancelRequested, this, &TMainForm::CancelCalc);
+
+    for (auto *e : {XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit, YminSpinEdit, YmaxSpinEdit,
+                    dYSpinEdit, Y0SpinEdit, ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit,
+                    FcNumSpinEdit})
+        connect(e, &TFloatSpinEdit::changed, this, &TMainForm::XminSpinEditChange);
+    connect(KmaxSpinEdit, &TFloatSpinEdit::changed, this, &TMainForm::KmaxSpinEditChange);
+    connect(dKSpinEdit, &TFloatSpinEdit::changed, this, &TMainForm::KmaxSpinEditChange);
+    for (auto *e : {FreqMinSpinEdit, FreqMaxSpinEdit, VpSpinEdit, VsSpinEdit, VrSpinEdit,
+                    QualitySpinEdit, SurfaceAltSpinEdit})
+        connect(e, &TFloatSpinEdit::changed, this, &TMainForm::QualitySpinEditChange);
+    for (auto *e : {NoiseF1SpinEdit, NoiseF2SpinEdit})
+        if (e)
+            connect(e, &TFloatSpinEdit::changed, this, &TMainForm::QualitySpinEditChange);
+    for (auto *e : {B0SpinEdit, SSpinEdit, C0SpinEdit})
+        connect(e, &TFloatSpinEdit::changed, this, &TMainForm::B0SpinEditChange);
+    connect(MediumRadioGroup, &TRadioGroup::Click, this, &TMainForm::MediumRadioGroupClick);
+    connect(LayerCountSpinEdit, &TSpin10Edit::changed, this,
+            &TMainForm::LayerCountSpinEditChange);
+    connect(CalcAvModelButton, &QPushButton::clicked, this, &TMainForm::CalcAvModelButtonClick);
+    connect(XAutoButton, &QPushButton::clicked, this, &TMainForm::XAutoButtonClick);
+    connect(YAutoButton, &QPushButton::clicked, this, &TMainForm::YAutoButtonClick);
+    connect(ZAutoButton, &QPushButton::clicked, this, &TMainForm::ZAutoButtonClick);
+    connect(GeoCheckBox, &QCheckBox::toggled, this, &TMainForm::GeoCheckBoxClick);
+    connect(LoadParamButton, &QPushButton::clicked, this, &TMainForm::LoadParamButtonClick);
+    connect(SaveParamButton, &QPushButton::clicked, this, &TMainForm::SaveParamButtonClick);
+    connect(SaveAsButton, &QPushButton::clicked, this, &TMainForm::SaveAsButtonClick);
+    connect(AboutButton, &QPushButton::clicked, this, &TMainForm::AboutButtonClick);
+}
+
+// The start-up sequence: tables, default model, map, grids, stations.
+void TMainForm::FormCreate()
+{
+    PageControl->setCurrentIndex(0);
+    CooGrid->FromTable(calc::DefaultCooGrid());
+    StrGrid->FromTable(calc::DefaultStrGrid());
+
+    common::TCellTable model(2, medium::kModelGridCols);
+    medium::WriteModelHeader(model);
+    m_mediumModel = {medium::StartupLayer(SurfaceAltSpinEdit->Value())};
+    medium::ShowLayer(model, 0, m_mediumModel[0], decimalSep());
+    ModelStrGrid->FromTable(model);
+
+    MapBitmap = map::NewMapBitmap(kMapWidth, kMapHeight);
+    m_geometry = map::TMapGeometry(MapBitmap.width(), MapBitmap.height());
+    PaintBox->SetImage(&MapBitmap);
+    updatePlaneGrid();
+    KmaxSpinEditChange();
+    LastClick = MapCentre();
+    DrawStations(false);
+    m_result = calc::TResult{};
+    PaintBox->update();
+}
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+void TMainForm::showMessage(const QString &text)
+{
+    m_dialogs->ShowMessage(this, text);
+}
+
+char TMainForm::decimalSep() const
+{
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 128)
+        return static_cast<char>(point[0].unicode());
+    return '.';
+}
+
+calc::TShowMode TMainForm::selectedMode() const
+{
+    const int i = SourceRadioGroup->ItemIndex();
+    return i >= 0 && i <= static_cast<int>(smSourceSize) ? static_cast<calc::TShowMode>(i)
+                                                         : smStations;
+}
+
+calc::TViewPlane TMainForm::selectedPlane() const
+{
+    switch (ViewRadioGroup->ItemIndex()) {
+    case 1:
+        return calc::TViewPlane::vpYZ;
+    case 2:
+        return calc::TViewPlane::vpXZ;
+    default:
+        return calc::TViewPlane::vpXY;
+    }
+}
+
+void TMainForm::readStations()
+{
+    m_stations = calc::ReadStations(CooGrid->ToTable(), StrGrid->ToTable(), selectedPlane(),
+                                    decimalSep());
+    m_stationsPlane = selectedPlane();
+    updatePlaneGrid();
+}
+
+void TMainForm::updatePlaneGrid()
+{
+    map::TRanges r;
+    r.X = {XminSpinEdit->Value(), XmaxSpinEdit->Value(), dXSpinEdit->Value(), X0SpinEdit->Value()};
+    r.Y = {YminSpinEdit->Value(), YmaxSpinEdit->Value(), dYSpinEdit->Value(), Y0SpinEdit->Value()};
+    r.Z = {ZminSpinEdit->Value(), ZmaxSpinEdit->Value(), dZSpinEdit->Value(), Z0SpinEdit->Value()};
+    m_planeGrid = map::UpdatePlaneGrid(r, selectedPlane());
+}
+
+bool TMainForm::gridsMatch() const
+{
+    return map::ResultMatchesGrids(m_result, selectedPlane(), m_planeGrid, m_waveGrid);
+}
+
+// ---------------------------------------------------------------------------
+// Map
+
+void TMainForm::RedrawMap()
+{
+    readStations();
+    map::TMapScene scene;
+    scene.Selected = selectedMode();
+    scene.Result = &m_result;
+    scene.SaveEnabled = SaveButton->isEnabled();
+    scene.Plane = selectedPlane();
+    scene.Stations = m_stations;
+    scene.CooGrid = CooGrid->ToTable();
+    scene.PlaneGrid = m_planeGrid;
+    scene.WaveGrid = m_waveGrid;
+    scene.Unit = UnitRadioGroup->ItemIndex() == 1 ? map::TResponseUnit::Decibel
+                                                  : map::TResponseUnit::Unit01;
+    const map::TRedrawn drawn = map::RedrawMap(MapBitmap, m_geometry, scene);
+    m_picture = drawn.Picture;
+    m_legend = drawn.Legend;
+    showLegend();
+}
+
+void TMainForm::DrawStations(bool KeepBackground)
+{
+    readStations();
+    map::DrawStations(MapBitmap, m_geometry, m_stations, CooGrid->ToTable(), m_planeGrid,
+                      KeepBackground);
+    if (!KeepBackground) {
+        m_picture = map::TMapPicture::Stations;
+        m_legend = map::TLegend{};
+        showLegend();
+    }
+}
+
+void TMainForm::showLegend()
+{
+    if (!m_legend.Shown) {
+        LegendLabel->clear();
+        return;
+    }
+    const QSize size(kLegendWidth, std::min(kMapHeight, std::max(LegendLabel->height(), 200)));
+    LegendLabel->setPixmap(QPixmap::fromImage(map::DrawLegend(m_legend, size, decimalSep())));
+}
+
+void TMainForm::SourceRadioGroupClick()
+{
+    RedrawMap();
+    VpSpinEdit->setEnabled(selectedMode() == smCdF);
+    VsSpinEdit->setEnabled(VpSpinEdit->isEnabled());
+    PaintBox->update();
+}
+
+void TMainForm::PaintBoxMouseMove(Qt::KeyboardModifiers, int x, int y)
+{
+    map::TReadoutContext ctx;
+    ctx.Selected = selectedMode();
+    ctx.Result = &m_result;
+    ctx.GridsMatch = gridsMatch();
+    ctx.LastClick = {LastClick.x(), LastClick.y()};
+    ctx.Vp = VpSpinEdit->Value();
+    ctx.DecimalSep = decimalSep();
+    InfoLabel->setText(U8(map::InfoLabelText({x, y}, m_geometry, ctx)));
+}
+
+void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
+{
+    LastClick = QPoint(x, y);
+    if (AddButton->isEnabled())
+        return;
+    common::TCellTable table = CooGrid->ToTable();
+    const map::TPlacementStep step =
+        map::PlaceStation(table, SensorsSpinEdit->Value(), m_placementRemaining, {x, y},
+                          m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(), decimalSep());
+    if (step.Written)
+        for (int c = 1; c < calc::kCooGridCols; ++c)
+            CooGrid->SetCells(c, step.Row, U8(table.Cell(step.Row, c)));
+    m_placementRemaining = step.Remaining;
+    if (step.Finished)
+        endPlacement();
+    else
+        setWindowTitle(U8(step.Caption));
+    DrawStations(false);
+    PaintBox->update();
+}
+
+void TMainForm::endPlacement()
+{
+    setWindowTitle(m_savedCaption);
+    PaintBox->unsetCursor();
+    AddButton->setEnabled(true);
+}
+
+void TMainForm::AddButtonClick()
+{
+    if (!AddButton->isEnabled())
+        return;
+    AddButton->setEnabled(false);
+    PaintBox->setCursor(Qt::CrossCursor);
+    common::TCellTable table = CooGrid->ToTable();
+    m_placementRemaining = map::StartPlacement(table, SensorsSpinEdit->Value());
+    CooGrid->FromTable(table);
+    m_savedCaption = windowTitle();
+    setWindowTitle(U8(map::PlacementCaption(m_placementRemaining)));
+    DrawStations(false);
+    PaintBox->update();
+}
+
+void TMainForm::SaveMapPng()
+{
+    const QString name = m_dialogs->SaveFileName(this, QStringLiteral("PNG|*.png|Все файлы|*.*"));
+    if (name.isEmpty())
+        return;
+    try {
+        map::SaveMapPng(name, MapBitmap, m_legend, decimalSep());
+    } catch (const std::exception &e) {
+        showMessage(U8(e.what()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Station count and pages
+
+void TMainForm::PageControlChange()
+{
+    applyStationCount();
+}
+
+namespace {
+
+// Keys that write into the text rather than step it or move the cursor.
+bool IsTypingKey(const QKeyEvent *e)
+{
+    switch (e->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+bool TMainForm::filterCountEdit(QObject *watched, QEvent *event)
+{
+    TTypedCount *typed = watched == SensorsSpinEdit      ? &m_sensorsTyped
+                       : watched == LayerCountSpinEdit ? &m_layersTyped
+                                                       : nullptr;
+    if (!typed)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        typed->Typing = IsTypingKey(static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+        typed->Typing = false;
+        break;
+    case QEvent::FocusOut:
+        typed->Typing = false;
+        if (typed->Pending) {
+            if (typed == &m_sensorsTyped)
+                applyStationCount();
+            else
+                applyLayerCount();
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void TMainForm::SensorsSpinEditChange()
+{
+    if (m_sensorsTyped.Typing) {
+        m_sensorsTyped.Pending = true;
+        return;
+    }
+    applyStationCount();
+}
+
+void TMainForm::applyStationCount()
+{
+    m_sensorsTyped.Pending = false;
+    common::TCellTable coo = CooGrid->ToTable();
+    common::TCellTable str = StrGrid->ToTable();
+    calc::SetStationCount(coo, str, SensorsSpinEdit->Value());
+    CooGrid->FromTable(coo);
+    StrGrid->FromTable(str);
+}
+
+// ---------------------------------------------------------------------------
+// Computation
+
+void TMainForm::CalcButtonClick()
+{
+    if (m_running)
+        return;
+    readStations();
+    const int N = SensorsSpinEdit->Value();
+    if (m_stations.Count != N) {
+        showMessage(QStringLiteral("Ошибка в параметрах станции №%1").arg(m_stations.Count + 1));
+        return;
+    }
+
+    calc::TCalcSnapshot snap;
+    snap.Stations = m_stations;
+    calc::TCalcParams &p = snap.Params;
+    p.N = N;
+    p.k = MinSensCountSpinEdit->Value();
+    p.LocErrorPct = LocErrorSpinEdit->Value();
+    p.FcNum = FcNumSpinEdit->Value();
+    p.Vs = VsSpinEdit->Value();
+    p.Vp = VpSpinEdit->Value();
+    p.SurfaceAlt = SurfaceAltSpinEdit->Value();
+    p.Degrees = GeoCheckBox->isChecked();
+    p.Mode = selectedMode();
+    p.Plane = selectedPlane();
+    p.Medium = MediumRadioGroup->ItemIndex() == 1 ? calc::TMediumKind::Layered
+                                                  : calc::TMediumKind::Homogeneous;
+    p.C1 = C1SpinEdit->Value();
+    p.C2 = C2SpinEdit->Value();
+    snap.PlaneGrid = m_planeGrid;
+    snap.WaveGrid = m_waveGrid;
+
+    const bool scan = p.Mode >= smMinMagnitude && p.Mode <= smSourceSize;
+    bool modelRead = true;
+    if (scan && p.Medium == calc::TMediumKind::Layered) {
+        modelRead = medium::ReadMediumModel(ModelStrGrid->ToTable(), p.SurfaceAlt, decimalSep(),
+                                            m_mediumModel);
+        if (!modelRead)
+            showMessage(QStringLiteral("Ошибка в параметрах модели!"));
+    }
+    snap.Model = m_mediumModel;
+
+    Gauge->SetMinValue(0);
+    Gauge->SetProgress(0);
+
+    if (!scan && p.Mode != smCdK && p.Mode != smCdF) {
+        // Nothing to compute: no worker, no gauge.
+        auto result = std::make_shared<std::optional<calc::TResult>>();
+        QString error;
+        try {
+            *result = m_engine(snap, calc::TRunControl{});
+        } catch (const std::exception &e) {
+            error = U8(e.what());
+        }
+        m_running = true;
+        finishRun(result, error, modelRead);
+        return;
+    }
+
+    m_running = true;
+    m_cancel = false;
+    CalcButton->setEnabled(false);
+    Gauge->SetMaxValue(scan ? m_planeGrid.NU : 2 * m_waveGrid.KCount);
+    Gauge->show();
+    Gauge->raise();
+    qApp->installEventFilter(this);
+
+    m_worker = std::thread([this, snap = std::move(snap), engine = m_engine, modelRead]() {
+        calc::TRunControl control;
+        control.Cancel = &m_cancel;
+        control.Progress = [this](int done, int total) {
+            QMetaObject::invokeMethod(
+                this, [this, done, total]() { onProgress(done, total); }, Qt::QueuedConnection);
+        };
+        auto result = std::make_shared<std::optional<calc::TResult>>();
+        QString error;
+        try {
+            *result = engine(snap, control);
+        } catch (const common::TValdrinError &e) {
+            error = U8(e.what());
+        } catch (const std::exception &e) {
+            error = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
+        }
+        QMetaObject::invokeMethod(
+            this, [this, result, error, modelRead]() { finishRun(result, error, modelRead); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TMainForm::onProgress(int done, int total)
+{
+    if (!m_running)
+        return;
+    if (total != Gauge->MaxValue())
+        Gauge->SetMaxValue(total);
+    Gauge->SetProgress(done);
+}
+
+void TMainForm::CancelCalc()
+{
+    if (m_running)
+        m_cancel = true;
+}
+
+void TMainForm::finishRun(std::shared_ptr<std::optional<calc::TResult>> result,
+                          const QString &error, bool modelRead)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = false;
+    qApp->removeEventFilter(this);
+    Gauge->hide();
+    CalcButton->setEnabled(true);
+    if (!error.isEmpty()) {
+        showMessage(error);
+        return;
+    }
+    if (!result || !result->has_value())
+        return; // cancelled: the previous result, map and save state stay
+    m_result = std::move(**result);
+    if (!modelRead)
+        m_result.Saveable = false;
+    SaveButton->setEnabled(m_result.Saveable);
+    SourceRadioGroupClick();
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    filterCountEdit(watched, event);
+    if (m_running && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->window() == this) {
+            CancelCalc();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    CancelCalc();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // MapCentre follows MapBitmap, which keeps its size.
+    if (!MapBitmap.isNull())
+        m_geometry.MapCentre = {MapBitmap.width() / 2, MapBitmap.height() / 2};
+}
+
+// ---------------------------------------------------------------------------
+// Results file
+
+void TMainForm::SaveButtonClick()
+{
+    if (!SaveButton->isEnabled() || m_running)
+        return;
+    const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
+    if (name.isEmpty())
+        return;
+    const std::string text = calc::FormatResultsFile(m_result, VpSpinEdit->Value(),
+                                                     C1SpinEdit->Value(), C2SpinEdit->Value());
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(text.data(), static_cast<qint64>(text.size()))
+            != static_cast<qint64>(text.size())
+        || !file.commit()) {
+        showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, file.errorString()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Grids and ranges
+
+void TMainForm::XminSpinEditChange()
+{
+    updatePlaneGrid();
+    refreshIfStale();
+}
+
+void TMainForm::KmaxSpinEditChange()
+{
+    m_waveGrid = map::UpdateWaveGrid(KmaxSpinEdit->Value(), dKSpinEdit->Value());
+    refreshIfStale();
+}
+
+// A result picture whose grids no longer hold is not left on the map.
+void TMainForm::refreshIfStale()
+{
+    if (m_picture == map::TMapPicture::Stations || MapBitmap.isNull() || gridsMatch())
+        return;
+    RedrawMap();
+    PaintBox->update();
+}
+
+void TMainForm::autoRange(int axis)
+{
+    readStations();
+    // The station arrays hold the plane's axes; pick the one of this axis.
+    using enum calc::TViewPlane;
+    const calc::TDoubleDynArray *coords = nullptr;
+    switch (axis) {
+    case 0:
+        coords = m_stationsPlane == vpYZ ? &m_stations.W : &m_stations.U;
+        break;
+    case 1:
+        coords = m_stationsPlane == vpXY ? &m_stations.V
+               : m_stationsPlane == vpYZ ? &m_stations.U
+                                         : &m_stations.W;
+        break;
+    default:
+        coords = m_stationsPlane == vpXY ? &m_stations.W : &m_stations.V;
+        break;
+    }
+    // Only complete rows: a row that stopped the reading holds no coordinates.
+    const auto n = static_cast<std::size_t>(std::max(m_stations.Count, 0));
+    const calc::TDoubleDynArray read(coords->begin(),
+                                     coords->begin() + static_cast<std::ptrdiff_t>(
+                                                           std::min(n, coords->size())));
+    const auto range = map::AutoRange(read);
+    if (!range)
+        return;
+    TFloatSpinEdit *edits[3][4] = {{XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit},
+                                   {YminSpinEdit, YmaxSpinEdit, dYSpinEdit, Y0SpinEdit},
+                                   {ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit}};
+    auto &e = edits[axis];
+    e[0]->SetValue(range->Min);
+    e[1]->SetValue(range->Max);
+    e[2]->SetValue(range->Step);
+    e[3]->SetValue(range->Centre);
+}
+
+void TMainForm::XAutoButtonClick()
+{
+    autoRange(0);
+}
+
+void TMainForm::YAutoButtonClick()
+{
+    autoRange(1);
+}
+
+void TMainForm::ZAutoButtonClick()
+{
+    autoRange(2);
+}
+
+void TMainForm::GeoCheckBoxClick()
+{
+    const bool geo = GeoCheckBox->isChecked();
+    XLabel->setText(geo ? QStringLiteral("Lon") : QStringLiteral("X"));
+    YLabel->setText(geo ? QStringLiteral("Lat") : QStringLiteral("Y"));
+}
+
+// ---------------------------------------------------------------------------
+// Medium page
+
+void TMainForm::QualitySpinEditChange()
+{
+}
+
+void TMainForm::B0SpinEditChange()
+{
+}
+
+void TMainForm::MediumRadioGroupClick()
+{
+    ModelStrGrid->setEnabled(MediumRadioGroup->ItemIndex() == 1);
+    LayerCountSpinEdit->setEnabled(ModelStrGrid->isEnabled());
+}
+
+void TMainForm::LayerCountSpinEditChange()
+{
+    if (m_layersTyped.Typing) {
+        m_layersTyped.Pending = true;
+        return;
+    }
+    applyLayerCount();
+}
+
+void TMainForm::applyLayerCount()
+{
+    m_layersTyped.Pending = false;
+    common::TCellTable table = ModelStrGrid->ToTable();
+    medium::LayerCountChange(m_mediumModel, table, LayerCountSpinEdit->Value(), decimalSep());
+    ModelStrGrid->FromTable(table);
+}
+
+void TMainForm::CalcAvModelButtonClick()
+{
+    const medium::TAverageOutcome out = medium::CalcAvModel(
+        ModelStrGrid->ToTable(), SurfaceAltSpinEdit->Value(), decimalSep(), m_mediumModel,
+        m_planeGrid.WPlane, FreqMaxSpinEdit->Value());
+    for (const auto &m : out.Messages)
+        showMessage(U8(m));
+    if (!out.Values)
+        return;
+    VpSpinEdit->SetValue(out.Values->Vp);
+    VsSpinEdit->SetValue(out.Values->Vs);
+    VrSpinEdit->SetValue(out.Values->Vr);
+    QualitySpinEdit->SetValue(out.Values->Q);
+    RoSpinEdit->SetValue(out.Values->Rho);
+}
+
+// ---------------------------------------------------------------------------
+// Parameter files and About
+
+void TMainForm::LoadParamButtonClick()
+{
+    const QString name = m_dialogs->OpenFileName(this, QString::fromUtf8(kParamFilter));
+    if (!name.isEmpty())
+        LoadParamFile(name);
+}
+
+void TMainForm::SaveParamButtonClick()
+{
+    if (!IniLabel->text().isEmpty())
+        SaveParamFile(IniLabel->text());
+    else
+        SaveAsButtonClick();
+}
+
+void TMainForm::SaveAsButtonClick()
+{
+    const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kParamFilter));
+    if (!name.isEmpty())
+        SaveParamFile(name);
+}
+
+void TMainForm::LoadParamFile(const QString &fileName)
+{
+    IniLabel->setText(fileName);
+}
+
+void TMainForm::SaveParamFile(const QString &fileName)
+{
+    IniLabel->setText(fileName);
+}
+
+void TMainForm::AboutButtonClick()
+{
+    showMessage(AboutText());
+}
+
+} // namespace valdrin::app

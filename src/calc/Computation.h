@@ -23,6 +23,22 @@ struct TCalcSnapshot {
 // common::TValdrinError with the message the user sees, before anything is
 // computed. A cancelled run returns nullopt. Mode 0 (and any mode outside
 // 1..6) returns a result with no matrix that may not be saved.
+// Modes 3..6: a node where fewer than k stations have a value (a station
+// exactly at the node has none) holds NaN; a node whose k-th smallest value
+// is +infinity (not registered) holds +infinity. The layered model's bounds
+// are taken from its first Top and the thicknesses. The matrix is the same
+// whatever control.Threads.
 std::optional<TResult> RunComputation(const TCalcSnapshot &snapshot, const TRunControl &control = {});
+
+// Corner frequency (Hz) and radius (m) of Brune's source of magnitude M, for
+// a shear velocity Vs (m/s) at depth (m) below the surface.
+struct TBruneSource {
+    double Fc = 0;
+    double R0 = 0;
+};
+TBruneSource BruneSource(double M, double Vs, double depth);
+
+// Ascending order by pairwise exchange; equal elements are never exchanged.
+void SortAscending(TDoubleDynArray &values);
 
 } // namespace valdrin::calc

@@ -1,0 +1,232 @@
+// Node scan: at every node each station's value (its smallest registered
+// magnitude, or the location error), the k-th smallest of them, and for the
+// source modes Brune's corner frequency or radius of that magnitude.
+//
+// In the layered medium a station's ray has the same geometry for every
+// trial magnitude (only its attenuation follows the frequency), so it is
+// traced once per node and station; and the 1-degree level of the angle
+// search is the same for every node of a station, so it is evaluated once
+// per station. Both give exactly the numbers of a fresh trace per trial.
+#include "calc/Detection.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "calc/geodesy.h"
+#include "medium/Threshold.h"
+#include "medium/godograf.h"
+
+namespace valdrin::calc {
+
+using enum TShowMode;
+using common::TExtended;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct TStationPrep {
+    double U = 0, V = 0, W = 0;
+    double A1 = 0, A2 = 0, A3 = 0;
+    double Noise = 0;        // An * SNR
+    TExtended NoiseTerm = 0; // a0 * lg(An * SNR)
+    medium::TRayTransitions Transitions;
+    medium::TTakeOffTable Table;
+};
+
+struct TScanSetup {
+    TShowMode Mode = smMinMagnitude;
+    bool Layered = false;
+    bool Degrees = false;
+    int K = 1;
+    double Pct = 0;
+    double Depth = 0; // SourceDepth
+    double Vs = 0, FcNum = 0;
+    TPlaneGrid Grid;
+    medium::THorizontalModel Model; // bounds recomputed
+    std::vector<TStationPrep> Stations;
+};
+
+// What one thread needs of its own: the ray routines rewrite the model's
+// bounds and the transitions' coefficients.
+struct TWorker {
+    medium::THorizontalModel Model;
+    std::vector<medium::TRayTransitions> Transitions;
+    medium::TTravelParams Segments;
+    std::vector<double> Values;
+};
+
+double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+{
+    if (setup.Degrees)
+        return static_cast<double>(
+            GeoInverse(MakeGeoPoint(v, u, 0), MakeGeoPoint(st.V, st.U, 0)).Distance);
+    return medium::SafeHypot(v - st.V, u - st.U);
+}
+
+double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u, double v)
+{
+    const TStationPrep &st = setup.Stations[s];
+    const double wPlane = setup.Grid.WPlane;
+    const double epi = Epicentral(setup, st, u, v);
+    if (setup.Mode == smLocError)
+        return medium::SafeHypot(epi, st.W - wPlane) * setup.Pct / 100;
+
+    const double law = medium::LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, epi, wPlane, st.W);
+    if (!setup.Layered)
+        return law;
+    bool traced = false, ok = false;
+    auto pathAt = [&](double frequency) {
+        if (!traced) {
+            ok = medium::TraceRayGeometry(w.Model, w.Transitions[s], w.Segments, epi, wPlane, st.W,
+                                          st.Table.Theta.empty() ? nullptr : &st.Table);
+            traced = true;
+        }
+        medium::SetRayFrequency(w.Segments, w.Model, frequency);
+        return medium::TPathFactor{medium::RayFactor(w.Segments, w.Transitions[s]), ok};
+    };
+    return medium::RaiseToThreshold(law, st.Noise, setup.Depth, setup.Vs, setup.FcNum, pathAt);
+}
+
+double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v)
+{
+    w.Values.clear();
+    for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
+        const double value = StationValue(setup, w, s, u, v);
+        if (!std::isnan(value)) // no value at this node: left out
+            w.Values.push_back(value);
+    }
+    const auto k = static_cast<std::size_t>(setup.K);
+    if (w.Values.size() < k)
+        return kNaN;
+    // The k-th smallest, as the full ascending sort would give it.
+    std::nth_element(w.Values.begin(), w.Values.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                     w.Values.end());
+    const double m = w.Values[k - 1];
+    if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
+        if (!std::isfinite(m)) // +infinity: not registered, kept as such
+            return m;
+        const TBruneSource src = BruneSource(m, setup.Vs, setup.Depth);
+        return setup.Mode == smCornerFreq ? src.Fc : src.R0;
+    }
+    return m;
+}
+
+TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
+{
+    const TCalcParams &p = snapshot.Params;
+    const TStationSet &set = snapshot.Stations;
+    TScanSetup setup;
+    setup.Mode = p.Mode;
+    setup.Layered = p.Medium == TMediumKind::Layered &&
+                    (p.Mode == smMinMagnitude || p.Mode == smCornerFreq || p.Mode == smSourceSize);
+    setup.Degrees = p.Degrees;
+    setup.K = p.k;
+    setup.Pct = p.LocErrorPct;
+    setup.Grid = snapshot.PlaneGrid;
+    setup.Depth = p.SurfaceAlt - setup.Grid.WPlane;
+    setup.Vs = p.Vs;
+    setup.FcNum = p.FcNum;
+    if (setup.Layered) {
+        setup.Model = snapshot.Model;
+        medium::UpdateLayerBounds(setup.Model);
+    }
+    setup.Stations.resize(static_cast<std::size_t>(p.N));
+    for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
+        TStationPrep &st = setup.Stations[s];
+        st.U = set.U[s];
+        st.V = set.V[s];
+        st.W = set.W[s];
+        st.A1 = set.A1[s];
+        st.A2 = set.A2[s];
+        st.A3 = set.A3[s];
+        st.Noise = set.An[s] * set.SNR[s];
+        st.NoiseTerm = medium::LawNoiseTerm(set.A0[s], st.Noise);
+        if (setup.Layered) {
+            st.Transitions = medium::StraightTransitions(setup.Model, setup.Grid.WPlane, st.W);
+            st.Table = medium::BuildTakeOffTable(setup.Model, st.Transitions, setup.Grid.WPlane, st.W);
+        }
+    }
+    return setup;
+}
+
+} // namespace
+
+std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control)
+{
+    const TScanSetup setup = MakeSetup(snapshot);
+    const int NU = setup.Grid.NU, NV = setup.Grid.NV;
+    TMatrix2D matrix(static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
+
+    int threads = control.Threads > 0 ? control.Threads
+                                      : static_cast<int>(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, std::max(NU, 1));
+
+    std::atomic<int> nextRow{0};
+    std::atomic<bool> stop{false};
+    bool cancelled = false;
+    int rowsDone = 0;
+    std::mutex mutex; // guards cancelled, rowsDone, error and the progress callback
+    std::exception_ptr error;
+
+    auto work = [&] {
+        try {
+            TWorker w;
+            w.Model = setup.Model;
+            w.Values.reserve(setup.Stations.size());
+            for (const TStationPrep &st : setup.Stations)
+                w.Transitions.push_back(st.Transitions);
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                if (control.Cancel != nullptr && control.Cancel->load()) {
+                    std::lock_guard lock(mutex);
+                    cancelled = true;
+                    stop = true;
+                    return;
+                }
+                const int i = nextRow.fetch_add(1);
+                if (i >= NU)
+                    return;
+                const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+                auto &row = matrix[static_cast<std::size_t>(i)];
+                for (int j = 0; j < NV; ++j) {
+                    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+                    row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v);
+                }
+                std::lock_guard lock(mutex);
+                ++rowsDone;
+                if (control.Progress)
+                    control.Progress(rowsDone, NU);
+            }
+        } catch (...) {
+            std::lock_guard lock(mutex);
+            if (!error)
+                error = std::current_exception();
+            stop = true;
+        }
+    };
+
+    if (threads == 1) {
+        work();
+    } else {
+        std::vector<std::thread> pool;
+        pool.reserve(static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t)
+            pool.emplace_back(work);
+        for (std::thread &th : pool)
+            th.join();
+    }
+    if (error)
+        std::rethrow_exception(error);
+    if (cancelled)
+        return std::nullopt;
+    return matrix;
+}
+
+} // namespace valdrin::calc

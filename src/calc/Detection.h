@@ -1,0 +1,15 @@
+// The node scan of the detection computation (modes 3..6).
+#pragma once
+
+#include <optional>
+
+#include "calc/Computation.h"
+
+namespace valdrin::calc {
+
+// Fills the NU x NV matrix of the snapshot's mode over its plane grid, on
+// control.Threads threads (0: every core), row by row. Expects a snapshot
+// that RunComputation has checked. Cancelled: nullopt.
+std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control);
+
+} // namespace valdrin::calc

@@ -1,0 +1,304 @@
+#include "app/IniFile.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "app/Cp1251.h"
+#include "common/Error.h"
+#include "common/NumText.h"
+
+namespace valdrin::app {
+
+namespace {
+
+std::string Lower(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string OneLine(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
+struct TFileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
+
+enum class TReadStatus { Missing, Read, Unreadable };
+
+TReadStatus ReadFileBytes(const std::string &fileName, std::string &bytes)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(fileName, ec);
+    if (ec || !fs::exists(st))
+        return fs::exists(st) ? TReadStatus::Unreadable : TReadStatus::Missing;
+    // Devices and pipes could block or never end.
+    if (!fs::is_regular_file(st))
+        return TReadStatus::Unreadable;
+    const auto size = fs::file_size(fileName, ec);
+    if (ec || size > TIniFile::kMaxFileSize)
+        return TReadStatus::Unreadable;
+    TFilePtr f(std::fopen(fileName.c_str(), "rb"));
+    if (!f)
+        return TReadStatus::Unreadable;
+    bytes.clear();
+    char buf[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
+        bytes.append(buf, n);
+        if (bytes.size() > TIniFile::kMaxFileSize)
+            return TReadStatus::Unreadable;
+    }
+    if (std::ferror(f.get()))
+        return TReadStatus::Unreadable;
+    return TReadStatus::Read;
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string fileName)
+    : m_fileName(std::move(fileName))
+{
+    std::string bytes;
+    switch (ReadFileBytes(m_fileName, bytes)) {
+    case TReadStatus::Read:
+        Parse(bytes);
+        break;
+    case TReadStatus::Unreadable:
+        m_unreadable = true;
+        break;
+    case TReadStatus::Missing:
+        break;
+    }
+}
+
+TIniFile TIniFile::FromBytes(std::string_view bytes, std::string fileName)
+{
+    TIniFile ini;
+    ini.m_fileName = std::move(fileName);
+    ini.Parse(bytes);
+    return ini;
+}
+
+void TIniFile::Parse(std::string_view bytes)
+{
+    std::string text;
+    if (IsValidUtf8(bytes)) {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        text.assign(bytes);
+    } else {
+        text = Cp1251ToUtf8(bytes);
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            AddLine(text.substr(start), "");
+            break;
+        }
+        const std::size_t eolLen = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
+        AddLine(text.substr(start, end - start), text.substr(end, eolLen));
+        start = end + eolLen;
+    }
+}
+
+void TIniFile::AddLine(std::string text, std::string eol)
+{
+    TLine line;
+    line.Eol = std::move(eol);
+    const std::string_view t = Trim(text);
+    if (!t.empty() && t.front() == '[') {
+        const std::size_t close = t.find(']');
+        if (close != std::string_view::npos) {
+            TSection section;
+            section.Name = std::string(Trim(t.substr(1, close - 1)));
+            line.Text = std::move(text);
+            section.Lines.push_back(std::move(line));
+            m_sectionIndex[Lower(section.Name)].push_back(m_sections.size());
+            m_sections.push_back(std::move(section));
+            return;
+        }
+    }
+    TSection &section = m_sections.back();
+    if (!t.empty() && t.front() != ';' && t.front() != '#') {
+        const std::size_t eq = text.find('=');
+        if (eq != std::string::npos) {
+            const std::string key = Lower(Trim(std::string_view(text).substr(0, eq)));
+            if (!key.empty()) {
+                line.IsKey = true;
+                line.ValuePos = eq + 1;
+                const std::size_t index = section.Lines.size();
+                section.Keys.emplace(key, index); // keeps the first occurrence
+                section.LastKeyLine = index;
+            }
+        }
+    }
+    line.Text = std::move(text);
+    section.Lines.push_back(std::move(line));
+}
+
+const TIniFile::TLine *TIniFile::FindLine(std::string_view section, std::string_view key) const
+{
+    const auto it = m_sectionIndex.find(Lower(section));
+    if (it == m_sectionIndex.end())
+        return nullptr;
+    const std::string lowerKey = Lower(Trim(key));
+    for (const std::size_t s : it->second) {
+        const TSection &sec = m_sections[s];
+        const auto k = sec.Keys.find(lowerKey);
+        if (k != sec.Keys.end())
+            return &sec.Lines[k->second];
+    }
+    return nullptr;
+}
+
+bool TIniFile::SectionExists(std::string_view section) const
+{
+    return m_sectionIndex.count(Lower(section)) > 0;
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
+{
+    return FindLine(section, key) != nullptr;
+}
+
+std::optional<std::string> TIniFile::Find(std::string_view section, std::string_view key) const
+{
+    const TLine *line = FindLine(section, key);
+    if (!line)
+        return std::nullopt;
+    return line->Text.substr(line->ValuePos);
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view def) const
+{
+    auto value = Find(section, key);
+    return value ? std::move(*value) : std::string(def);
+}
+
+int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const
+{
+    const auto value = Find(section, key);
+    if (!value)
+        return def;
+    return common::TextToInt(*value).value_or(def);
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string sectionName = OneLine(Trim(section));
+    const std::string keyName = OneLine(Trim(key));
+    const std::string lowerKey = Lower(keyName);
+    const std::string text = OneLine(value);
+
+    const std::string lowerSection = Lower(sectionName);
+    auto it = m_sectionIndex.find(lowerSection);
+    if (it != m_sectionIndex.end()) {
+        for (const std::size_t s : it->second) {
+            TSection &sec = m_sections[s];
+            const auto k = sec.Keys.find(lowerKey);
+            if (k != sec.Keys.end()) {
+                TLine &line = sec.Lines[k->second];
+                line.Text.resize(line.ValuePos);
+                line.Text += text;
+                return;
+            }
+        }
+    } else {
+        // A blank line before a new section, unless the file is empty or
+        // already ends with one.
+        TSection &last = m_sections.back();
+        const bool empty = m_sections.size() == 1 && last.Lines.empty();
+        if (!empty && (last.Lines.empty() || !Trim(last.Lines.back().Text).empty()))
+            last.Lines.push_back(TLine{"", "\r\n"});
+        TSection sec;
+        sec.Name = sectionName;
+        sec.Lines.push_back(TLine{"[" + sectionName + "]", "\r\n"});
+        it = m_sectionIndex.emplace(lowerSection, std::vector<std::size_t>{m_sections.size()}).first;
+        m_sections.push_back(std::move(sec));
+    }
+    // A new key goes after the last key of the first section of that name;
+    // the lines after it do not hold keys, so no index moves.
+    TSection &sec = m_sections[it->second.front()];
+    TLine line;
+    line.Text = keyName + "=" + text;
+    line.Eol = "\r\n";
+    line.IsKey = true;
+    line.ValuePos = keyName.size() + 1;
+    const std::size_t at = sec.Lines.empty() ? 0 : sec.LastKeyLine + 1;
+    sec.Lines.insert(sec.Lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    sec.Keys.emplace(lowerKey, at);
+    sec.LastKeyLine = at;
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+std::string TIniFile::Bytes() const
+{
+    std::string text;
+    const TLine *lastLine = nullptr;
+    for (const TSection &sec : m_sections)
+        for (const TLine &line : sec.Lines) {
+            // A line that ended the file gets a line end once lines follow it.
+            if (lastLine && lastLine->Eol.empty())
+                text += "\r\n";
+            text += line.Text;
+            text += line.Eol;
+            lastLine = &line;
+        }
+    return Utf8ToCp1251(text);
+}
+
+void TIniFile::UpdateFile() const
+{
+    namespace fs = std::filesystem;
+    const common::TValdrinError failure("Unable to write to " + m_fileName);
+    if (m_unreadable || m_fileName.empty())
+        throw failure;
+    std::error_code ec;
+    const fs::file_status st = fs::status(m_fileName, ec);
+    if (fs::exists(st) && !fs::is_regular_file(st))
+        throw failure;
+    const std::string bytes = Bytes();
+    TFilePtr f(std::fopen(m_fileName.c_str(), "wb"));
+    if (!f)
+        throw failure;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size()
+                         && std::fflush(f.get()) == 0;
+    if (std::fclose(f.release()) != 0 || !written)
+        throw failure;
+}
+
+} // namespace valdrin::app

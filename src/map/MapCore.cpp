@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace valdrin::map {
 
@@ -130,12 +131,18 @@ bool ResultShapeIsConsistent(const TResult &result)
                            [nJ](const auto &col) { return static_cast<long long>(col.size()) == nJ; });
     };
     if (IsResponseMode(result.ResultMode)) {
-        const long long side = 2LL * result.WaveGrid.KCount + 1;
+        const int side = ResponseSide(result.WaveGrid);
         return shaped(side, side);
     }
     if (IsVolumeMode(result.ResultMode))
         return shaped(result.PlaneGrid.NU, result.PlaneGrid.NV);
     return false;
+}
+
+int ResponseSide(const TWaveGrid &grid)
+{
+    const long long side = 2LL * grid.KCount + 1;
+    return static_cast<int>(std::clamp<long long>(side, 0, std::numeric_limits<int>::max()));
 }
 
 TMapPicture ChooseMapPicture(TShowMode selected, const TResult &result, bool saveEnabled,
@@ -200,11 +207,11 @@ TColor RangeColor(double v, const TColourRange &range)
 TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeometry &geometry)
 {
     const TMatrix2D &m = result.ResultMatrix;
-    const int L = m.empty() ? 2 * result.WaveGrid.KCount + 1 : static_cast<int>(m.size());
+    const int side = ResponseSide(result.WaveGrid);
+    const int L = m.empty() ? side : static_cast<int>(m.size());
     geometry.SetResponseScale(L);
 
     TPixelImage image(geometry.W, geometry.H);
-    const int side = 2 * result.WaveGrid.KCount + 1;
     const TColourRange range = ResponseColourRange(result, unit);
     const bool db = unit == TResponseUnit::Decibel;
     const double floorC = db ? ResponseDbFloor(result) : 1.0;

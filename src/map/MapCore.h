@@ -101,6 +101,10 @@ enum class TMapPicture {
     Volume    // DrawVolumeMap, then DrawStations keeping that background
 };
 
+// Side of the response matrix of a wavenumber grid, 2*KCount + 1, kept
+// within int (0 for a negative KCount).
+int ResponseSide(const calc::TWaveGrid &grid);
+
 // RedrawMap's choice. Stations when the selected mode is 0 or not the mode
 // computed, and also when the result may not be drawn (saveEnabled false,
 // grids changed, empty or malformed matrix): an older picture is never left

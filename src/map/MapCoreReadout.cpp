@@ -54,7 +54,7 @@ std::string ResponseReadout(TPixel p, const TMapGeometry &g, const TResult &resu
                             char sep)
 {
     const TWaveGrid &grid = result.WaveGrid;
-    const int side = 2 * grid.KCount + 1;
+    const int side = ResponseSide(grid);
     const auto ij = g.PixelToIndex(p, side, side);
     const double *c = ij ? Element(result.ResultMatrix, *ij) : nullptr;
     if (!c)

@@ -42,6 +42,8 @@ int LegendDigits(const TColourRange &r)
 {
     const double span = std::fabs(r.Hi - r.Lo);
     const double mag = span > 0 ? span : std::max(std::fabs(r.Hi), 1.0);
+    if (!std::isfinite(mag))
+        return 0;
     return std::clamp(2 - static_cast<int>(std::floor(std::log10(mag))), 0, 5);
 }
 

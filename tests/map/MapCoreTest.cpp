@@ -269,6 +269,19 @@ TEST(ResponseMap, UsesTheResultsOwnWaveGridAndCentreIsTheCentreElement)
     EXPECT_EQ(img.Pixel(100, 100), kWhite);
 }
 
+TEST(ResponseMap, GridThatDoesNotFitItsMatrixIsNeverIndexedOutside)
+{
+    for (int kcount : {-3, 7, 2000000000}) {
+        TResult r = ResponseResult({{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, 1);
+        r.WaveGrid.KCount = kcount;
+        EXPECT_FALSE(ResultShapeIsConsistent(r)) << kcount;
+        TMapGeometry g(16, 16);
+        const TPixelImage img = DrawResponseMap(r, TResponseUnit::Decibel, g);
+        EXPECT_TRUE(std::isfinite(g.MapScaleX) && g.MapScaleX > 0);
+        EXPECT_EQ(img.Pixel(15, 0), kNoValueColor) << kcount;
+    }
+}
+
 TEST(RedrawChoice, ModeZeroMismatchAndUnsaveableShowTheStationsOnly)
 {
     const TResult vol = VolumeResult(TShowMode::smMinMagnitude, {{1.0, 2.0}, {3.0, 4.0}});

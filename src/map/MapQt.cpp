@@ -132,7 +132,7 @@ QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep)
     QRect title(margin, margin, w - 2 * margin, 3 * fm.height());
     QString caption = QString::fromStdString(legend.Quantity);
     if (legend.Range.Reversed)
-        caption += QStringLiteral("\n(обратная шкала: белый — наибольшая)");
+        caption += QStringLiteral("\nобратная шкала:\nбелый — наибольшая");
     title = p.boundingRect(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption);
     p.drawText(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption);
 

@@ -66,7 +66,7 @@ double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, dou
     if (setup.Degrees)
         return static_cast<double>(
             GeoInverse(MakeGeoPoint(v, u, 0), MakeGeoPoint(st.V, st.U, 0)).Distance);
-    return medium::SafeHypot(v - st.V, u - st.U);
+    return std::sqrt((v - st.V) * (v - st.V) + (u - st.U) * (u - st.U));
 }
 
 double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u, double v)
@@ -75,7 +75,7 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     const double wPlane = setup.Grid.WPlane;
     const double epi = Epicentral(setup, st, u, v);
     if (setup.Mode == smLocError)
-        return medium::SafeHypot(epi, st.W - wPlane) * setup.Pct / 100;
+        return std::sqrt(epi * epi + (st.W - wPlane) * (st.W - wPlane)) * setup.Pct / 100;
 
     const double law = medium::LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, epi, wPlane, st.W);
     if (!setup.Layered)

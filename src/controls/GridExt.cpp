@@ -25,7 +25,11 @@ constexpr int kMinColWidth = 4;
 // cells all the same.
 class TFixedCellDelegate : public QStyledItemDelegate {
 public:
-    explicit TFixedCellDelegate(TStrGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit TFixedCellDelegate(TStrGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -45,7 +49,8 @@ private:
 
 } // namespace
 
-TStrGrid::TStrGrid(QWidget *parent) : QTableWidget(5, 5, parent)
+TStrGrid::TStrGrid(QWidget *parent)
+    : QTableWidget(5, 5, parent)
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
@@ -57,7 +62,7 @@ TStrGrid::TStrGrid(QWidget *parent) : QTableWidget(5, 5, parent)
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                    | QAbstractItemView::AnyKeyPressed);
+        | QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(false);
     setDragEnabled(false);
     setWordWrap(false);
@@ -223,6 +228,13 @@ void TStrGrid::applyRowHeight()
         setRowHeight(r, h);
 }
 
+void TStrGrid::changeEvent(QEvent *event)
+{
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyRowHeight();
+}
+
 void TStrGrid::applyFixedLook(int col, int row)
 {
     QTableWidgetItem *it = item(row, col);
@@ -233,9 +245,8 @@ void TStrGrid::applyFixedLook(int col, int row)
         it = new QTableWidgetItem;
         setItem(row, col, it);
     }
-    const Qt::ItemFlags wanted = fixed ? Qt::NoItemFlags
-                                       : Qt::ItemIsSelectable | Qt::ItemIsEditable
-                                             | Qt::ItemIsEnabled;
+    const Qt::ItemFlags wanted
+        = fixed ? Qt::NoItemFlags : Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
     if (it->flags() != wanted)
         it->setFlags(wanted);
 }
@@ -268,8 +279,8 @@ TStrGrid::TRect TStrGrid::selectionRect() const
     TRect rect;
     const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
     if (!ranges.isEmpty()) {
-        rect = {ranges.first().leftColumn(), ranges.first().topRow(),
-                ranges.first().rightColumn(), ranges.first().bottomRow()};
+        rect = { ranges.first().leftColumn(), ranges.first().topRow(), ranges.first().rightColumn(),
+            ranges.first().bottomRow() };
         for (const auto &r : ranges) {
             rect.left = std::min(rect.left, r.leftColumn());
             rect.top = std::min(rect.top, r.topRow());
@@ -277,7 +288,7 @@ TStrGrid::TRect TStrGrid::selectionRect() const
             rect.bottom = std::max(rect.bottom, r.bottomRow());
         }
     } else if (inRange(currentColumn(), currentRow())) {
-        rect = {currentColumn(), currentRow(), currentColumn(), currentRow()};
+        rect = { currentColumn(), currentRow(), currentColumn(), currentRow() };
     }
     // Whatever the selection model holds, never reach outside the grid.
     rect.left = std::max(rect.left, 0);
@@ -341,7 +352,8 @@ void TStrGrid::PasteFromClipboard()
     lines.reserve(static_cast<std::size_t>(n));
     int m = 0;
     for (int i = 1; i <= n; ++i) {
-        lines.push_back(common::SplitToStrings(common::NthWord(T, i, lineBreaks, true), tab, false));
+        lines.push_back(
+            common::SplitToStrings(common::NthWord(T, i, lineBreaks, true), tab, false));
         m = std::max(m, static_cast<int>(lines.back().size()));
     }
     m = std::min(m, columnCount() - sel.left);
@@ -356,7 +368,7 @@ void TStrGrid::PasteFromClipboard()
                 const int count = std::min(m, static_cast<int>(fields.size()));
                 for (int j = 0; j < count; ++j)
                     SetEditText(sel.left + a * m + j, sel.top + b * n + i,
-                                QString::fromStdString(fields[static_cast<std::size_t>(j)]));
+                        QString::fromStdString(fields[static_cast<std::size_t>(j)]));
             }
 }
 
@@ -366,8 +378,8 @@ void TStrGrid::keyPressEvent(QKeyEvent *event)
         QTableWidget::keyPressEvent(event);
         return;
     }
-    const Qt::KeyboardModifiers mods =
-        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const Qt::KeyboardModifiers mods
+        = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const int key = event->key();
     const bool ctrl = mods == Qt::ControlModifier;
     const bool shift = mods == Qt::ShiftModifier;
@@ -381,7 +393,7 @@ void TStrGrid::keyPressEvent(QKeyEvent *event)
     } else if (key == Qt::Key_Delete && mods == Qt::NoModifier) {
         ClearSelection();
     } else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && mods == Qt::NoModifier
-               && currentIndex().isValid()) {
+        && currentIndex().isValid()) {
         edit(currentIndex());
     } else {
         QTableWidget::keyPressEvent(event);
@@ -431,8 +443,8 @@ void TStrGrid::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     if (m_resizeCol >= 0) {
-        setColumnWidth(m_resizeCol,
-                       std::max(m_resizeStartWidth + pos.x() - m_resizeStartX, kMinColWidth));
+        setColumnWidth(
+            m_resizeCol, std::max(m_resizeStartWidth + pos.x() - m_resizeStartX, kMinColWidth));
         event->accept();
         return;
     }

@@ -39,7 +39,10 @@ public:
     common::TCellTable ToTable() const;
     void FromTable(const common::TCellTable &table);
 
-    // Widths of the first columns in pixels; later columns keep the default.
+    // Widths of the first columns in pixels, also for columns added later;
+    // the others take the default width. Rows take the default height but
+    // never get lower than the font needs. Columns are sized with the mouse
+    // on the lines of the fixed row; rows are not.
     void SetColWidths(const QList<int> &widths);
     void SetDefaultColWidth(int width);
     void SetDefaultRowHeight(int height);
@@ -51,7 +54,7 @@ public:
     void ClearSelection();
 
     // The edit-text hook: writes a cell as if typed into its editor, so it
-    // emits CellEdited. Paste goes through here.
+    // emits CellEdited. Paste and clear go through here.
     virtual void SetEditText(int col, int row, const QString &text);
 
     bool IsEditing() const;
@@ -67,6 +70,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct TRect {
@@ -83,10 +87,10 @@ private:
 
     int m_fixedRows = 1;
     int m_fixedCols = 1;
-    int m_rowHeight = 15;       // as asked; rows grow to fit the font
-    QList<int> m_colWidths;     // of the first columns, kept for columns added later
-    int m_silent = 0;           // > 0 while the grid itself writes cells
-    int m_resizeCol = -1;       // column whose right edge the mouse drags
+    int m_rowHeight = 15; // as asked; rows grow to fit the font
+    QList<int> m_colWidths; // of the first columns, kept for columns added later
+    int m_silent = 0; // > 0 while the grid itself writes cells
+    int m_resizeCol = -1; // column whose right edge the mouse drags
     int m_resizeStartX = 0;
     int m_resizeStartWidth = 0;
 };

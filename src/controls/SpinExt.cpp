@@ -92,7 +92,8 @@ void SetRepeatTimerFactory(TRepeatTimerFactory factory)
 
 // ---------------------------------------------------------------------------
 
-TCustomSpinEdit::TCustomSpinEdit(QWidget *parent) : QAbstractSpinBox(parent)
+TCustomSpinEdit::TCustomSpinEdit(QWidget *parent)
+    : QAbstractSpinBox(parent)
 {
     // The text is the value: nothing of the base class may reinterpret it.
     setKeyboardTracking(false);
@@ -109,7 +110,6 @@ void TCustomSpinEdit::SetEditorEnabled(bool enabled)
 
 void TCustomSpinEdit::SetReadOnly(bool readOnly)
 {
-    m_readOnly = readOnly;
     setReadOnly(readOnly);
 }
 
@@ -154,7 +154,7 @@ void TCustomSpinEdit::stepBy(int steps)
 
 void TCustomSpinEdit::Step(int factor)
 {
-    if (m_readOnly) {
+    if (ReadOnly()) {
         Beep();
         return;
     }
@@ -185,8 +185,7 @@ bool TCustomSpinEdit::acceptsChar(QChar c) const
         return m_editorEnabled || code != u'\b';
     const QString dp = QLocale().decimalPoint();
     const bool accepted = code == u'+' || code == u'-' || (code >= u'0' && code <= u'9')
-                          || (dp.size() == 1 && c == dp[0])
-                          || (AcceptsExponent() && (code == u'E' || code == u'e'));
+        || (dp.size() == 1 && c == dp[0]) || (AcceptsExponent() && (code == u'E' || code == u'e'));
     return accepted && m_editorEnabled;
 }
 
@@ -221,7 +220,7 @@ void TCustomSpinEdit::keyPressEvent(QKeyEvent *event)
     }
 
     if (event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste)) {
-        if (!m_editorEnabled || m_readOnly) {
+        if (!m_editorEnabled || ReadOnly()) {
             event->accept();
             return;
         }
@@ -265,7 +264,7 @@ void TCustomSpinEdit::focusInEvent(QFocusEvent *event)
     // A click places the cursor; coming back to the window or out of a menu
     // is not entering the control.
     const bool entered = reason != Qt::MouseFocusReason && reason != Qt::ActiveWindowFocusReason
-                         && reason != Qt::PopupFocusReason;
+        && reason != Qt::PopupFocusReason;
     if (m_autoSelect && entered)
         selectAll();
     else if (!m_autoSelect && lineEdit()->hasSelectedText() && entered)
@@ -283,8 +282,8 @@ QStyle::SubControl TCustomSpinEdit::buttonAt(const QPoint &pos) const
 {
     QStyleOptionSpinBox opt;
     QAbstractSpinBox::initStyleOption(&opt);
-    const QStyle::SubControl sc =
-        style()->hitTestComplexControl(QStyle::CC_SpinBox, &opt, pos, this);
+    const QStyle::SubControl sc
+        = style()->hitTestComplexControl(QStyle::CC_SpinBox, &opt, pos, this);
     return (sc == QStyle::SC_SpinBoxUp || sc == QStyle::SC_SpinBoxDown) ? sc : QStyle::SC_None;
 }
 
@@ -292,14 +291,15 @@ QRect TCustomSpinEdit::ButtonRect(bool up) const
 {
     QStyleOptionSpinBox opt;
     QAbstractSpinBox::initStyleOption(&opt);
-    return style()->subControlRect(QStyle::CC_SpinBox, &opt,
-                                   up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, this);
+    return style()->subControlRect(
+        QStyle::CC_SpinBox, &opt, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, this);
 }
 
 void TCustomSpinEdit::mousePressEvent(QMouseEvent *event)
 {
-    const QStyle::SubControl sc =
-        event->button() == Qt::LeftButton ? buttonAt(event->position().toPoint()) : QStyle::SC_None;
+    const QStyle::SubControl sc = event->button() == Qt::LeftButton
+        ? buttonAt(event->position().toPoint())
+        : QStyle::SC_None;
     if (sc == QStyle::SC_None || m_pressed != QStyle::SC_None) {
         QAbstractSpinBox::mousePressEvent(event);
         return;
@@ -378,7 +378,7 @@ void TCustomSpinEdit::contextMenuEvent(QContextMenuEvent *event)
     QMenu *menu = lineEdit()->createStandardContextMenu();
     if (!menu)
         return;
-    const bool mayEdit = m_editorEnabled && !m_readOnly;
+    const bool mayEdit = m_editorEnabled && !ReadOnly();
     for (QAction *action : menu->actions()) {
         const QString name = action->objectName();
         if (!mayEdit
@@ -394,7 +394,8 @@ void TCustomSpinEdit::contextMenuEvent(QContextMenuEvent *event)
 
 // ---------------------------------------------------------------------------
 
-TSpinEdit::TSpinEdit(QWidget *parent) : TCustomSpinEdit(parent)
+TSpinEdit::TSpinEdit(QWidget *parent)
+    : TCustomSpinEdit(parent)
 {
     SetText(QStringLiteral("0"));
 }
@@ -434,8 +435,8 @@ void TSpinEdit::SetValueRanged(long long value, bool clamps)
 
 void TSpinEdit::StepValue(int factor)
 {
-    SetValueRanged(static_cast<long long>(Value()) + static_cast<long long>(m_increment) * factor,
-                   Clamps());
+    SetValueRanged(
+        static_cast<long long>(Value()) + static_cast<long long>(m_increment) * factor, Clamps());
 }
 
 bool TSpinEdit::RangeChangesValue() const
@@ -457,7 +458,8 @@ QString TSpinEdit::SampleText() const
     return a.size() > b.size() ? a : b;
 }
 
-TSpin10Edit::TSpin10Edit(QWidget *parent) : TSpinEdit(parent)
+TSpin10Edit::TSpin10Edit(QWidget *parent)
+    : TSpinEdit(parent)
 {
     resize(kCreationWidth, sizeHint().height());
 }
@@ -469,7 +471,8 @@ bool TSpin10Edit::Clamps() const
 
 // ---------------------------------------------------------------------------
 
-TFloatSpinEdit::TFloatSpinEdit(QWidget *parent) : TCustomSpinEdit(parent)
+TFloatSpinEdit::TFloatSpinEdit(QWidget *parent)
+    : TCustomSpinEdit(parent)
 {
     SetText(QStringLiteral("0"));
     resize(kCreationWidth, sizeHint().height());
@@ -572,7 +575,8 @@ QString TFloatSpinEdit::SampleText() const
 
 // ---------------------------------------------------------------------------
 
-TComBox::TComBox(QWidget *parent) : QComboBox(parent)
+TComBox::TComBox(QWidget *parent)
+    : QComboBox(parent)
 {
     setEditable(false);
     setCurrentIndex(-1);

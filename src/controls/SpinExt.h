@@ -45,12 +45,12 @@ class TCustomSpinEdit : public QAbstractSpinBox {
     Q_OBJECT
 
 public:
-    static constexpr int kRepeatDelay = 400;    // ms from press to the first repeat
+    static constexpr int kRepeatDelay = 400; // ms from press to the first repeat
     static constexpr int kRepeatInterval = 100; // ms between later repeats
 
     bool EditorEnabled() const { return m_editorEnabled; }
     void SetEditorEnabled(bool enabled);
-    bool ReadOnly() const { return m_readOnly; }
+    bool ReadOnly() const { return isReadOnly(); }
     void SetReadOnly(bool readOnly);
     bool AutoSelect() const { return m_autoSelect; }
     void SetAutoSelect(bool autoSelect) { m_autoSelect = autoSelect; }
@@ -76,8 +76,8 @@ protected:
     virtual int PageFactor() const = 0; // 0: Page Up/Down do nothing
     virtual bool AcceptsExponent() const = 0;
     virtual bool RangeChangesValue() const = 0; // the leave check
-    virtual void ApplyRange() = 0;              // set the value to itself
-    virtual QString SampleText() const = 0;     // the widest text to make room for
+    virtual void ApplyRange() = 0; // set the value to itself
+    virtual QString SampleText() const = 0; // the widest text to make room for
 
     StepEnabled stepEnabled() const override;
     void initStyleOption(QStyleOptionSpinBox *option) const override;
@@ -98,10 +98,9 @@ private:
     void endPress(bool stepAgain);
 
     bool m_editorEnabled = true;
-    bool m_readOnly = false;
     bool m_autoSelect = true;
     QStyle::SubControl m_pressed = QStyle::SC_None; // button held by the mouse
-    bool m_pressedOver = false;                       // the cursor is over it
+    bool m_pressedOver = false; // the cursor is over it
     std::unique_ptr<TRepeatTimer> m_timer;
 };
 
@@ -207,7 +206,7 @@ public:
     explicit TComBox(QWidget *parent = nullptr);
 
     int ItemIndex() const { return currentIndex(); } // -1: nothing chosen
-    void SetItemIndex(int index);                    // out of range: -1
+    void SetItemIndex(int index); // out of range: -1
 
 private:
     bool m_keepNone = false;

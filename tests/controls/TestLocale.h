@@ -30,6 +30,6 @@ inline std::string LocaleName(const ::testing::TestParamInfo<QLocale::Language> 
     return info.param == QLocale::English ? "Point" : "Comma";
 }
 
-#define VALDRIN_LOCALES(Suite)                                                                    \
-    INSTANTIATE_TEST_SUITE_P(Separators, Suite,                                                   \
-                             ::testing::Values(QLocale::English, QLocale::Russian), LocaleName)
+#define VALDRIN_LOCALES(Suite)                                                                     \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Separators, Suite, ::testing::Values(QLocale::English, QLocale::Russian), LocaleName)

@@ -263,9 +263,12 @@ TEST_F(GridTest, ClipboardKeys)
         Qt::Key key;
         Qt::KeyboardModifiers mods;
     };
-    const Case copies[] = {{Qt::Key_Insert, Qt::ControlModifier}, {Qt::Key_C, Qt::ControlModifier}};
-    const Case pastes[] = {{Qt::Key_Insert, Qt::ShiftModifier}, {Qt::Key_V, Qt::ControlModifier}};
-    const Case cuts[] = {{Qt::Key_Delete, Qt::ShiftModifier}, {Qt::Key_X, Qt::ControlModifier}};
+    const Case copies[]
+        = { { Qt::Key_Insert, Qt::ControlModifier }, { Qt::Key_C, Qt::ControlModifier } };
+    const Case pastes[]
+        = { { Qt::Key_Insert, Qt::ShiftModifier }, { Qt::Key_V, Qt::ControlModifier } };
+    const Case cuts[]
+        = { { Qt::Key_Delete, Qt::ShiftModifier }, { Qt::Key_X, Qt::ControlModifier } };
     for (const Case &k : copies) {
         Make(4, 4);
         QApplication::clipboard()->clear();
@@ -299,11 +302,34 @@ TEST_F(GridTest, ClipboardKeys)
 TEST_F(GridTest, SizesFollowTheLayoutAndTheFont)
 {
     grid.SetColCount(3);
-    grid.SetColWidths({30, 43, 44, 46, 50});
+    grid.SetColWidths({ 30, 43, 44, 46, 50 });
     grid.SetColCount(5);
     EXPECT_EQ(grid.columnWidth(1), 43);
     EXPECT_EQ(grid.columnWidth(4), 50);
     grid.SetDefaultRowHeight(15);
     EXPECT_GE(grid.rowHeight(1), 15);
     EXPECT_GT(grid.rowHeight(1), grid.fontMetrics().height());
+}
+
+TEST_F(GridTest, MouseSizesColumnsOnTheHeaderRowAndIgnoresHeaderCells)
+{
+    Make(4, 4);
+    grid.SetColWidths({ 30, 40, 40, 40 });
+    QWidget *vp = grid.viewport();
+    const int edge = grid.columnViewportPosition(1) + grid.columnWidth(1);
+    const int headerY = grid.rowViewportPosition(0) + grid.rowHeight(0) / 2;
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(edge, headerY));
+    QMouseEvent move(QEvent::MouseMove, QPointF(edge + 15, headerY),
+        vp->mapToGlobal(QPointF(edge + 15, headerY)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(edge + 15, headerY));
+    EXPECT_EQ(grid.columnWidth(1), 55);
+
+    // A click on a header cell leaves the current cell where it was.
+    Select(2, 2, 2, 2);
+    const QPoint fixedCell(
+        grid.columnViewportPosition(0) + 5, grid.rowViewportPosition(3) + grid.rowHeight(3) / 2);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, fixedCell);
+    EXPECT_EQ(grid.currentColumn(), 2);
+    EXPECT_EQ(grid.currentRow(), 2);
 }

@@ -32,7 +32,11 @@ class FakeClock {
 public:
     class Timer : public TRepeatTimer {
     public:
-        explicit Timer(FakeClock &clock) : m_clock(clock) { m_clock.m_timers.push_back(this); }
+        explicit Timer(FakeClock &clock)
+            : m_clock(clock)
+        {
+            m_clock.m_timers.push_back(this);
+        }
         ~Timer() override { std::erase(m_clock.m_timers, this); }
         void Start(int ms) override
         {
@@ -121,7 +125,7 @@ void MakeB0(TFloatSpinEdit &w)
 
 } // namespace
 
-class FloatSpinTest : public LocaleTest {};
+class FloatSpinTest : public LocaleTest { };
 VALDRIN_LOCALES(FloatSpinTest);
 
 TEST_P(FloatSpinTest, StepsByOneTenAndHundredIncrements)
@@ -209,8 +213,8 @@ TEST_P(FloatSpinTest, TextsThatAreNotNumbersReadAsMinValue)
 {
     TFloatSpinEdit w;
     MakeB0(w);
-    for (const QString &text : {N("1.2.3"), QStringLiteral("-"), QString(), OtherSep() + u'5',
-                                QStringLiteral("1e"), QStringLiteral("1e999")}) {
+    for (const QString &text : { N("1.2.3"), QStringLiteral("-"), QString(), OtherSep() + u'5',
+             QStringLiteral("1e"), QStringLiteral("1e999") }) {
         w.SetText(text);
         EXPECT_DOUBLE_EQ(w.Value(), 0.1) << text.toStdString();
     }
@@ -255,7 +259,7 @@ TEST_P(FloatSpinTest, ValuesThatCannotBeShownShowTheMinimum)
     EXPECT_EQ(w.Text(), N("0.00"));
 }
 
-class IntSpinTest : public LocaleTest {};
+class IntSpinTest : public LocaleTest { };
 VALDRIN_LOCALES(IntSpinTest);
 
 TEST_P(IntSpinTest, EmptyTextStepsFromTheMinimum)
@@ -338,8 +342,8 @@ TEST_P(IntSpinTest, NonNumbersReadAsMinValue)
     TSpinEdit w;
     w.SetMinValue(3);
     w.SetMaxValue(50);
-    for (const QString &text : {QStringLiteral("-"), N("1.5"), QStringLiteral("12a"),
-                                QStringLiteral("99999999999")}) {
+    for (const QString &text :
+        { QStringLiteral("-"), N("1.5"), QStringLiteral("12a"), QStringLiteral("99999999999") }) {
         w.SetText(text);
         EXPECT_EQ(w.Value(), 3) << text.toStdString();
     }
@@ -350,7 +354,7 @@ TEST_P(IntSpinTest, NonNumbersReadAsMinValue)
     EXPECT_EQ(w.Text(), N("1."));
 }
 
-class SpinKeysTest : public LocaleTest {};
+class SpinKeysTest : public LocaleTest { };
 VALDRIN_LOCALES(SpinKeysTest);
 
 TEST_P(SpinKeysTest, EnterBeepsInEveryKindAndChangesNothing)
@@ -362,7 +366,7 @@ TEST_P(SpinKeysTest, EnterBeepsInEveryKindAndChangesNothing)
     plain.SetValue(4);
     ten.SetValue(5);
     real.SetValue(1.25);
-    const std::vector<TCustomSpinEdit *> all{&plain, &ten, &real};
+    const std::vector<TCustomSpinEdit *> all { &plain, &ten, &real };
     for (TCustomSpinEdit *w : all) {
         const QString before = w->Text();
         QSignalSpy finished(w, &QAbstractSpinBox::editingFinished);
@@ -454,7 +458,7 @@ TEST_P(SpinKeysTest, AutoSelectOnKeyboardEntryOnly)
     EXPECT_FALSE(EditorOf(w)->hasSelectedText());
 }
 
-class SpinButtonsTest : public LocaleTest {};
+class SpinButtonsTest : public LocaleTest { };
 VALDRIN_LOCALES(SpinButtonsTest);
 
 TEST_P(SpinButtonsTest, ClickStepsOnceOnRelease)
@@ -510,8 +514,8 @@ TEST_P(SpinButtonsTest, HeldOffTheButtonDoesNotStep)
     QTest::mousePress(&w, Qt::LeftButton, {}, down);
     clock.Advance(400);
     EXPECT_EQ(w.Value(), -1);
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), w.mapToGlobal(QPointF(5, 5)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), w.mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &move);
     clock.Advance(500);
     EXPECT_EQ(w.Value(), -1);
@@ -536,7 +540,7 @@ TEST(ComBoxTest, NothingChosenUntilAnItemIsPicked)
     TComBox box;
     EXPECT_FALSE(box.isEditable());
     QSignalSpy changes(&box, &QComboBox::currentIndexChanged);
-    box.addItems({QStringLiteral("f"), QStringLiteral("p1"), QStringLiteral("p2")});
+    box.addItems({ QStringLiteral("f"), QStringLiteral("p1"), QStringLiteral("p2") });
     box.addItem(QStringLiteral("p3"));
     EXPECT_EQ(box.ItemIndex(), -1);
     EXPECT_EQ(changes.count(), 0);

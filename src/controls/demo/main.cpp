@@ -39,9 +39,9 @@ int main(int argc, char **argv)
     grid->SetColCount(5);
     grid->SetRowCount(26);
     grid->SetDefaultRowHeight(15);
-    grid->SetColWidths({30, 43, 43, 44, 46});
-    const QStringList header{QStringLiteral("№"), QStringLiteral("X"), QStringLiteral("Y"),
-                             QStringLiteral("Z"), QStringLiteral("Код")};
+    grid->SetColWidths({ 30, 43, 43, 44, 46 });
+    const QStringList header { QStringLiteral("№"), QStringLiteral("X"), QStringLiteral("Y"),
+        QStringLiteral("Z"), QStringLiteral("Код") };
     for (int c = 0; c < header.size(); ++c)
         grid->SetCells(c, 0, header[c]);
     for (int r = 1; r < grid->RowCount(); ++r) {
@@ -70,7 +70,7 @@ int main(int argc, char **argv)
     form->addRow(QStringLiteral("Шаг волн. числа"), RealEdit(0.0000001, 1, 0.00001, 5, 0.00002));
     form->addRow(QStringLiteral("Xmin"), RealEdit(0, 0, 1, 15, -2000));
     auto *column = new TComBox;
-    column->addItems({QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("P3")});
+    column->addItems({ QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("P3") });
     column->SetItemIndex(0);
     form->addRow(QStringLiteral("Столбец"), column);
     auto *side = new QVBoxLayout;

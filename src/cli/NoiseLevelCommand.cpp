@@ -1,0 +1,145 @@
+#include "cli/NoiseLevelCommand.h"
+
+#include "app/Cp1251.h"
+#include "common/NumText.h"
+#include "noise/NoiseLevel.h"
+#include "noise/NoiseSpectrum.h"
+
+#include <cmath>
+#include <optional>
+
+namespace valdrin::cli {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitInput = 3;
+constexpr double kMaxFreq = 100000; // the range of the page's band edits, Hz
+
+const char *const kUsage =
+    "Использование: valdrin-calc noise-level ФАЙЛ [--column ИМЯ|НОМЕР] [--fmin F] [--fmax F]\n"
+    "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
+    "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n";
+
+struct TOptions {
+    std::string File;
+    std::optional<std::string> Column;
+    double Fmin = 1;  // Hz
+    double Fmax = 10; // Hz
+};
+
+// A frequency typed with a point or a comma.
+std::optional<double> ParseFreq(const std::string &text)
+{
+    auto value = common::TextToFloat(text, '.');
+    if (!value)
+        value = common::TextToFloat(text, ',');
+    if (!value || !(*value >= 0 && *value <= kMaxFreq))
+        return std::nullopt;
+    return value;
+}
+
+std::string NameText(const std::string &name)
+{
+    return app::IsValidUtf8(name) ? name : app::Cp1251ToUtf8(name);
+}
+
+int Usage(std::ostream &err, const std::string &problem)
+{
+    err << problem << '\n' << kUsage;
+    return kExitUsage;
+}
+
+} // namespace
+
+int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    TOptions opt;
+    bool haveFile = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            out << kUsage;
+            return 0;
+        }
+        if (arg.rfind("--", 0) != 0 || arg == "--") {
+            if (arg == "--" && i + 1 < args.size())
+                arg = args[++i];
+            if (haveFile)
+                return Usage(err, "Лишний аргумент: " + arg);
+            opt.File = arg;
+            haveFile = true;
+            continue;
+        }
+        std::string value;
+        const auto eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax") {
+            if (i + 1 >= args.size())
+                return Usage(err, "Не задано значение " + arg);
+            value = args[++i];
+        }
+        if (arg == "--column") {
+            opt.Column = value;
+        } else if (arg == "--fmin" || arg == "--fmax") {
+            const auto f = ParseFreq(value);
+            if (!f)
+                return Usage(err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
+            (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
+        } else {
+            return Usage(err, "Неизвестный параметр: " + arg);
+        }
+    }
+    if (!haveFile || opt.File.empty())
+        return Usage(err, "Не задан файл спектров");
+
+    const noise::TNoiseLoad load = noise::LoadNoiseFile(opt.File);
+    if (load.Status != noise::TNoiseLoadStatus::Complete) {
+        err << load.Message << '\n';
+        return kExitInput;
+    }
+    const noise::TNoiseSpectrum &spc = load.Spectrum;
+    const int n = static_cast<int>(spc.Names.size());
+    if (n == 0) {
+        err << "В файле " << opt.File << " нет столбцов данных\n";
+        return kExitInput;
+    }
+
+    std::vector<int> columns;
+    if (opt.Column) {
+        for (int c = 0; c < n && columns.empty(); ++c)
+            if (NameText(spc.Names[static_cast<std::size_t>(c)]) == *opt.Column)
+                columns.push_back(c);
+        const auto k = common::TextToInt(*opt.Column);
+        if (columns.empty() && k && *k >= 1 && *k <= n)
+            columns.push_back(*k - 1);
+        if (columns.empty()) {
+            err << "В файле " << opt.File << " нет столбца " << *opt.Column << '\n';
+            return kExitInput;
+        }
+    } else {
+        for (int c = 0; c < n; ++c)
+            columns.push_back(c);
+    }
+
+    int code = 0;
+    for (int c : columns) {
+        const std::string name = NameText(spc.Names[static_cast<std::size_t>(c)]);
+        const auto level =
+            noise::NoiseBandLevel(noise::SpectrumColumnPoints(spc, c, true), opt.Fmin, opt.Fmax);
+        if (!level) {
+            out << name << "\t-\t-\n";
+            err << "Столбец " << name << ": нет значения в полосе " << common::FormatGeneral(opt.Fmin)
+                << " - " << common::FormatGeneral(opt.Fmax) << " Гц\n";
+            code = kExitInput;
+            continue;
+        }
+        out << name << '\t' << common::FormatFixed(level->WaMm, 5) << '\t'
+            << common::FormatExponent(level->TrueMm, 5) << '\n';
+    }
+    return code;
+}
+
+} // namespace valdrin::cli

@@ -1,0 +1,17 @@
+// valdrin-calc noise-level FILE [--column NAME|NUMBER] [--fmin F] [--fmax F]:
+// the rms noise displacement of a spectrum file's columns, as the noise page
+// computes it (LogY filter on), one line per column:
+// name, TAB, Wood-Anderson mm ("%1.5f"), TAB, true mm ("%1.5e").
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace valdrin::cli {
+
+// args: what follows "noise-level". Exit code 0, 2 for a usage error, 3 for
+// an input error (message on err) or a column without a value.
+int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+
+} // namespace valdrin::cli

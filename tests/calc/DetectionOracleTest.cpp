@@ -1,0 +1,247 @@
+// The engine against a straightforward scan: one thread, every node and
+// station in table order, a full ray search for every trial magnitude, the
+// per-station values sorted whole.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "calc/Computation.h"
+#include "calc/geodesy.h"
+#include "medium/Threshold.h"
+
+using namespace valdrin::calc;
+using enum TShowMode;
+using enum TViewPlane;
+namespace medium = valdrin::medium;
+
+namespace {
+
+TMatrix2D OracleScan(const TCalcSnapshot &snap)
+{
+    const TCalcParams &p = snap.Params;
+    const TStationSet &st = snap.Stations;
+    const TPlaneGrid &g = snap.PlaneGrid;
+    medium::THorizontalModel model = snap.Model; // rewritten in place by every ray, as in the window
+    const bool layered = p.Medium == TMediumKind::Layered;
+    const double depth = p.SurfaceAlt - g.WPlane;
+    TMatrix2D matrix(static_cast<std::size_t>(g.NU), std::vector<double>(static_cast<std::size_t>(g.NV)));
+    TDoubleDynArray value;
+    for (int i = 0; i < g.NU; ++i) {
+        const double u = i * g.UStep + g.UMin;
+        for (int j = 0; j < g.NV; ++j) {
+            const double v = j * g.VStep + g.VMin;
+            value.clear();
+            for (std::size_t s = 0; s < static_cast<std::size_t>(p.N); ++s) {
+                double epi;
+                if (p.Degrees)
+                    epi = static_cast<double>(
+                        GeoInverse(MakeGeoPoint(v, u, 0), MakeGeoPoint(st.V[s], st.U[s], 0)).Distance);
+                else
+                    epi = std::sqrt((v - st.V[s]) * (v - st.V[s]) + (u - st.U[s]) * (u - st.U[s]));
+                const double R = std::sqrt(epi * epi + (st.W[s] - g.WPlane) * (st.W[s] - g.WPlane));
+                double x;
+                if (p.Mode == smLocError)
+                    x = R * p.LocErrorPct / 100;
+                else
+                    x = medium::StationMinMagnitude(layered, model, st.A0[s], st.A1[s], st.A2[s],
+                                                    st.A3[s], epi, g.WPlane, st.W[s], depth,
+                                                    st.An[s] * st.SNR[s], p.Vs, p.FcNum);
+                if (!std::isnan(x))
+                    value.push_back(x);
+            }
+            SortAscending(value);
+            double m = value.size() >= static_cast<std::size_t>(p.k)
+                           ? value[static_cast<std::size_t>(p.k - 1)]
+                           : std::nan("");
+            if ((p.Mode == smCornerFreq || p.Mode == smSourceSize) && std::isfinite(m)) {
+                const TBruneSource b = BruneSource(m, p.Vs, depth);
+                m = p.Mode == smCornerFreq ? b.Fc : b.R0;
+            }
+            matrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = m;
+        }
+    }
+    return matrix;
+}
+
+// Identical bit for bit, NaN matching NaN.
+::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
+{
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << "rows " << a.size() << " vs " << b.size();
+    int nan = 0, inf = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].size() != b[i].size())
+            return ::testing::AssertionFailure() << "row " << i << " length";
+        for (std::size_t j = 0; j < a[i].size(); ++j) {
+            const double x = a[i][j], y = b[i][j];
+            nan += std::isnan(x);
+            inf += std::isinf(x);
+            if (std::isnan(x) && std::isnan(y))
+                continue;
+            if (std::memcmp(&x, &y, sizeof x) != 0)
+                return ::testing::AssertionFailure()
+                       << "[" << i << "][" << j << "] " << x << " vs " << y;
+        }
+    }
+    return ::testing::AssertionSuccess() << nan << " NaN, " << inf << " inf";
+}
+
+TPlaneGrid Grid(double umin, double umax, double ustep, double vmin, double vmax, double vstep,
+                double w)
+{
+    TPlaneGrid g{umin, umax, ustep, vmin, vmax, vstep, w, 0, 0};
+    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
+    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
+    return g;
+}
+
+medium::THorizontalModel ThreeLayers(double surface)
+{
+    medium::THorizontalModel m(3);
+    const double rows[3][6] = {{100, 1500, 750, 500, 10, 1.8},
+                               {200, 1800, 1040.5, 743.2, 20, 1.98},
+                               {400, 2160, 1248.6, 891.9, 40, 2.178}};
+    for (int i = 0; i < 3; ++i) {
+        auto &l = m[static_cast<std::size_t>(i)];
+        l.Name = std::string(1, '#') + char('1' + i);
+        l.H = rows[i][0];
+        l.Velocity = {rows[i][1], rows[i][2], rows[i][3]};
+        l.Q = rows[i][4];
+        l.Rho = rows[i][5];
+    }
+    // As ReadMediumModel leaves it.
+    m[0].Top = surface;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (i > 0)
+            m[i].Top = m[i - 1].Bottom;
+        m[i].Bottom = m[i].Top - m[i].H;
+    }
+    m[2].Bottom = -INFINITY;
+    return m;
+}
+
+TCalcSnapshot Snapshot(TShowMode mode, TViewPlane plane, TPlaneGrid grid, int N)
+{
+    TCalcSnapshot s;
+    s.Params.Mode = mode;
+    s.Params.Plane = plane;
+    s.Params.N = N;
+    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), plane, '.');
+    s.Stations.Count = N;
+    s.PlaneGrid = grid;
+    // Vary the coefficients so that the rank of a station changes over the grid.
+    for (std::size_t i = 0; i < static_cast<std::size_t>(N); ++i) {
+        s.Stations.A1[i] = 1.1 + 0.05 * static_cast<double>(i % 5);
+        s.Stations.A3[i] = 0.2 + 0.1 * static_cast<double>(i % 3);
+        s.Stations.An[i] = 0.005 + 0.003 * static_cast<double>(i % 4);
+    }
+    return s;
+}
+
+void ExpectEngineMatchesOracle(const TCalcSnapshot &s)
+{
+    const TMatrix2D oracle = OracleScan(s);
+    int finite = 0;
+    for (const auto &row : oracle)
+        finite += static_cast<int>(std::count_if(row.begin(), row.end(),
+                                                 [](double x) { return std::isfinite(x); }));
+    EXPECT_GT(finite, 0) << "nothing to compare";
+    for (int threads : {1, 2, 3}) {
+        TRunControl rc;
+        rc.Threads = threads;
+        const auto r = RunComputation(s, rc);
+        ASSERT_TRUE(r);
+        EXPECT_TRUE(SameMatrix(r->ResultMatrix, oracle)) << "threads " << threads;
+    }
+}
+
+} // namespace
+
+TEST(DetectionOracle, HomogeneousEveryModeAndPlane)
+{
+    struct Case { TViewPlane plane; TPlaneGrid grid; };
+    const Case cases[] = {
+        {vpXY, Grid(-2000, 2000, 250, -1500, 1500, 300, 403)}, // through ARA0 itself
+        {vpYZ, Grid(-1500, 1500, 375, 300, 500, 50, 0)},
+        {vpXZ, Grid(-1000, 1000, 400, 350, 450, 25, 81)},
+    };
+    for (const Case &c : cases)
+        for (TShowMode mode : {smMinMagnitude, smLocError, smCornerFreq, smSourceSize})
+            for (int k : {1, 3, 25}) {
+                SCOPED_TRACE(testing::Message() << "plane " << int(c.plane) << " mode " << int(mode)
+                                                << " k " << k);
+                TCalcSnapshot s = Snapshot(mode, c.plane, c.grid, 25);
+                s.Params.k = k;
+                ExpectEngineMatchesOracle(s);
+            }
+}
+
+TEST(DetectionOracle, HomogeneousInDegrees)
+{
+    TCalcSnapshot s = Snapshot(smMinMagnitude, vpXY, Grid(29.97, 30.03, 0.01, 59.98, 60.02, 0.01, 200), 25);
+    s.Params.Degrees = true;
+    for (std::size_t i = 0; i < 25; ++i) { // the network around 30 E, 60 N
+        s.Stations.U[i] = 30 + s.Stations.U[i] / 55800;
+        s.Stations.V[i] = 60 + s.Stations.V[i] / 111400;
+    }
+    s.Stations.U[3] = 30.01; // exactly on a node
+    s.Stations.V[3] = 60.0;
+    s.Stations.W[3] = 200;
+    ExpectEngineMatchesOracle(s);
+    s.Params.Mode = smLocError;
+    ExpectEngineMatchesOracle(s);
+}
+
+TEST(DetectionOracle, LayeredSourceBelowTheStations)
+{
+    TCalcSnapshot s = Snapshot(smMinMagnitude, vpXY, Grid(-2000, 2000, 800, -2000, 2000, 800, -300), 12);
+    s.Params.Medium = TMediumKind::Layered;
+    s.Model = ThreeLayers(200);
+    ExpectEngineMatchesOracle(s);
+    s.Params.Mode = smSourceSize;
+    s.Params.k = 4;
+    ExpectEngineMatchesOracle(s);
+}
+
+TEST(DetectionOracle, LayeredStationsAboveAndBelowTheSource)
+{
+    // Source plane in the first layer; some stations deep in #2 and #3, one
+    // in #1 with the source (the direct segment), rays going both ways.
+    TCalcSnapshot s = Snapshot(smCornerFreq, vpXY, Grid(-1500, 1500, 600, -1500, 1500, 750, 150), 10);
+    s.Params.Medium = TMediumKind::Layered;
+    s.Params.k = 2;
+    s.Params.FcNum = 2;
+    s.Model = ThreeLayers(200);
+    const double w[] = {400, 120, 50, -20, -150, -480, -900, 300, 0, 180};
+    for (std::size_t i = 0; i < 10; ++i)
+        s.Stations.W[i] = w[i];
+    s.Model[1].SpreadExp = 0.5;
+    ExpectEngineMatchesOracle(s);
+    s.Params.Mode = smMinMagnitude;
+    s.Params.k = 1;
+    ExpectEngineMatchesOracle(s);
+}
+
+TEST(DetectionOracle, LayeredInTheVerticalPlanesAndInDegrees)
+{
+    for (TViewPlane plane : {vpYZ, vpXZ}) {
+        SCOPED_TRACE(int(plane));
+        TCalcSnapshot s = Snapshot(smMinMagnitude, plane, Grid(-1200, 1200, 600, 300, 500, 100, -50), 8);
+        s.Params.Medium = TMediumKind::Layered;
+        s.Params.k = 3;
+        s.Model = ThreeLayers(200);
+        ExpectEngineMatchesOracle(s);
+    }
+    TCalcSnapshot d = Snapshot(smMinMagnitude, vpXY, Grid(29.98, 30.02, 0.01, 59.99, 60.01, 0.01, -300), 8);
+    d.Params.Degrees = true;
+    d.Params.Medium = TMediumKind::Layered;
+    d.Params.k = 2;
+    d.Model = ThreeLayers(200);
+    for (std::size_t i = 0; i < 8; ++i) {
+        d.Stations.U[i] = 30 + d.Stations.U[i] / 55800;
+        d.Stations.V[i] = 60 + d.Stations.V[i] / 111400;
+    }
+    ExpectEngineMatchesOracle(d);
+}

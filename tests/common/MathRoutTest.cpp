@@ -107,18 +107,3 @@ TEST(MatrixFiniteMinMax, SkipsNaNAndInfinities)
     EXPECT_EQ(r.MinV, 4);
     EXPECT_EQ(r.MaxV, 4);
 }
-
-TEST(MathRout, ComplexAbsAndExchange)
-{
-    EXPECT_EQ(ComplexAbs(3, 4), 5);
-    EXPECT_EQ(ComplexAbs(0, 0), 0);
-    double a = 1, b = 2;
-    Exchange(a, b);
-    EXPECT_EQ(a, 2);
-    EXPECT_EQ(b, 1);
-    int i = 1, j = 2;
-    Exchange(i, j);
-    EXPECT_EQ(i, 2);
-    EXPECT_EQ(MinOf(3, -2), -2);
-    EXPECT_EQ(MaxOf(3.5, -2.0), 3.5);
-}

@@ -205,9 +205,10 @@ void TNoisePage::buildChart()
 
     const QString freqTitle = QStringLiteral("Частота, Гц");
     const QString powerTitle = QStringLiteral("Мощность, м^2/Гц");
-    // Qt's printf-like label formats, localized: "%g" stands for
-    // "#,##0.#####" and "%.2g" for "0.#e+00" on the small powers drawn.
-    const QString freqFormat = QStringLiteral("%g");
+    // Qt's printf-like label formats, localized (which needs an explicit
+    // precision): "%.6g" stands for "#,##0.#####" and "%.2g" for "0.#e+00"
+    // on the small powers drawn.
+    const QString freqFormat = QStringLiteral("%.6g");
     const QString powerFormat = QStringLiteral("%.2g");
 
     m_logX = new QLogValueAxis(this);

@@ -23,8 +23,11 @@
 
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
+#include "app/NoisePage.h"
 #include "app/PaintBox.h"
+#include "app/ParamFile.h"
 #include "app/RadioGroup.h"
+#include "app/WorkingSet.h"
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
@@ -33,6 +36,7 @@
 #include "map/Grids.h"
 #include "map/MapCoreReadout.h"
 #include "map/MapQt.h"
+#include "medium/Attenuation.h"
 
 namespace valdrin::app {
 
@@ -83,6 +87,15 @@ QPushButton *makeButton(const char *name, const char *caption, QWidget *parent)
     return b;
 }
 
+// Range, step, format and value are set from the control lists afterwards.
+TFloatSpinEdit *makeFloatEdit(const char *name, QWidget *parent)
+{
+    auto *e = new TFloatSpinEdit(parent);
+    e->setObjectName(QString::fromUtf8(name));
+    e->setMinimumWidth(72);
+    return e;
+}
+
 TStrGrid *makeGrid(const char *name, int rows, int cols, QWidget *parent)
 {
     auto *g = new TStrGrid(parent);
@@ -91,6 +104,26 @@ TStrGrid *makeGrid(const char *name, int rows, int cols, QWidget *parent)
     g->SetRowCount(rows);
     g->SetDefaultRowHeight(kRowHeight);
     return g;
+}
+
+// The default attenuation texts are written with a point; where the user's
+// separator is another, cells the window fills itself take that separator, or
+// the station set could not read its own defaults. Cells that held text
+// before (typed by the user) are left alone.
+void LocaliseDefaults(common::TCellTable &str, const common::TCellTable *before, char sep)
+{
+    if (sep == '.')
+        return;
+    for (int r = 1; r < str.RowCount(); ++r)
+        for (int c = 1; c < str.ColCount; ++c) {
+            if (before && !before->Cell(r, c).empty())
+                continue;
+            std::string text = str.Cell(r, c);
+            for (char &ch : text)
+                if (ch == '.')
+                    ch = sep;
+            str.SetCell(r, c, std::move(text));
+        }
 }
 
 } // namespace
@@ -124,6 +157,7 @@ TMainForm::TMainForm(QWidget *parent)
     buildMediumPage(mediumPage);
     buildNoisePage(noisePage);
     buildParamsPage(paramsPage);
+    configureEdits();
 
     resize(785 + kLegendWidth, 590);
     move(254, 130);
@@ -174,9 +208,6 @@ void TMainForm::buildCalcPage(QWidget *page)
     countRow->addWidget(makeLabel(QStringLiteral("Станции:"), page));
     SensorsSpinEdit = new TSpin10Edit(page);
     SensorsSpinEdit->setObjectName(QStringLiteral("SensorsSpinEdit"));
-    SensorsSpinEdit->SetMinValue(1);
-    SensorsSpinEdit->SetMaxValue(calc::kMaxStations);
-    SensorsSpinEdit->SetValue(25);
     countRow->addWidget(SensorsSpinEdit);
     AddButton = makeButton("AddButton", "+", page);
     AddButton->setToolTip(QStringLiteral("Задать координаты мышкой"));
@@ -298,19 +329,10 @@ void TMainForm::buildMediumPage(QWidget *page)
     auto *tg = new QGridLayout(transform);
     tg->setHorizontalSpacing(4);
     tg->setVerticalSpacing(3);
-    auto makeFloat = [&](const char *name, double value, double min, double max, double inc) {
-        auto *e = new TFloatSpinEdit(page);
-        e->setObjectName(QString::fromUtf8(name));
-        e->SetFormat(TFloatFormat::General);
-        e->SetMinValue(min);
-        e->SetMaxValue(max);
-        e->SetIncrement(inc);
-        e->SetValue(value);
-        return e;
-    };
-    B0SpinEdit = makeFloat("B0SpinEdit", 1.5, 0.1, 10, 0.01);
-    SSpinEdit = makeFloat("SSpinEdit", -3.5, 0, 0, 0.01);
-    C0SpinEdit = makeFloat("C0SpinEdit", 3.0, 0, 0, 0.01);
+    auto makeFloat = [&](const char *name) { return makeFloatEdit(name, page); };
+    B0SpinEdit = makeFloat("B0SpinEdit");
+    SSpinEdit = makeFloat("SSpinEdit");
+    C0SpinEdit = makeFloat("C0SpinEdit");
     auto *eq = new QHBoxLayout;
     eq->setSpacing(3);
     eq->addWidget(makeLabel(QStringLiteral("I="), transform));
@@ -352,12 +374,9 @@ void TMainForm::buildMediumPage(QWidget *page)
     modelRow->addWidget(MediumRadioGroup);
     auto *altGrid = new QGridLayout;
     altGrid->setVerticalSpacing(3);
-    SurfaceAltSpinEdit = makeFloat("SurfaceAltSpinEdit", 200, -10000, 10000, 1);
+    SurfaceAltSpinEdit = makeFloat("SurfaceAltSpinEdit");
     LayerCountSpinEdit = new TSpin10Edit(page);
     LayerCountSpinEdit->setObjectName(QStringLiteral("LayerCountSpinEdit"));
-    LayerCountSpinEdit->SetMinValue(1);
-    LayerCountSpinEdit->SetMaxValue(medium::kMaxLayers);
-    LayerCountSpinEdit->SetValue(1);
     altGrid->addWidget(makeLabel(QStringLiteral("Отметка \nповерхности, м"), page), 0, 0);
     altGrid->addWidget(SurfaceAltSpinEdit, 0, 1);
     altGrid->addWidget(makeLabel(QStringLiteral("Кол-во \nслоев"), page), 1, 0);
@@ -375,11 +394,11 @@ void TMainForm::buildMediumPage(QWidget *page)
     auto *values = new QGridLayout;
     values->setHorizontalSpacing(4);
     values->setVerticalSpacing(2);
-    VpSpinEdit = makeFloat("VpSpinEdit", 6000, 0, 100000, 1);
-    VsSpinEdit = makeFloat("VsSpinEdit", 3000, 0, 100000, 1);
-    VrSpinEdit = makeFloat("VrSpinEdit", 3000, 0, 100000, 1);
-    QualitySpinEdit = makeFloat("QualitySpinEdit", 100, 0, 100000, 1);
-    RoSpinEdit = makeFloat("RoSpinEdit", 2, 0, 20, 1);
+    VpSpinEdit = makeFloat("VpSpinEdit");
+    VsSpinEdit = makeFloat("VsSpinEdit");
+    VrSpinEdit = makeFloat("VrSpinEdit");
+    QualitySpinEdit = makeFloat("QualitySpinEdit");
+    RoSpinEdit = makeFloat("RoSpinEdit");
     for (auto *e : {VpSpinEdit, VsSpinEdit, VrSpinEdit, QualitySpinEdit})
         e->setEnabled(false);
     const std::pair<const char *, TFloatSpinEdit *> cols[] = {
@@ -409,8 +428,8 @@ void TMainForm::buildMediumPage(QWidget *page)
     auto *a2 = new QGridLayout(a2Box);
     a2->setHorizontalSpacing(4);
     a2->setVerticalSpacing(3);
-    FreqMinSpinEdit = makeFloat("FreqMinSpinEdit", 0.1, 0, 100000, 0.1);
-    FreqMaxSpinEdit = makeFloat("FreqMaxSpinEdit", 10, 0, 100000, 0.1);
+    FreqMinSpinEdit = makeFloat("FreqMinSpinEdit");
+    FreqMaxSpinEdit = makeFloat("FreqMaxSpinEdit");
     A2minEdit = makeReadOnlyEdit("A2minEdit", "0.0004548", a2Box);
     A2maxEdit = makeReadOnlyEdit("A2maxEdit", "0.0454792", a2Box);
     a2->addWidget(makeLabel(QStringLiteral("F, Гц"), a2Box), 0, 1, Qt::AlignHCenter);
@@ -426,8 +445,8 @@ void TMainForm::buildMediumPage(QWidget *page)
     auto *energyBox = new QGroupBox(page);
     auto *energy = new QHBoxLayout(energyBox);
     energy->setSpacing(3);
-    C1SpinEdit = makeFloat("C1SpinEdit", 1.5, 0, 0, 1);
-    C2SpinEdit = makeFloat("C2SpinEdit", 4.5, 0, 0, 1);
+    C1SpinEdit = makeFloat("C1SpinEdit");
+    C2SpinEdit = makeFloat("C2SpinEdit");
     energy->addWidget(makeLabel(QStringLiteral("LgE="), energyBox));
     energy->addWidget(C1SpinEdit);
     energy->addWidget(makeLabel(QStringLiteral("* M +"), energyBox));
@@ -463,9 +482,16 @@ void TMainForm::buildNoisePage(QWidget *page)
 {
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    NoisePage = new QWidget(page);
-    NoisePage->setObjectName(QStringLiteral("NoisePage"));
-    layout->addWidget(NoisePage);
+    auto *noise = new TNoisePage(page);
+    noise->setObjectName(QStringLiteral("NoisePage"));
+    noise->ChooseFileName = [this]() {
+        return m_dialogs->OpenFileName(this, QString::fromUtf8(TNoisePage::kNoiseFileFilter));
+    };
+    noise->ShowMessage = [this](const QString &text) { showMessage(text); };
+    NoisePage = noise;
+    NoiseF1SpinEdit = noise->NoiseF1SpinEdit;
+    NoiseF2SpinEdit = noise->NoiseF2SpinEdit;
+    layout->addWidget(noise);
 }
 
 void TMainForm::buildParamsPage(QWidget *page)
@@ -484,23 +510,12 @@ void TMainForm::buildParamsPage(QWidget *page)
     for (int i = 0; i < 4; ++i)
         rg->addWidget(makeLabel(QString::fromUtf8(headers[i]), ranges), 0, i + 1,
                       Qt::AlignHCenter);
-    auto makeFloat = [&](const char *name, double value, double min, double max, double inc) {
-        auto *e = new TFloatSpinEdit(ranges);
-        e->setObjectName(QString::fromUtf8(name));
-        e->SetFormat(TFloatFormat::General);
-        e->SetMinValue(min);
-        e->SetMaxValue(max);
-        e->SetIncrement(inc);
-        e->SetValue(value);
-        e->setMinimumWidth(80);
-        return e;
-    };
+    auto makeFloat = [&](const char *name) { return makeFloatEdit(name, ranges); };
     struct TAxisRow {
         QLabel **label;
         const char *caption;
         TFloatSpinEdit **edits[4];
         const char *names[4];
-        double values[4];
         QPushButton **autoButton;
         const char *autoName;
     };
@@ -509,21 +524,18 @@ void TMainForm::buildParamsPage(QWidget *page)
          "X",
          {&XminSpinEdit, &XmaxSpinEdit, &dXSpinEdit, &X0SpinEdit},
          {"XminSpinEdit", "XmaxSpinEdit", "dXSpinEdit", "X0SpinEdit"},
-         {-2000, 2000, 50, 0},
          &XAutoButton,
          "XAutoButton"},
         {&YLabel,
          "Y",
          {&YminSpinEdit, &YmaxSpinEdit, &dYSpinEdit, &Y0SpinEdit},
          {"YminSpinEdit", "YmaxSpinEdit", "dYSpinEdit", "Y0SpinEdit"},
-         {-2000, 2000, 50, 0},
          &YAutoButton,
          "YAutoButton"},
         {&ZLabel,
          "Z",
          {&ZminSpinEdit, &ZmaxSpinEdit, &dZSpinEdit, &Z0SpinEdit},
          {"ZminSpinEdit", "ZmaxSpinEdit", "dZSpinEdit", "Z0SpinEdit"},
-         {300, 500, 20, 400},
          &ZAutoButton,
          "ZAutoButton"},
     };
@@ -534,21 +546,15 @@ void TMainForm::buildParamsPage(QWidget *page)
         (*row.label)->setMinimumWidth(28);
         rg->addWidget(*row.label, r, 0);
         for (int i = 0; i < 4; ++i) {
-            *row.edits[i] = makeFloat(row.names[i], row.values[i], 0, 0, 1);
+            *row.edits[i] = makeFloat(row.names[i]);
             rg->addWidget(*row.edits[i], r, i + 1);
         }
         *row.autoButton = makeButton(row.autoName, "Авто", ranges);
         rg->addWidget(*row.autoButton, r, 5);
         ++r;
     }
-    KmaxSpinEdit = makeFloat("KmaxSpinEdit", 0, 0.001, 10, 0.001);
-    KmaxSpinEdit->SetFormat(TFloatFormat::Fixed);
-    KmaxSpinEdit->SetDigits(4);
-    KmaxSpinEdit->SetValue(0.005);
-    dKSpinEdit = makeFloat("dKSpinEdit", 0, 0.0000001, 1, 0.00001);
-    dKSpinEdit->SetFormat(TFloatFormat::Fixed);
-    dKSpinEdit->SetDigits(5);
-    dKSpinEdit->SetValue(0.00002);
+    KmaxSpinEdit = makeFloat("KmaxSpinEdit");
+    dKSpinEdit = makeFloat("dKSpinEdit");
     rg->addWidget(makeLabel(QStringLiteral("Диап. волн. числа ±"), ranges), r, 0, 1, 2,
                   Qt::AlignRight);
     rg->addWidget(KmaxSpinEdit, r, 2);
@@ -566,19 +572,9 @@ void TMainForm::buildParamsPage(QWidget *page)
     counts->setVerticalSpacing(10);
     MinSensCountSpinEdit = new TSpinEdit(page);
     MinSensCountSpinEdit->setObjectName(QStringLiteral("MinSensCountSpinEdit"));
-    MinSensCountSpinEdit->SetValue(3);
     LocErrorSpinEdit = new TSpinEdit(page);
     LocErrorSpinEdit->setObjectName(QStringLiteral("LocErrorSpinEdit"));
-    LocErrorSpinEdit->SetMinValue(0);
-    LocErrorSpinEdit->SetMaxValue(50);
-    LocErrorSpinEdit->SetValue(5);
-    FcNumSpinEdit = new TFloatSpinEdit(page);
-    FcNumSpinEdit->setObjectName(QStringLiteral("FcNumSpinEdit"));
-    FcNumSpinEdit->SetFormat(TFloatFormat::General);
-    FcNumSpinEdit->SetMinValue(0.1);
-    FcNumSpinEdit->SetMaxValue(8);
-    FcNumSpinEdit->SetIncrement(1);
-    FcNumSpinEdit->SetValue(5);
+    FcNumSpinEdit = makeFloatEdit("FcNumSpinEdit", page);
     counts->addWidget(MinSensCountSpinEdit, 0, 0, Qt::AlignTop);
     counts->addWidget(makeLabel(QStringLiteral("Минимальное количество станций,\n"
                                                "достаточное для регистрации события"),
@@ -617,6 +613,92 @@ void TMainForm::buildParamsPage(QWidget *page)
     right->addStretch(1);
     right->addWidget(AboutButton);
     layout->addLayout(right, 0);
+}
+
+// Ranges, steps, formats and defaults come from the working set's control
+// lists, the same that parameter files and valdrin-calc apply.
+void TMainForm::configureEdits()
+{
+    const TWorkingSet defaults = DefaultWorkingSet(decimalSep());
+    for (const TRealControl &c : RealControls()) {
+        auto *e = findChild<TFloatSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size()));
+        if (!e)
+            continue;
+        e->SetMinValue(c.MinValue);
+        e->SetMaxValue(c.MaxValue);
+        e->SetIncrement(c.Increment);
+        if (c.Digits == kGeneralFormat) {
+            e->SetFormat(TFloatFormat::General);
+        } else {
+            e->SetFormat(TFloatFormat::Fixed);
+            e->SetDigits(c.Digits);
+        }
+        e->SetValue(defaults.*c.Field);
+    }
+    for (const TIntControl &c : IntControls()) {
+        auto *e = findChild<TSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size()));
+        if (!e)
+            continue;
+        e->SetMinValue(c.MinValue);
+        e->SetMaxValue(c.MaxValue);
+        e->SetIncrement(c.Increment);
+        e->SetValue(defaults.*c.Field);
+    }
+}
+
+TRadioGroup *TMainForm::choiceControl(std::string_view name) const
+{
+    return findChild<TRadioGroup *>(QString::fromUtf8(name.data(), name.size()));
+}
+
+TWorkingSet TMainForm::gatherWorkingSet() const
+{
+    TWorkingSet ws;
+    for (const TRealControl &c : RealControls())
+        if (auto *e = findChild<TFloatSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size())))
+            ws.*c.Field = e->Value();
+    for (const TIntControl &c : IntControls())
+        if (auto *e = findChild<TSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size())))
+            ws.*c.Field = e->Value();
+    for (const TChoiceControl &c : ChoiceControls())
+        if (auto *g = choiceControl(c.Name))
+            ws.*c.Field = std::max(g->ItemIndex(), 0);
+    ws.GeoCheckBox = GeoCheckBox->isChecked();
+    ws.CooGrid = CooGrid->ToTable();
+    ws.StrGrid = StrGrid->ToTable();
+    ws.ModelStrGrid = ModelStrGrid->ToTable();
+    ws.MediumModel = m_mediumModel;
+    return ws;
+}
+
+// Puts a loaded working set into the controls. Its tables already carry the
+// effects of the count changes, so the count handlers do not run again; the
+// read-outs and grids are brought up to date once at the end.
+void TMainForm::applyWorkingSet(const TWorkingSet &ws)
+{
+    ++m_loading;
+    for (const TRealControl &c : RealControls())
+        if (auto *e = findChild<TFloatSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size())))
+            e->SetValue(ws.*c.Field);
+    for (const TIntControl &c : IntControls())
+        if (auto *e = findChild<TSpinEdit *>(QString::fromUtf8(c.Name.data(), c.Name.size())))
+            e->SetValue(ws.*c.Field);
+    for (const TChoiceControl &c : ChoiceControls())
+        if (auto *g = choiceControl(c.Name))
+            g->SetItemIndex(ws.*c.Field);
+    GeoCheckBox->setChecked(ws.GeoCheckBox);
+    CooGrid->FromTable(ws.CooGrid);
+    StrGrid->FromTable(ws.StrGrid);
+    ModelStrGrid->FromTable(ws.ModelStrGrid);
+    m_mediumModel = ws.MediumModel;
+    --m_loading;
+
+    GeoCheckBoxClick();
+    B0SpinEditChange();
+    QualitySpinEditChange();
+    updatePlaneGrid();
+    m_waveGrid = map::UpdateWaveGrid(KmaxSpinEdit->Value(), dKSpinEdit->Value());
+    SourceRadioGroupClick();
 }
 
 void TMainForm::connectHandlers()
@@ -667,7 +749,9 @@ void TMainForm::FormCreate()
 {
     PageControl->setCurrentIndex(0);
     CooGrid->FromTable(calc::DefaultCooGrid());
-    StrGrid->FromTable(calc::DefaultStrGrid());
+    common::TCellTable str = calc::DefaultStrGrid();
+    LocaliseDefaults(str, nullptr, decimalSep());
+    StrGrid->FromTable(str);
 
     common::TCellTable model(2, medium::kModelGridCols);
     medium::WriteModelHeader(model);
@@ -934,6 +1018,8 @@ bool TMainForm::filterCountEdit(QObject *watched, QEvent *event)
 
 void TMainForm::SensorsSpinEditChange()
 {
+    if (m_loading > 0)
+        return;
     if (m_sensorsTyped.Typing) {
         m_sensorsTyped.Pending = true;
         return;
@@ -946,7 +1032,9 @@ void TMainForm::applyStationCount()
     m_sensorsTyped.Pending = false;
     common::TCellTable coo = CooGrid->ToTable();
     common::TCellTable str = StrGrid->ToTable();
+    const common::TCellTable before = str;
     calc::SetStationCount(coo, str, SensorsSpinEdit->Value());
+    LocaliseDefaults(str, &before, decimalSep());
     CooGrid->FromTable(coo);
     StrGrid->FromTable(str);
 }
@@ -958,47 +1046,27 @@ void TMainForm::CalcButtonClick()
 {
     if (m_running)
         return;
-    readStations();
-    const int N = SensorsSpinEdit->Value();
-    if (m_stations.Count != N) {
+    TWorkingSet ws = gatherWorkingSet();
+    TSnapshotBuild build = MakeCalcSnapshot(ws, decimalSep());
+    calc::TCalcSnapshot &snap = build.Snapshot;
+    m_stations = snap.Stations;
+    m_stationsPlane = snap.Params.Plane;
+    m_planeGrid = snap.PlaneGrid;
+    if (m_stations.Count != snap.Params.N) {
         showMessage(QStringLiteral("Ошибка в параметрах станции №%1").arg(m_stations.Count + 1));
         return;
     }
-
-    calc::TCalcSnapshot snap;
-    snap.Stations = m_stations;
-    calc::TCalcParams &p = snap.Params;
-    p.N = N;
-    p.k = MinSensCountSpinEdit->Value();
-    p.LocErrorPct = LocErrorSpinEdit->Value();
-    p.FcNum = FcNumSpinEdit->Value();
-    p.Vs = VsSpinEdit->Value();
-    p.Vp = VpSpinEdit->Value();
-    p.SurfaceAlt = SurfaceAltSpinEdit->Value();
-    p.Degrees = GeoCheckBox->isChecked();
-    p.Mode = selectedMode();
-    p.Plane = selectedPlane();
-    p.Medium = MediumRadioGroup->ItemIndex() == 1 ? calc::TMediumKind::Layered
-                                                  : calc::TMediumKind::Homogeneous;
-    p.C1 = C1SpinEdit->Value();
-    p.C2 = C2SpinEdit->Value();
-    snap.PlaneGrid = m_planeGrid;
-    snap.WaveGrid = m_waveGrid;
-
-    const bool scan = p.Mode >= smMinMagnitude && p.Mode <= smSourceSize;
-    bool modelRead = true;
-    if (scan && p.Medium == calc::TMediumKind::Layered) {
-        modelRead = medium::ReadMediumModel(ModelStrGrid->ToTable(), p.SurfaceAlt, decimalSep(),
-                                            m_mediumModel);
-        if (!modelRead)
-            showMessage(QStringLiteral("Ошибка в параметрах модели!"));
-    }
-    snap.Model = m_mediumModel;
+    const bool modelRead = build.ModelRead;
+    m_mediumModel = ws.MediumModel;
+    if (!modelRead)
+        showMessage(QString::fromUtf8(kModelErrorMessage));
+    const calc::TShowMode mode = snap.Params.Mode;
+    const bool scan = mode >= smMinMagnitude && mode <= smSourceSize;
 
     Gauge->SetMinValue(0);
     Gauge->SetProgress(0);
 
-    if (!scan && p.Mode != smCdK && p.Mode != smCdF) {
+    if (!scan && mode != smCdK && mode != smCdF) {
         // Nothing to compute: no worker, no gauge.
         auto result = std::make_shared<std::optional<calc::TResult>>();
         QString error;
@@ -1015,7 +1083,7 @@ void TMainForm::CalcButtonClick()
     m_running = true;
     m_cancel = false;
     CalcButton->setEnabled(false);
-    Gauge->SetMaxValue(scan ? m_planeGrid.NU : 2 * m_waveGrid.KCount);
+    Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU : 2 * snap.WaveGrid.KCount);
     Gauge->show();
     Gauge->raise();
     qApp->installEventFilter(this);
@@ -1214,12 +1282,35 @@ void TMainForm::GeoCheckBoxClick()
 // ---------------------------------------------------------------------------
 // Medium page
 
+// A formula without a value (a zero divisor) shows this instead of a number.
+static const QString kNoNumber = QStringLiteral("—");
+
 void TMainForm::QualitySpinEditChange()
 {
+    const char sep = decimalSep();
+    const double Vs = VsSpinEdit->Value();
+    const medium::TA2Range a2 =
+        medium::A2Range(FreqMinSpinEdit->Value(), FreqMaxSpinEdit->Value(), Vs,
+                        QualitySpinEdit->Value());
+    A2minEdit->setText(a2.Min ? U8(medium::A2Text(*a2.Min, sep)) : kNoNumber);
+    A2maxEdit->setText(a2.Max ? U8(medium::A2Text(*a2.Max, sep)) : kNoNumber);
+    const auto caption = medium::VpVsCaption(VpSpinEdit->Value(), Vs, sep);
+    AlfaLabel->setText(caption ? U8(*caption) : QStringLiteral("Vp/Vs = ") + kNoNumber);
 }
 
 void TMainForm::B0SpinEditChange()
 {
+    QLineEdit *edits[6] = {A0WAEdit, A1WAEdit, A3WAEdit, A0TMEdit, A1TMEdit, A3TMEdit};
+    const auto t =
+        medium::MagnitudeTransform(B0SpinEdit->Value(), SSpinEdit->Value(), C0SpinEdit->Value());
+    if (!t) {
+        for (auto *e : edits)
+            e->setText(kNoNumber);
+        return;
+    }
+    const auto texts = medium::TransformTexts(*t, decimalSep());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        edits[i]->setText(U8(texts[i]));
 }
 
 void TMainForm::MediumRadioGroupClick()
@@ -1230,6 +1321,8 @@ void TMainForm::MediumRadioGroupClick()
 
 void TMainForm::LayerCountSpinEditChange()
 {
+    if (m_loading > 0)
+        return;
     if (m_layersTyped.Typing) {
         m_layersTyped.Pending = true;
         return;
@@ -1286,14 +1379,85 @@ void TMainForm::SaveAsButtonClick()
         SaveParamFile(name);
 }
 
+TWindowPlacement TMainForm::windowPlacement() const
+{
+    TWindowPlacement p;
+    p.Flags = 0; // Qt has no placement flags
+    p.ShowCmd = isMinimized() ? 2 : isMaximized() ? 3 : 1;
+    p.ApplicationMinimized = isMinimized();
+    p.PixelsPerInch = logicalDpiY();
+    p.MinPosition = {-1, -1}; // no minimized or maximized position of its own
+    p.MaxPosition = {-1, -1};
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    p.NormalRect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    if (const QScreen *sc = screen()) {
+        p.ScreenWidth = sc->size().width();
+        p.ScreenHeight = sc->size().height();
+    }
+    return p;
+}
+
+TCurrentPlacement TMainForm::currentPlacement() const
+{
+    TCurrentPlacement c;
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    c.Left = r.left();
+    c.Top = r.top();
+    c.Width = r.width();
+    c.Height = r.height();
+    c.PixelsPerInch = logicalDpiY();
+    if (const QScreen *sc = screen()) {
+        c.ScreenWidth = sc->size().width();
+        c.ScreenHeight = sc->size().height();
+    }
+    return c;
+}
+
+void TMainForm::applyPlacement(const TPlacementRestore &p)
+{
+    if (p.HasRect && p.Rect.Left < p.Rect.Right && p.Rect.Top < p.Rect.Bottom) {
+        setWindowState(Qt::WindowNoState);
+        setGeometry(p.Rect.Left, p.Rect.Top, p.Rect.Right - p.Rect.Left,
+                    p.Rect.Bottom - p.Rect.Top);
+    }
+    switch (p.State) {
+    case TWindowState::Minimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case TWindowState::Maximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    case TWindowState::Normal:
+    default:
+        setWindowState(Qt::WindowNoState);
+        break;
+    }
+}
+
 void TMainForm::LoadParamFile(const QString &fileName)
 {
     IniLabel->setText(fileName);
+    TWorkingSet ws = gatherWorkingSet();
+    try {
+        const TParamLoad load =
+            app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
+        if (!load.Applied)
+            return;
+        applyPlacement(load.Placement);
+        applyWorkingSet(ws);
+    } catch (const std::exception &e) {
+        showMessage(U8(e.what()));
+    }
 }
 
 void TMainForm::SaveParamFile(const QString &fileName)
 {
     IniLabel->setText(fileName);
+    try {
+        app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+    } catch (const std::exception &e) {
+        showMessage(U8(e.what()));
+    }
 }
 
 void TMainForm::AboutButtonClick()

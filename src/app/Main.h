@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 #include "calc/Computation.h"
@@ -43,6 +44,10 @@ namespace valdrin::app {
 
 class TDialogs;
 class TGauge;
+struct TWorkingSet;
+struct TWindowPlacement;
+struct TCurrentPlacement;
+struct TPlacementRestore;
 class TPaintBox;
 class TRadioGroup;
 
@@ -216,6 +221,13 @@ private:
     void buildNoisePage(QWidget *page);
     void buildParamsPage(QWidget *page);
     void connectHandlers();
+    void configureEdits();
+    TRadioGroup *choiceControl(std::string_view name) const;
+    TWorkingSet gatherWorkingSet() const;
+    void applyWorkingSet(const TWorkingSet &ws);
+    TWindowPlacement windowPlacement() const;
+    TCurrentPlacement currentPlacement() const;
+    void applyPlacement(const TPlacementRestore &p);
 
     void showMessage(const QString &text);
     char decimalSep() const;

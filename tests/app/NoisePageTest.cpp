@@ -316,3 +316,14 @@ TEST_F(NoisePageTest, ACancelledDialogLoadsNothing)
     EXPECT_EQ(page->SeriesNHNM->count(), 0);
     EXPECT_TRUE(messages.isEmpty());
 }
+
+TEST_F(NoisePageTest, ColumnNamesInTheWindowsCodePage)
+{
+    // "Верт" in Windows-1251, then a UTF-8 "Сев".
+    const QString path = write("cp1251.dat", "f \xC2\xE5\xF0\xF2 \xD0\xA1\xD0\xB5\xD0\xB2\n0 1 1\n1 1 1\n2 1 1\n");
+    ASSERT_TRUE(open(path));
+    ASSERT_EQ(page->ColomnComBox->count(), 2);
+    EXPECT_EQ(page->ColomnComBox->itemText(0), QStringLiteral("Верт"));
+    EXPECT_EQ(page->ColomnComBox->itemText(1), QStringLiteral("Сев"));
+    EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("Верт"));
+}

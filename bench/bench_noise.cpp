@@ -19,7 +19,8 @@ using namespace valdrin::noise;
 // A file of rows spectra of three columns, written once per size.
 std::string SpectrumFile(int rows)
 {
-    const fs::path path = fs::temp_directory_path() / ("valdrin-bench-noise-" + std::to_string(rows) + ".dat");
+    const fs::path path
+        = fs::temp_directory_path() / ("valdrin-bench-noise-" + std::to_string(rows) + ".dat");
     if (!fs::exists(path)) {
         std::ofstream out(path);
         out << "f\tZ\tN\tE\n";
@@ -40,7 +41,8 @@ void BM_LoadNoiseFile(benchmark::State &state)
     const std::string path = SpectrumFile(rows);
     for (auto _ : state) {
         const auto load = LoadNoiseFile(path);
-        if (load.Status != TNoiseLoadStatus::Complete || load.Spectrum.Freq.size() != std::size_t(rows))
+        if (load.Status != TNoiseLoadStatus::Complete
+            || load.Spectrum.Freq.size() != std::size_t(rows))
             state.SkipWithError("load failed");
         benchmark::DoNotOptimize(load.Spectrum.Data.data());
     }

@@ -37,7 +37,7 @@ namespace {
 using controls::TFloatFormat;
 using controls::TFloatSpinEdit;
 
-constexpr int kLogMinorTicks = 8;    // 2..9 within a decade
+constexpr int kLogMinorTicks = 8; // 2..9 within a decade
 constexpr int kLinearMinorTicks = 9; // tenths of a major step
 
 QString NameText(const std::string &name)
@@ -48,8 +48,9 @@ QString NameText(const std::string &name)
 char DecimalSep()
 {
     const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? static_cast<char>(point.at(0).unicode())
-                                                             : '.';
+    return point.size() == 1 && point.at(0).unicode() < 0x80
+        ? static_cast<char>(point.at(0).unicode())
+        : '.';
 }
 
 QList<QPointF> ToQt(const noise::TChartPoints &points)
@@ -84,7 +85,8 @@ TRange DecadeRange(TRange r)
 
 } // namespace
 
-TNoisePage::TNoisePage(QWidget *parent) : QWidget(parent)
+TNoisePage::TNoisePage(QWidget *parent)
+    : QWidget(parent)
 {
     auto *root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -98,7 +100,7 @@ TNoisePage::TNoisePage(QWidget *parent) : QWidget(parent)
     left->setSpacing(6);
 
     NoiseLoadBitBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton),
-                                      QStringLiteral("Открыть"), controlsPanel);
+        QStringLiteral("Открыть"), controlsPanel);
     NoiseLoadBitBtn->setObjectName(QStringLiteral("NoiseLoadBitBtn"));
     left->addWidget(NoiseLoadBitBtn);
 
@@ -141,7 +143,8 @@ TNoisePage::TNoisePage(QWidget *parent) : QWidget(parent)
     NoiseF2SpinEdit = makeFreqEdit("NoiseF2SpinEdit", QStringLiteral("Fmax, Гц"), 10, 1);
     left->addLayout(band);
 
-    NoiseCalcButton = new QPushButton(QStringLiteral("Рассчитать ср. уровень шумов"), controlsPanel);
+    NoiseCalcButton
+        = new QPushButton(QStringLiteral("Рассчитать ср. уровень шумов"), controlsPanel);
     NoiseCalcButton->setObjectName(QStringLiteral("NoiseCalcButton"));
     left->addWidget(NoiseCalcButton);
 
@@ -237,8 +240,9 @@ void TNoisePage::buildChart()
 void TNoisePage::switchAxis(Qt::Orientation orientation, bool logarithmic)
 {
     const bool horizontal = orientation == Qt::Horizontal;
-    QAbstractAxis *want = horizontal ? (logarithmic ? static_cast<QAbstractAxis *>(m_logX) : m_linX)
-                                     : (logarithmic ? static_cast<QAbstractAxis *>(m_logY) : m_linY);
+    QAbstractAxis *want = horizontal
+        ? (logarithmic ? static_cast<QAbstractAxis *>(m_logX) : m_linX)
+        : (logarithmic ? static_cast<QAbstractAxis *>(m_logY) : m_linY);
     const auto attached = Chart->axes(orientation);
     QAbstractAxis *have = attached.isEmpty() ? nullptr : attached.first();
     if (have != want) {
@@ -247,7 +251,7 @@ void TNoisePage::switchAxis(Qt::Orientation orientation, bool logarithmic)
             have->setParent(this);
         }
         Chart->addAxis(want, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
-        for (QLineSeries *s : {SeriesNHNM, SeriesNLNM, SeriesSpc})
+        for (QLineSeries *s : { SeriesNHNM, SeriesNLNM, SeriesSpc })
             s->attachAxis(want);
     }
     if (logarithmic)
@@ -274,24 +278,24 @@ void TNoisePage::fitAxes()
         if (usable(p.x(), logX) && usable(p.y(), logY))
             x.Add(p.x());
     if (x.Empty())
-        for (QLineSeries *s : {SeriesNHNM, SeriesNLNM})
+        for (QLineSeries *s : { SeriesNHNM, SeriesNLNM })
             for (const QPointF &p : s->points())
                 if (usable(p.x(), logX))
                     x.Add(p.x());
     if (x.Empty())
-        x = logX ? TRange{0.01, 100} : TRange{0, 100};
+        x = logX ? TRange { 0.01, 100 } : TRange { 0, 100 };
     if (!(x.Hi > x.Lo)) {
         x.Lo = logX ? x.Lo / 10 : x.Lo - 1;
         x.Hi = logX ? x.Hi * 10 : x.Hi + 1;
     }
 
     TRange y;
-    for (QLineSeries *s : {SeriesNHNM, SeriesNLNM, SeriesSpc})
+    for (QLineSeries *s : { SeriesNHNM, SeriesNLNM, SeriesSpc })
         for (const QPointF &p : s->points())
             if (p.x() >= x.Lo && p.x() <= x.Hi && usable(p.y(), logY))
                 y.Add(p.y());
     if (y.Empty())
-        y = logY ? TRange{1e-20, 1e-8} : TRange{0, 1};
+        y = logY ? TRange { 1e-20, 1e-8 } : TRange { 0, 1 };
     if (logY) {
         y = DecadeRange(y);
     } else if (!(y.Hi > y.Lo)) {
@@ -320,8 +324,8 @@ void TNoisePage::NoiseLoadBitBtnClick()
     if (ChooseFileName)
         fileName = ChooseFileName();
     else
-        fileName = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                QString::fromUtf8(kNoiseFileQtFilter));
+        fileName = QFileDialog::getOpenFileName(
+            this, QString(), QString(), QString::fromUtf8(kNoiseFileQtFilter));
     if (!fileName.isEmpty())
         OpenNoiseFile(fileName);
 }
@@ -413,8 +417,8 @@ void TNoisePage::message(const QString &text)
         ShowMessage(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(
+        QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
     box.exec();
 }
 
@@ -460,9 +464,9 @@ void TNoisePage::NoiseCalcButtonClick()
     const QList<QPointF> shown = SeriesSpc->points();
     points.reserve(static_cast<std::size_t>(shown.size()));
     for (const QPointF &p : shown)
-        points.push_back({p.x(), p.y()});
-    const auto level =
-        noise::NoiseBandLevel(points, NoiseF1SpinEdit->Value(), NoiseF2SpinEdit->Value());
+        points.push_back({ p.x(), p.y() });
+    const auto level
+        = noise::NoiseBandLevel(points, NoiseF1SpinEdit->Value(), NoiseF2SpinEdit->Value());
     NoiseLabel->setText(QString::fromStdString(noise::NoiseLevelText(level, DecimalSep())));
 }
 

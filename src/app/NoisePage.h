@@ -97,7 +97,7 @@ private:
 
     noise::TNoiseSpectrum m_spec;
     std::thread m_worker;
-    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_cancel { false };
     bool m_loading = false;
     quint64 m_ticket = 0; // the load whose result is awaited
 

@@ -16,15 +16,15 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInput = 3;
 constexpr double kMaxFreq = 100000; // the range of the page's band edits, Hz
 
-const char *const kUsage =
-    "Использование: valdrin-calc noise-level ФАЙЛ [--column ИМЯ|НОМЕР] [--fmin F] [--fmax F]\n"
-    "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
-    "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n";
+const char *const kUsage
+    = "Использование: valdrin-calc noise-level ФАЙЛ [--column ИМЯ|НОМЕР] [--fmin F] [--fmax F]\n"
+      "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
+      "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n";
 
 struct TOptions {
     std::string File;
     std::optional<std::string> Column;
-    double Fmin = 1;  // Hz
+    double Fmin = 1; // Hz
     double Fmax = 10; // Hz
 };
 
@@ -86,7 +86,8 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
         } else if (arg == "--fmin" || arg == "--fmax") {
             const auto f = ParseFreq(value);
             if (!f)
-                return Usage(err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
+                return Usage(
+                    err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
             (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
         } else {
             return Usage(err, "Неизвестный параметр: " + arg);
@@ -127,12 +128,13 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
     int code = 0;
     for (int c : columns) {
         const std::string name = NameText(spc.Names[static_cast<std::size_t>(c)]);
-        const auto level =
-            noise::NoiseBandLevel(noise::SpectrumColumnPoints(spc, c, true), opt.Fmin, opt.Fmax);
+        const auto level
+            = noise::NoiseBandLevel(noise::SpectrumColumnPoints(spc, c, true), opt.Fmin, opt.Fmax);
         if (!level) {
             out << name << "\t-\t-\n";
-            err << "Столбец " << name << ": нет значения в полосе " << common::FormatGeneral(opt.Fmin)
-                << " - " << common::FormatGeneral(opt.Fmax) << " Гц\n";
+            err << "Столбец " << name << ": нет значения в полосе "
+                << common::FormatGeneral(opt.Fmin) << " - " << common::FormatGeneral(opt.Fmax)
+                << " Гц\n";
             code = kExitInput;
             continue;
         }

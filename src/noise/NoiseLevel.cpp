@@ -19,7 +19,7 @@ double DisplacementPower(double f, double P)
 void SortChartPoints(TChartPoints &points)
 {
     std::stable_sort(points.begin(), points.end(),
-                     [](const TChartPoint &a, const TChartPoint &b) { return a.X < b.X; });
+        [](const TChartPoint &a, const TChartPoint &b) { return a.X < b.X; });
 }
 
 TChartPoints ModelPoints(std::span<const TNoisePoint> model)
@@ -27,7 +27,7 @@ TChartPoints ModelPoints(std::span<const TNoisePoint> model)
     TChartPoints points;
     points.reserve(model.size());
     for (const TNoisePoint &p : model)
-        points.push_back({p.F, DisplacementPower(p.F, p.P)});
+        points.push_back({ p.F, DisplacementPower(p.F, p.P) });
     SortChartPoints(points);
     return points;
 }
@@ -50,7 +50,7 @@ TChartPoints SpectrumColumnPoints(const TNoiseSpectrum &spectrum, int column, bo
         const double y = DisplacementPower(f, v);
         if (!std::isfinite(y))
             continue; // a tiny f overflows the division
-        points.push_back({f, y});
+        points.push_back({ f, y });
     }
     SortChartPoints(points);
     return points;
@@ -73,7 +73,7 @@ std::optional<TNoiseLevel> NoiseBandLevel(const TChartPoints &points, double Fmi
     if (!(S >= 0) || !std::isfinite(S))
         return std::nullopt;
     const double d = 1000 * std::sqrt(S);
-    return TNoiseLevel{d, d * kWoodAndersonGain};
+    return TNoiseLevel { d, d * kWoodAndersonGain };
 }
 
 std::string NoiseLevelText(const std::optional<TNoiseLevel> &level, char decimalSep)

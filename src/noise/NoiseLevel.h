@@ -22,22 +22,47 @@ struct TNoisePoint {
     double P; // velocity power spectral density, (m/s)^2/Hz
 };
 
-inline constexpr std::array<TNoisePoint, 13> NhnmPoints{{
-    {0.00001, 3600},  {0.0001, 0.025},   {0.0028, 8e-10},   {0.05, 1.4e-13},
-    {0.0649, 6e-12},  {0.1265, 7.1e-12}, {0.1587, 8e-11},   {0.2174, 1.2e-10},
-    {0.263, 5.8e-11}, {1.25, 1.6e-14},   {3.125, 2.3e-14},  {4.5454, 2.2e-13},
-    {10, 1.8e-13},
-}};
+inline constexpr std::array<TNoisePoint, 13> NhnmPoints { {
+    { 0.00001, 3600 },
+    { 0.0001, 0.025 },
+    { 0.0028, 8e-10 },
+    { 0.05, 1.4e-13 },
+    { 0.0649, 6e-12 },
+    { 0.1265, 7.1e-12 },
+    { 0.1587, 8e-11 },
+    { 0.2174, 1.2e-10 },
+    { 0.263, 5.8e-11 },
+    { 1.25, 1.6e-14 },
+    { 3.125, 2.3e-14 },
+    { 4.5454, 2.2e-13 },
+    { 10, 1.8e-13 },
+} };
 
 // Point 2 is the low model at a period of 1000 s.
-inline constexpr std::array<TNoisePoint, 22> NlnmPoints{{
-    {0.00001, 0.012}, {0.001, 3.5e-14}, {0.0017, 3.2e-15}, {0.003, 4.9e-16},
-    {0.0065, 1.8e-16}, {0.01, 9.7e-17},  {0.0142, 2.2e-17}, {0.0222, 9.1e-18},
-    {0.0316, 7.9e-18}, {0.0456, 2.2e-17}, {0.064, 3.8e-16}, {0.083, 8.7e-17},
-    {0.1, 1e-16},      {0.167, 1.1e-15}, {0.2, 4.9e-15},    {0.232, 3.6e-15},
-    {0.417, 2e-16},    {0.806, 1.7e-18}, {1.25, 1.9e-19},   {2.5, 8.7e-20},
-    {5.88, 1.6e-20},   {10, 4.1e-21},
-}};
+inline constexpr std::array<TNoisePoint, 22> NlnmPoints { {
+    { 0.00001, 0.012 },
+    { 0.001, 3.5e-14 },
+    { 0.0017, 3.2e-15 },
+    { 0.003, 4.9e-16 },
+    { 0.0065, 1.8e-16 },
+    { 0.01, 9.7e-17 },
+    { 0.0142, 2.2e-17 },
+    { 0.0222, 9.1e-18 },
+    { 0.0316, 7.9e-18 },
+    { 0.0456, 2.2e-17 },
+    { 0.064, 3.8e-16 },
+    { 0.083, 8.7e-17 },
+    { 0.1, 1e-16 },
+    { 0.167, 1.1e-15 },
+    { 0.2, 4.9e-15 },
+    { 0.232, 3.6e-15 },
+    { 0.417, 2e-16 },
+    { 0.806, 1.7e-18 },
+    { 1.25, 1.9e-19 },
+    { 2.5, 8.7e-20 },
+    { 5.88, 1.6e-20 },
+    { 10, 4.1e-21 },
+} };
 
 // Wood-Anderson magnification of ground displacement.
 inline constexpr double kWoodAndersonGain = 2080;
@@ -65,7 +90,7 @@ TChartPoints SpectrumColumnPoints(const TNoiseSpectrum &spectrum, int column, bo
 
 struct TNoiseLevel {
     double TrueMm; // rms ground displacement, mm
-    double WaMm;   // the same on a Wood-Anderson record, mm
+    double WaMm; // the same on a Wood-Anderson record, mm
 };
 
 // Rms displacement of the band [Fmin, Fmax] of a displacement spectrum

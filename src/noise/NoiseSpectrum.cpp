@@ -21,7 +21,7 @@ namespace {
 
 using enum TNoiseLoadStatus;
 
-constexpr int kRowsPerTick = 100;         // progress and cancel granularity
+constexpr int kRowsPerTick = 100; // progress and cancel granularity
 constexpr std::size_t kShownTokenMax = 24; // bytes of a bad number quoted in the message
 
 bool IsBlank(char c)
@@ -32,7 +32,10 @@ bool IsBlank(char c)
 // Lines of the stream, and the numbers' tokens across them.
 class TTokenReader {
 public:
-    explicit TTokenReader(std::istream &in) : m_in(in) {}
+    explicit TTokenReader(std::istream &in)
+        : m_in(in)
+    {
+    }
 
     bool NextLine()
     {
@@ -175,8 +178,8 @@ bool HasControlBytes(std::string_view s)
 
 } // namespace
 
-TNoiseLoad ReadNoiseFile(std::istream &in, const std::string &FileName,
-                         const TNoiseLoadControl &control)
+TNoiseLoad ReadNoiseFile(
+    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control)
 {
     TNoiseLoad load;
     TNoiseSpectrum &spc = load.Spectrum;
@@ -229,14 +232,14 @@ TNoiseLoad ReadNoiseFile(std::istream &in, const std::string &FileName,
                     Fail(load, ReadError, 0, "Ошибка чтения файла " + FileName);
                 else
                     Fail(load, BadData, rowLine,
-                         LinePrefix(FileName, rowLine) + "в строке данных не хватает чисел");
+                        LinePrefix(FileName, rowLine) + "в строке данных не хватает чисел");
                 return load;
             }
             const auto value = ParseNumber(*tok);
             if (!value) {
                 Fail(load, BadData, reader.LineNo(),
-                     LinePrefix(FileName, reader.LineNo()) + "не удается прочитать число \"" +
-                         ShownToken(*tok) + "\"");
+                    LinePrefix(FileName, reader.LineNo()) + "не удается прочитать число \""
+                        + ShownToken(*tok) + "\"");
                 return load;
             }
             row[k] = *value;

@@ -16,9 +16,9 @@ namespace valdrin::noise {
 using TChanLongNames = std::vector<std::string>;
 
 struct TNoiseSpectrum {
-    TChanLongNames Names;           // data column names, in file order
-    common::TDoubleDynArray Freq;   // frequency of each row, Hz
-    common::TMatrix2D Data;         // Data[c][r]: column c, row r, (m/s)^2/Hz
+    TChanLongNames Names; // data column names, in file order
+    common::TDoubleDynArray Freq; // frequency of each row, Hz
+    common::TMatrix2D Data; // Data[c][r]: column c, row r, (m/s)^2/Hz
 };
 
 // Progress and cancel of a long load, both looked at after every 100th row
@@ -29,9 +29,9 @@ struct TNoiseLoadControl {
 };
 
 enum class TNoiseLoadStatus {
-    Complete,  // read to the end
-    NotFound,  // no such file; the spectrum is empty
-    BadData,   // a number could not be read, or the file is not a spectrum
+    Complete, // read to the end
+    NotFound, // no such file; the spectrum is empty
+    BadData, // a number could not be read, or the file is not a spectrum
     ReadError, // the file could not be opened or read
     Cancelled,
 };
@@ -40,8 +40,8 @@ struct TNoiseLoad {
     // Every row completed before the load ended, whatever the status.
     TNoiseSpectrum Spectrum;
     TNoiseLoadStatus Status = TNoiseLoadStatus::Complete;
-    int ErrorLine = 0;    // 1-based line of the first unreadable number (BadData)
-    std::string Message;  // the text the user sees; empty when Complete
+    int ErrorLine = 0; // 1-based line of the first unreadable number (BadData)
+    std::string Message; // the text the user sees; empty when Complete
 
     bool Found() const { return Status != TNoiseLoadStatus::NotFound; }
 };
@@ -50,7 +50,7 @@ struct TNoiseLoad {
 TNoiseLoad LoadNoiseFile(const std::string &FileName, const TNoiseLoadControl &control = {});
 
 // The same from an open stream; FileName only goes into the messages.
-TNoiseLoad ReadNoiseFile(std::istream &in, const std::string &FileName,
-                         const TNoiseLoadControl &control = {});
+TNoiseLoad ReadNoiseFile(
+    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control = {});
 
 } // namespace valdrin::noise

@@ -35,7 +35,7 @@ noise::TChartPoints Points(const QLineSeries *s)
 {
     noise::TChartPoints pts;
     for (const QPointF &p : s->points())
-        pts.push_back({p.x(), p.y()});
+        pts.push_back({ p.x(), p.y() });
     return pts;
 }
 
@@ -90,8 +90,8 @@ protected:
 
 TEST_F(NoisePageTest, ControlsChartAndDefaults)
 {
-    for (const char *name : {"NoiseLoadBitBtn", "ColomnComBox", "LogXCheckBox", "LogYCheckBox",
-                             "NoiseF1SpinEdit", "NoiseF2SpinEdit", "NoiseCalcButton", "NoiseLabel"})
+    for (const char *name : { "NoiseLoadBitBtn", "ColomnComBox", "LogXCheckBox", "LogYCheckBox",
+             "NoiseF1SpinEdit", "NoiseF2SpinEdit", "NoiseCalcButton", "NoiseLabel" })
         EXPECT_TRUE(page->findChild<QWidget *>(QString::fromLatin1(name))) << name;
     EXPECT_EQ(page->NoiseLoadBitBtn->text(), QStringLiteral("Открыть"));
     EXPECT_FALSE(page->NoiseLoadBitBtn->icon().isNull());
@@ -116,7 +116,7 @@ TEST_F(NoisePageTest, ControlsChartAndDefaults)
     EXPECT_EQ(page->SeriesNHNM->pen().width(), 2);
     EXPECT_EQ(page->SeriesSpc->pen().color(), QColor(Qt::red));
     // Empty until a file is opened.
-    for (auto *s : {page->SeriesNHNM, page->SeriesNLNM, page->SeriesSpc})
+    for (auto *s : { page->SeriesNHNM, page->SeriesNLNM, page->SeriesSpc })
         EXPECT_EQ(s->count(), 0);
 
     auto *x = qobject_cast<QLogValueAxis *>(axis(Qt::Horizontal));
@@ -162,7 +162,7 @@ TEST_F(NoisePageTest, ChoosingAColumnRedrawsTheSpectrum)
     QTest::keyClick(page->ColomnComBox, Qt::Key_Down);
     EXPECT_EQ(page->ColomnComBox->ItemIndex(), 1);
     EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("N"));
-    noise::TNoiseSpectrum spec{page->SpecNames(), page->SpecFreq(), page->SpecData()};
+    noise::TNoiseSpectrum spec { page->SpecNames(), page->SpecFreq(), page->SpecData() };
     const auto expected = noise::SpectrumColumnPoints(spec, 1, true);
     const auto shown = Points(page->SeriesSpc);
     ASSERT_EQ(shown.size(), expected.size());
@@ -177,7 +177,7 @@ TEST_F(NoisePageTest, AxesSwitchBetweenLogarithmicAndLinear)
     ASSERT_TRUE(linX);
     EXPECT_EQ(linX->minorTickCount(), 9);
     EXPECT_EQ(linX->titleText(), QStringLiteral("Частота, Гц"));
-    for (auto *s : {page->SeriesNHNM, page->SeriesNLNM, page->SeriesSpc})
+    for (auto *s : { page->SeriesNHNM, page->SeriesNLNM, page->SeriesSpc })
         EXPECT_TRUE(s->attachedAxes().contains(linX));
     page->LogXCheckBox->click();
     auto *logX = qobject_cast<QLogValueAxis *>(axis(Qt::Horizontal));
@@ -196,7 +196,8 @@ TEST_F(NoisePageTest, AxesSwitchBetweenLogarithmicAndLinear)
 
 TEST_F(NoisePageTest, TheYFilterHoldsUntilAColumnIsChosenAgain)
 {
-    const QString path = write("gaps.dat", "f Z N\n0.5 9 1\n1 1e-14 1\n2 0 1\n3 -1e-12 1\n4 1e-14 1\n");
+    const QString path
+        = write("gaps.dat", "f Z N\n0.5 9 1\n1 1e-14 1\n2 0 1\n3 -1e-12 1\n4 1e-14 1\n");
     ASSERT_TRUE(open(path));
     EXPECT_EQ(page->SeriesSpc->count(), 2);
     page->LogYCheckBox->click(); // linear now, series not refilled
@@ -259,7 +260,7 @@ TEST_F(NoisePageTest, BadInputKeepsTheRowsReadAndTheChart)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(bad)) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains(QStringLiteral("строка 4"))) << messages[0].toStdString();
-    EXPECT_EQ(page->SpecFreq(), (std::vector<double>{1, 2}));
+    EXPECT_EQ(page->SpecFreq(), (std::vector<double> { 1, 2 }));
     // The list names what was read, with nothing chosen; the chart is as it was.
     ASSERT_EQ(page->ColomnComBox->count(), 2);
     EXPECT_EQ(page->ColomnComBox->itemText(0), QStringLiteral("A"));
@@ -284,12 +285,12 @@ TEST_F(NoisePageTest, NothingReadsTheArraysWhileALoadRuns)
     EXPECT_FALSE(page->NoiseLoadBitBtn->isEnabled());
     EXPECT_FALSE(page->ColomnComBox->isEnabled());
     // The previous file stays whole until the new one is complete.
-    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames{"Z", "N", "E"}));
+    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames { "Z", "N", "E" }));
     EXPECT_EQ(page->SpecFreq().size(), 161u);
     page->ShowSpectrumColumn(2);
     page->NoiseCalcButton->click();
     ASSERT_TRUE(waitLoaded());
-    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames{"X", "Y"}));
+    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames { "X", "Y" }));
     EXPECT_EQ(page->SpecFreq().size(), 50000u);
     EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("X"));
     EXPECT_TRUE(page->NoiseLoadBitBtn->isEnabled());
@@ -301,7 +302,7 @@ TEST_F(NoisePageTest, NothingReadsTheArraysWhileALoadRuns)
     ASSERT_TRUE(finished.wait(10000));
     QTest::qWait(50);
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames{"Z", "N", "E"}));
+    EXPECT_EQ(page->SpecNames(), (noise::TChanLongNames { "Z", "N", "E" }));
 
     // Closing the page during a load neither hangs nor crashes.
     page->OpenNoiseFile(path);
@@ -320,7 +321,8 @@ TEST_F(NoisePageTest, ACancelledDialogLoadsNothing)
 TEST_F(NoisePageTest, ColumnNamesInTheWindowsCodePage)
 {
     // "Верт" in Windows-1251, then a UTF-8 "Сев".
-    const QString path = write("cp1251.dat", "f \xC2\xE5\xF0\xF2 \xD0\xA1\xD0\xB5\xD0\xB2\n0 1 1\n1 1 1\n2 1 1\n");
+    const QString path
+        = write("cp1251.dat", "f \xC2\xE5\xF0\xF2 \xD0\xA1\xD0\xB5\xD0\xB2\n0 1 1\n1 1 1\n2 1 1\n");
     ASSERT_TRUE(open(path));
     ASSERT_EQ(page->ColomnComBox->count(), 2);
     EXPECT_EQ(page->ColomnComBox->itemText(0), QStringLiteral("Верт"));

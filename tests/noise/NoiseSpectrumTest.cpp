@@ -21,20 +21,20 @@ TNoiseLoad Read(const std::string &text, const TNoiseLoadControl &control = {})
 
 std::vector<double> Column(const TNoiseLoad &load, std::size_t c)
 {
-    return c < load.Spectrum.Data.size() ? load.Spectrum.Data[c] : std::vector<double>{};
+    return c < load.Spectrum.Data.size() ? load.Spectrum.Data[c] : std::vector<double> {};
 }
 
 } // namespace
 
 TEST(NoiseFileHeader, FZNEGivesThreeColumnsInOrder)
 {
-    for (const char *header : {"f Z N E", "f\tZ\tN\tE", "f  \t Z\t\tN   E"}) {
+    for (const char *header : { "f Z N E", "f\tZ\tN\tE", "f  \t Z\t\tN   E" }) {
         const auto load = Read(std::string(header) + "\n0.5 1 2 3\n1 4 5 6\n");
         EXPECT_EQ(load.Status, Status::Complete) << header;
-        EXPECT_EQ(load.Spectrum.Names, (TChanLongNames{"Z", "N", "E"})) << header;
-        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{0.5, 1}));
-        EXPECT_EQ(Column(load, 0), (std::vector<double>{1, 4}));
-        EXPECT_EQ(Column(load, 2), (std::vector<double>{3, 6}));
+        EXPECT_EQ(load.Spectrum.Names, (TChanLongNames { "Z", "N", "E" })) << header;
+        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 0.5, 1 }));
+        EXPECT_EQ(Column(load, 0), (std::vector<double> { 1, 4 }));
+        EXPECT_EQ(Column(load, 2), (std::vector<double> { 3, 6 }));
     }
 }
 
@@ -42,12 +42,12 @@ TEST(NoiseFileHeader, FZNEGivesThreeColumnsInOrder)
 // every row steal a number from the next line.
 TEST(NoiseFileHeader, SeparatorsAtTheEndsAddNoColumn)
 {
-    for (const char *header : {" f Z N E", "f Z N E ", "\tf Z N E\t", "  f Z N E\t \r"}) {
+    for (const char *header : { " f Z N E", "f Z N E ", "\tf Z N E\t", "  f Z N E\t \r" }) {
         const auto load = Read(std::string(header) + "\n0.5 1 2 3\n1 4 5 6\n2 7 8 9\n");
         EXPECT_EQ(load.Status, Status::Complete) << header;
-        EXPECT_EQ(load.Spectrum.Names, (TChanLongNames{"Z", "N", "E"})) << header;
-        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{0.5, 1, 2})) << header;
-        EXPECT_EQ(Column(load, 1), (std::vector<double>{2, 5, 8})) << header;
+        EXPECT_EQ(load.Spectrum.Names, (TChanLongNames { "Z", "N", "E" })) << header;
+        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 0.5, 1, 2 })) << header;
+        EXPECT_EQ(Column(load, 1), (std::vector<double> { 2, 5, 8 })) << header;
     }
 }
 
@@ -56,11 +56,11 @@ TEST(NoiseFileHeader, FrequencyOnlyAndMissingHeaders)
     const auto onlyF = Read("f\n1\n2 99\n");
     EXPECT_EQ(onlyF.Status, Status::Complete);
     EXPECT_TRUE(onlyF.Spectrum.Names.empty());
-    EXPECT_EQ(onlyF.Spectrum.Freq, (std::vector<double>{1, 2}));
+    EXPECT_EQ(onlyF.Spectrum.Freq, (std::vector<double> { 1, 2 }));
 
     const auto headerOnly = Read("f Z\n");
     EXPECT_EQ(headerOnly.Status, Status::Complete);
-    EXPECT_EQ(headerOnly.Spectrum.Names, (TChanLongNames{"Z"}));
+    EXPECT_EQ(headerOnly.Spectrum.Names, (TChanLongNames { "Z" }));
     EXPECT_TRUE(headerOnly.Spectrum.Freq.empty());
     ASSERT_EQ(headerOnly.Spectrum.Data.size(), 1u);
     EXPECT_TRUE(headerOnly.Spectrum.Data[0].empty());
@@ -79,8 +79,8 @@ TEST(NoiseFileRows, PlainAndExponentFormsWithAPoint)
 {
     const auto load = Read("f Z\n0.5 1e-15\n+2 -3.5E+2\n.25 5.\n1E1 1e-400\n");
     ASSERT_EQ(load.Status, Status::Complete);
-    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{0.5, 2, 0.25, 10}));
-    EXPECT_EQ(Column(load, 0), (std::vector<double>{1e-15, -350, 5, 0}));
+    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 0.5, 2, 0.25, 10 }));
+    EXPECT_EQ(Column(load, 0), (std::vector<double> { 1e-15, -350, 5, 0 }));
 }
 
 TEST(NoiseFileRows, NumbersRunAcrossLineBreaksAndTheRestOfALineIsSkipped)
@@ -89,20 +89,20 @@ TEST(NoiseFileRows, NumbersRunAcrossLineBreaksAndTheRestOfALineIsSkipped)
     // remainder is dropped; row 1 carries junk after its numbers.
     const auto load = Read("f Z N\r\n1 10\r\n20 777 888\r\n2 30 40 extra words\r\n3\t50\t60\r\n");
     ASSERT_EQ(load.Status, Status::Complete) << load.Message;
-    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{1, 2, 3}));
-    EXPECT_EQ(Column(load, 0), (std::vector<double>{10, 30, 50}));
-    EXPECT_EQ(Column(load, 1), (std::vector<double>{20, 40, 60}));
+    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 1, 2, 3 }));
+    EXPECT_EQ(Column(load, 0), (std::vector<double> { 10, 30, 50 }));
+    EXPECT_EQ(Column(load, 1), (std::vector<double> { 20, 40, 60 }));
 }
 
 TEST(NoiseFileRows, BlankLinesAtTheEndAreNoRows)
 {
-    for (const char *tail : {"", "\n", "\n\n\n", "  \n\t\n", "\r\n\r\n"}) {
+    for (const char *tail : { "", "\n", "\n\n\n", "  \n\t\n", "\r\n\r\n" }) {
         const auto load = Read(std::string("f Z\n1 2\n3 4\n") + tail);
         EXPECT_EQ(load.Status, Status::Complete) << '"' << tail << '"';
-        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{1, 3}));
+        EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 1, 3 }));
     }
     const auto noFinalBreak = Read("f Z\n1 2\n3 4");
-    EXPECT_EQ(noFinalBreak.Spectrum.Freq, (std::vector<double>{1, 3}));
+    EXPECT_EQ(noFinalBreak.Spectrum.Freq, (std::vector<double> { 1, 3 }));
 }
 
 TEST(NoiseFileMalformed, ALetterInANumberKeepsTheRowsBefore)
@@ -111,16 +111,16 @@ TEST(NoiseFileMalformed, ALetterInANumberKeepsTheRowsBefore)
     EXPECT_EQ(load.Status, Status::BadData);
     EXPECT_EQ(load.ErrorLine, 4);
     EXPECT_EQ(load.Message, "Файл spc.dat, строка 4: не удается прочитать число \"8x\"");
-    EXPECT_EQ(load.Spectrum.Names, (TChanLongNames{"Z", "N"}));
-    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{1, 4}));
-    EXPECT_EQ(Column(load, 0), (std::vector<double>{2, 5}));
-    EXPECT_EQ(Column(load, 1), (std::vector<double>{3, 6}));
+    EXPECT_EQ(load.Spectrum.Names, (TChanLongNames { "Z", "N" }));
+    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 1, 4 }));
+    EXPECT_EQ(Column(load, 0), (std::vector<double> { 2, 5 }));
+    EXPECT_EQ(Column(load, 1), (std::vector<double> { 3, 6 }));
 }
 
 TEST(NoiseFileMalformed, WhatIsNoNumber)
 {
-    for (const char *bad : {"0,5", "1.2.3", "1e", "e5", "inf", "nan", "-inf", "+-1", "--1", "0x10",
-                            "1e999", "\xD0\xBD\xD0\xB5\xD1\x82", "1;"}) {
+    for (const char *bad : { "0,5", "1.2.3", "1e", "e5", "inf", "nan", "-inf", "+-1", "--1", "0x10",
+             "1e999", "\xD0\xBD\xD0\xB5\xD1\x82", "1;" }) {
         const auto load = Read(std::string("f Z\n1 2\n3 ") + bad + "\n");
         EXPECT_EQ(load.Status, Status::BadData) << bad;
         EXPECT_EQ(load.ErrorLine, 3) << bad;
@@ -134,8 +134,8 @@ TEST(NoiseFileMalformed, AShortLastRowIsReportedAndDropped)
     EXPECT_EQ(load.Status, Status::BadData);
     EXPECT_EQ(load.ErrorLine, 3);
     EXPECT_EQ(load.Message, "Файл spc.dat, строка 3: в строке данных не хватает чисел");
-    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double>{1}));
-    EXPECT_EQ(Column(load, 2), (std::vector<double>{4}));
+    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 1 }));
+    EXPECT_EQ(Column(load, 2), (std::vector<double> { 4 }));
 }
 
 TEST(NoiseFileMalformed, BinaryGarbage)
@@ -151,7 +151,9 @@ TEST(NoiseFileMalformed, BinaryGarbage)
     for (char c : data.Message)
         EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20);
 
-    std::string header("\x7F" "ELF\x02\x01\x01\0\0\0 x y\n1 2 3\n", 20);
+    std::string header("\x7F"
+                       "ELF\x02\x01\x01\0\0\0 x y\n1 2 3\n",
+        20);
     const auto bin = Read(header);
     EXPECT_EQ(bin.Status, Status::BadData);
     EXPECT_EQ(bin.ErrorLine, 1);
@@ -174,7 +176,7 @@ TEST(NoiseFileLoad, ProgressEveryHundredRowsAndCancel)
     EXPECT_EQ(ticks.front(), 100);
     EXPECT_EQ(ticks.back(), 1000);
 
-    std::atomic<bool> cancel{false};
+    std::atomic<bool> cancel { false };
     TNoiseLoadControl stop;
     stop.Cancel = &cancel;
     stop.Progress = [&](int rows) {
@@ -206,7 +208,7 @@ TEST(NoiseFileLoad, FromDisk)
     std::ofstream(path) << "f Z\n1 2\n";
     const auto two = LoadNoiseFile(path);
     EXPECT_EQ(two.Status, Status::Complete);
-    EXPECT_EQ(two.Spectrum.Freq, (std::vector<double>{1}));
+    EXPECT_EQ(two.Spectrum.Freq, (std::vector<double> { 1 }));
     std::filesystem::remove_all(dir);
 }
 
@@ -214,7 +216,7 @@ TEST(NoiseFileLoad, StationFixture)
 {
     const auto load = LoadNoiseFile(VALDRIN_NOISE_DATA "/station_psd.dat");
     ASSERT_EQ(load.Status, Status::Complete) << load.Message;
-    EXPECT_EQ(load.Spectrum.Names, (TChanLongNames{"Z", "N", "E"}));
+    EXPECT_EQ(load.Spectrum.Names, (TChanLongNames { "Z", "N", "E" }));
     ASSERT_EQ(load.Spectrum.Freq.size(), 161u);
     EXPECT_EQ(load.Spectrum.Freq[0], 0.0); // the DC row that is never drawn
     EXPECT_DOUBLE_EQ(load.Spectrum.Freq[1], 0.01);

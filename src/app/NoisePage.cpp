@@ -362,7 +362,7 @@ void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quin
     if (m_worker.joinable())
         m_worker.join();
     setLoading(false);
-    m_spec = std::move(load->Spectrum);
+    m_spectrum = std::move(load->Spectrum);
     switch (load->Status) {
     case noise::TNoiseLoadStatus::Complete:
     case noise::TNoiseLoadStatus::NotFound:
@@ -406,7 +406,7 @@ void TNoisePage::setLoading(bool loading)
 void TNoisePage::setColumnItems()
 {
     ColomnComBox->clear();
-    for (const std::string &name : m_spec.Names)
+    for (const std::string &name : m_spectrum.Names)
         ColomnComBox->addItem(NameText(name));
     ColomnComBox->SetItemIndex(-1);
 }
@@ -440,11 +440,11 @@ void TNoisePage::ColomnComBoxChange()
 
 void TNoisePage::ShowSpectrumColumn(int Column)
 {
-    if (Column < 0 || static_cast<std::size_t>(Column) >= m_spec.Names.size())
+    if (Column < 0 || static_cast<std::size_t>(Column) >= m_spectrum.Names.size())
         return;
-    SeriesSpc->setName(NameText(m_spec.Names[static_cast<std::size_t>(Column)]));
+    SeriesSpc->setName(NameText(m_spectrum.Names[static_cast<std::size_t>(Column)]));
     SeriesSpc->replace(
-        ToQt(noise::SpectrumColumnPoints(m_spec, Column, LogYCheckBox->isChecked())));
+        ToQt(noise::SpectrumColumnPoints(m_spectrum, Column, LogYCheckBox->isChecked())));
     fitAxes();
 }
 

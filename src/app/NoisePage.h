@@ -53,9 +53,9 @@ public:
 
     bool IsLoading() const { return m_loading; }
     // The last file loaded: column names, row frequencies (Hz), Data[c][r].
-    const noise::TChanLongNames &SpecNames() const { return m_spec.Names; }
-    const common::TDoubleDynArray &SpecFreq() const { return m_spec.Freq; }
-    const common::TMatrix2D &SpecData() const { return m_spec.Data; }
+    const noise::TChanLongNames &SpecNames() const { return m_spectrum.Names; }
+    const common::TDoubleDynArray &SpecFreq() const { return m_spectrum.Freq; }
+    const common::TMatrix2D &SpecData() const { return m_spectrum.Data; }
 
     QPushButton *NoiseLoadBitBtn = nullptr;
     controls::TComBox *ColomnComBox = nullptr;
@@ -95,7 +95,7 @@ private:
     void setColumnItems();
     void message(const QString &text);
 
-    noise::TNoiseSpectrum m_spec;
+    noise::TNoiseSpectrum m_spectrum;
     std::thread m_worker;
     std::atomic<bool> m_cancel { false };
     bool m_loading = false;

@@ -162,8 +162,8 @@ TEST_F(NoisePageTest, ChoosingAColumnRedrawsTheSpectrum)
     QTest::keyClick(page->ColomnComBox, Qt::Key_Down);
     EXPECT_EQ(page->ColomnComBox->ItemIndex(), 1);
     EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("N"));
-    noise::TNoiseSpectrum spec { page->SpecNames(), page->SpecFreq(), page->SpecData() };
-    const auto expected = noise::SpectrumColumnPoints(spec, 1, true);
+    noise::TNoiseSpectrum spectrum { page->SpecNames(), page->SpecFreq(), page->SpecData() };
+    const auto expected = noise::SpectrumColumnPoints(spectrum, 1, true);
     const auto shown = Points(page->SeriesSpc);
     ASSERT_EQ(shown.size(), expected.size());
     EXPECT_EQ(shown.back().Y, expected.back().Y);

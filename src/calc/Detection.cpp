@@ -4,9 +4,11 @@
 //
 // In the layered medium a station's ray has the same geometry for every
 // trial magnitude (only its attenuation follows the frequency), so it is
-// traced once per node and station; and the 1-degree level of the angle
-// search is the same for every node of a station, so it is evaluated once
-// per station. Both give exactly the numbers of a fresh trace per trial.
+// traced once per node and station; and the angle search takes the same
+// angles for every node of a station up to the level where their distances
+// part, so the reaches of the first levels are kept per station (the
+// 1-degree level shared, the next two per thread). Both give exactly the
+// numbers of a fresh trace per trial.
 #include "calc/Detection.h"
 
 #include <algorithm>
@@ -57,6 +59,7 @@ struct TScanSetup {
 struct TWorker {
     medium::THorizontalModel Model;
     std::vector<medium::TRayTransitions> Transitions;
+    std::vector<medium::TTakeOffCache> Caches; // per station, over its shared table
     medium::TTravelParams Segments;
     std::vector<double> Values;
 };
@@ -84,7 +87,7 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     auto pathAt = [&](double frequency) {
         if (!traced) {
             ok = medium::TraceRayGeometry(w.Model, w.Transitions[s], w.Segments, epi, wPlane, st.W,
-                                          st.Table.Theta.empty() ? nullptr : &st.Table);
+                                          &w.Caches[s]);
             traced = true;
         }
         medium::SetRayFrequency(w.Segments, w.Model, frequency);
@@ -179,8 +182,11 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
             TWorker w;
             w.Model = setup.Model;
             w.Values.reserve(setup.Stations.size());
-            for (const TStationPrep &st : setup.Stations)
-                w.Transitions.push_back(st.Transitions);
+            w.Caches.resize(setup.Stations.size());
+            for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
+                w.Transitions.push_back(setup.Stations[s].Transitions);
+                w.Caches[s].Table = &setup.Stations[s].Table;
+            }
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
                     return;

@@ -25,7 +25,7 @@ constexpr double kSecondsPerDay = 86400;
 // a finer one normally 10 to 20; beyond 20 levels the step is far below the
 // resolution of an angle in doubles, so the reach cannot change any more.
 constexpr int kMaxSearchLevels = 20;
-constexpr int kMaxLevelEvaluations = 200;
+constexpr std::size_t kMaxLevelEvaluations = 200;
 
 constexpr int kVp = 0, kVs = 1;
 
@@ -119,35 +119,47 @@ struct TSearch {
     bool Ok = false;
 };
 
-// The shooting search; the level-0 angles come from table when it has them.
+// The shooting search. The angles of a level come from cache where it has
+// them, evaluated (and kept) where not; the same angles are accumulated the
+// same way either way.
 TSearch SearchTakeOff(const THorizontalModel &layers, const TRayTransitions &transitions,
                       double distance, double startAlt, double endAlt, TTravelParams &scratch,
-                      const TTakeOffTable *table)
+                      TTakeOffCache *cache)
 {
     double step = kDegree;
     double theta = 0;
     double reach = 0;
     TSearch out;
+    const TTakeOffTable *table = cache ? cache->Table : nullptr;
     const bool replay = table != nullptr && !table->Theta.empty() &&
                         table->Theta.size() == table->Reach.size();
+    TTakeOffNode *node = nullptr; // kept angles of the current level, if any
     for (int level = 0; level < kMaxSearchLevels; ++level) {
         const double limit = kPi / 2 - step;
-        int evaluations = 0;
+        std::size_t k = 0; // angles taken at this level
         if (level == 0 && replay) {
-            std::size_t k = 0;
             for (;;) {
                 theta = table->Theta[k];
                 reach = table->Reach[k];
-                if (!(theta < limit && reach < distance) || k + 1 == table->Theta.size())
-                    break;
                 ++k;
+                if (!(theta < limit && reach < distance) || k == table->Theta.size())
+                    break;
             }
         } else {
             do {
-                theta = theta + step;
-                reach = Shoot<false>(layers, transitions, theta, startAlt, endAlt, scratch);
-                ++evaluations;
-            } while (theta < limit && reach < distance && evaluations < kMaxLevelEvaluations);
+                if (node != nullptr && k < node->Theta.size()) {
+                    theta = node->Theta[k];
+                    reach = node->Reach[k];
+                } else {
+                    theta = theta + step;
+                    reach = Shoot<false>(layers, transitions, theta, startAlt, endAlt, scratch);
+                    if (node != nullptr) {
+                        node->Theta.push_back(theta);
+                        node->Reach.push_back(reach);
+                    }
+                }
+                ++k;
+            } while (theta < limit && reach < distance && k < kMaxLevelEvaluations);
             if (theta < limit && reach < distance) {
                 out.Theta = theta; // stalled: the angle no longer moves
                 return out;
@@ -161,6 +173,21 @@ TSearch SearchTakeOff(const THorizontalModel &layers, const TRayTransitions &tra
         if (std::fabs(distance - reach) < kReachTolerance) {
             out.Ok = true;
             return out;
+        }
+        // The next level starts from the angle before the one that stopped.
+        std::vector<std::unique_ptr<TTakeOffNode>> *next = nullptr;
+        if (level == 0 && replay)
+            next = &cache->Level1;
+        else if (node != nullptr && level < TTakeOffCache::kLevels)
+            next = &node->Next;
+        node = nullptr;
+        if (next != nullptr) {
+            if (next->size() < k)
+                next->resize(k);
+            auto &slot = (*next)[k - 1];
+            if (!slot)
+                slot = std::make_unique<TTakeOffNode>();
+            node = slot.get();
         }
     }
     return out;
@@ -313,13 +340,13 @@ TTakeOffTable BuildTakeOffTable(const THorizontalModel &layers, const TRayTransi
         theta = theta + step;
         table.Theta.push_back(theta);
         table.Reach.push_back(Shoot<false>(bounded, transitions, theta, startAlt, endAlt, scratch));
-    } while (theta < limit && static_cast<int>(table.Theta.size()) < kMaxLevelEvaluations);
+    } while (theta < limit && table.Theta.size() < kMaxLevelEvaluations);
     return table;
 }
 
 bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
                       TTravelParams &segments, double distance, double startAlt, double endAlt,
-                      const TTakeOffTable *table)
+                      TTakeOffCache *cache)
 {
     const std::size_t n = transitions.size();
     segments.assign(n + 1, TRaySegment{});
@@ -349,7 +376,7 @@ bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
     } else {
         TTravelParams scratch(n + 1);
         const TSearch search =
-            SearchTakeOff(layers, transitions, distance, startAlt, endAlt, scratch, table);
+            SearchTakeOff(layers, transitions, distance, startAlt, endAlt, scratch, cache);
         Shoot<true>(layers, transitions, search.Theta, startAlt, endAlt, segments);
         ok = search.Ok;
     }

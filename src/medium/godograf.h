@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "medium/MediumModel.h"
@@ -96,8 +97,10 @@ void TraceRay(THorizontalModel &layers, TRayTransitions &transitions, TTravelPar
               double distance, double startAlt, double endAlt, double frequency, bool &ok);
 
 // The pieces of TraceRay for callers that trace one path for many
-// frequencies: the level-0 reaches of the angle search are the same for
-// every distance and can be shared between rays of the same two altitudes.
+// frequencies and many rays between the same two altitudes. The angles of
+// the search depend on the distance only through which angle stops each
+// level, so the reaches of the 1-degree level serve every distance, and
+// those of the next levels every distance that stops at the same angles.
 struct TTakeOffTable {
     std::vector<double> Theta; // successive take-off angles of the 1-degree level
     std::vector<double> Reach; // the horizontal reach of each
@@ -105,13 +108,26 @@ struct TTakeOffTable {
 TTakeOffTable BuildTakeOffTable(const THorizontalModel &layers, const TRayTransitions &transitions,
                                 double startAlt, double endAlt);
 
+// One finer level from one starting angle, filled as rays need it.
+struct TTakeOffNode {
+    std::vector<double> Theta, Reach;
+    std::vector<std::unique_ptr<TTakeOffNode>> Next; // by the index of the angle that stopped
+};
+// The finer levels kept for one ray's two altitudes, on top of a shared
+// table; it grows as rays are traced, so each thread keeps its own.
+struct TTakeOffCache {
+    static constexpr int kLevels = 2; // levels kept below the 1-degree one
+    const TTakeOffTable *Table = nullptr;
+    std::vector<std::unique_ptr<TTakeOffNode>> Level1; // by the stop of the 1-degree level
+};
+
 // TraceRay without the frequency: segments with their geometry, times and
-// spreading, transitions with their coefficients. table, when given, must
-// come from BuildTakeOffTable for the same layers, transitions and altitudes.
-// Returns ok.
+// spreading, transitions with their coefficients. cache, when given, must
+// belong to the same layers, transitions and altitudes (its table from
+// BuildTakeOffTable for them). Returns ok.
 bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
                       TTravelParams &segments, double distance, double startAlt, double endAlt,
-                      const TTakeOffTable *table = nullptr);
+                      TTakeOffCache *cache = nullptr);
 
 // Sets every segment's Frequency and its Attenuation at that frequency.
 void SetRayFrequency(TTravelParams &segments, const THorizontalModel &layers, double frequency);

@@ -304,13 +304,20 @@ TEST(TraceRayGeometry, SharedFirstLevelGivesTheSameRay)
         const TRayTransitions tr = Crossing(from, to);
         const TTakeOffTable table = BuildTakeOffTable(base, tr, start, end);
         ASSERT_FALSE(table.Theta.empty());
-        for (double d = 0; d < 40000; d = d * 1.37 + 11.3) {
+        TTakeOffCache cache;
+        cache.Table = &table;
+        // Near distances first and again: the finer levels kept for one are
+        // replayed for the next.
+        std::vector<double> distances;
+        for (double d = 0; d < 40000; d = d * 1.37 + 11.3)
+            distances.insert(distances.end(), {d, d + 0.05, d + 0.3, d});
+        for (double d : distances) {
             THorizontalModel m1 = base, m2 = base;
             TRayTransitions t1 = tr, t2 = tr;
             TTravelParams s1, s2;
             bool ok1 = false;
             TraceRay(m1, t1, s1, d, start, end, 7.5, ok1);
-            const bool ok2 = TraceRayGeometry(m2, t2, s2, d, start, end, &table);
+            const bool ok2 = TraceRayGeometry(m2, t2, s2, d, start, end, &cache);
             SetRayFrequency(s2, m2, 7.5);
             ASSERT_EQ(ok1, ok2);
             ASSERT_EQ(s1.size(), s2.size());
@@ -320,9 +327,11 @@ TEST(TraceRayGeometry, SharedFirstLevelGivesTheSameRay)
                 EXPECT_EQ(s1[k].Spreading, s2[k].Spreading);
                 EXPECT_EQ(s1[k].Attenuation, s2[k].Attenuation);
                 EXPECT_EQ(s1[k].Time, s2[k].Time);
+                EXPECT_EQ(s1[k].DX, s2[k].DX);
             }
             EXPECT_EQ(RayFactor(s1, t1), RayFactor(s2, t2));
         }
+        EXPECT_FALSE(cache.Level1.empty());
     }
     EXPECT_TRUE(BuildTakeOffTable(base, {}, 0, 0).Theta.empty());
     EXPECT_TRUE(BuildTakeOffTable(base, Crossing(2, 0, 72), 0, 0).Theta.empty());

@@ -21,8 +21,8 @@ QString QtFileFilter(const QString &pipeFilter)
 
 void TDialogs::ShowMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(
+        QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -34,7 +34,7 @@ QString TDialogs::OpenFileName(QWidget *parent, const QString &pipeFilter)
 QString TDialogs::SaveFileName(QWidget *parent, const QString &pipeFilter)
 {
     return QFileDialog::getSaveFileName(parent, QString(), QString(), QtFileFilter(pipeFilter),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
+        nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace valdrin::app

@@ -52,15 +52,15 @@ int TGauge::PercentDone() const
 QRect TGauge::pieRect() const
 {
     const int side = std::max(std::min(width(), height()) / 3, 40);
-    return {(width() - side) / 2, (height() - side) / 2 - 20, side, side};
+    return { (width() - side) / 2, (height() - side) / 2 - 20, side, side };
 }
 
 void TGauge::placeButton()
 {
     const QRect pie = pieRect();
     const QSize hint = CancelButton->sizeHint().expandedTo(QSize(90, 0));
-    CancelButton->setGeometry((width() - hint.width()) / 2, pie.bottom() + 16, hint.width(),
-                              hint.height());
+    CancelButton->setGeometry(
+        (width() - hint.width()) / 2, pie.bottom() + 16, hint.width(), hint.height());
 }
 
 void TGauge::resizeEvent(QResizeEvent *event)

@@ -20,7 +20,7 @@ public:
     void SetMinValue(int value);
     void SetMaxValue(int value);
     void SetProgress(int value); // kept within MinValue..MaxValue
-    int PercentDone() const;     // 0..100
+    int PercentDone() const; // 0..100
 
     QPushButton *CancelButton = nullptr;
 

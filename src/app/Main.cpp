@@ -51,19 +51,17 @@ namespace {
 
 const char *const kResultsFilter = "*.dat|*.dat|Все файлы|*.*";
 const char *const kParamFilter = "INI|*.ini|Все файлы|*.*";
-constexpr int kLegendWidth = 150; // pixels, the legend beside the map
-constexpr int kRowHeight = 15;    // default row height of the tables
+constexpr int kLegendWidth = map::kLegendWidth; // pixels, the legend beside the map
+constexpr int kRowHeight = 15; // default row height of the tables
 
 QString U8(const std::string &s)
 {
     return QString::fromStdString(s);
 }
 
-
 QLabel *makeLabel(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    return label;
+    return new QLabel(text, parent);
 }
 
 QLineEdit *makeReadOnlyEdit(const char *name, const char *text, QWidget *parent)
@@ -226,29 +224,26 @@ void TMainForm::buildCalcPage(QWidget *page)
 
     CooGrid = makeGrid("CooGrid", 26, calc::kCooGridCols, page);
     CooGrid->SetDefaultColWidth(30);
-    CooGrid->SetColWidths({30, 43, 43, 44, 46});
+    CooGrid->SetColWidths({ 30, 43, 43, 44, 46 });
     left->addWidget(CooGrid, 1);
 
     SourceRadioGroup = new TRadioGroup(QStringLiteral("Что показывать"),
-                                       {QStringLiteral("Датчики"), QStringLiteral("Функция C(dK)"),
-                                        QStringLiteral("Функция С(dF)"),
-                                        QStringLiteral("Минимальная магнитуда"),
-                                        QStringLiteral("Ошибка локации"),
-                                        QStringLiteral("Угловая частота"),
-                                        QStringLiteral("Размер очага")},
-                                       1, page);
+        { QStringLiteral("Датчики"), QStringLiteral("Функция C(dK)"),
+            QStringLiteral("Функция С(dF)"), QStringLiteral("Минимальная магнитуда"),
+            QStringLiteral("Ошибка локации"), QStringLiteral("Угловая частота"),
+            QStringLiteral("Размер очага") },
+        1, page);
     SourceRadioGroup->setObjectName(QStringLiteral("SourceRadioGroup"));
     SourceRadioGroup->SetItemIndex(0);
     left->addWidget(SourceRadioGroup);
 
     auto *choiceRow = new QHBoxLayout;
-    ViewRadioGroup = new TRadioGroup(
-        QStringLiteral("Плоскость"),
-        {QStringLiteral("XY"), QStringLiteral("YZ"), QStringLiteral("XZ")}, 3, page);
+    ViewRadioGroup = new TRadioGroup(QStringLiteral("Плоскость"),
+        { QStringLiteral("XY"), QStringLiteral("YZ"), QStringLiteral("XZ") }, 3, page);
     ViewRadioGroup->setObjectName(QStringLiteral("ViewRadioGroup"));
     ViewRadioGroup->SetItemIndex(0);
-    UnitRadioGroup = new TRadioGroup(QStringLiteral("Единицы"),
-                                     {QStringLiteral("0-1"), QStringLiteral("дБ")}, 2, page);
+    UnitRadioGroup = new TRadioGroup(
+        QStringLiteral("Единицы"), { QStringLiteral("0-1"), QStringLiteral("дБ") }, 2, page);
     UnitRadioGroup->setObjectName(QStringLiteral("UnitRadioGroup"));
     UnitRadioGroup->SetItemIndex(0);
     choiceRow->addWidget(ViewRadioGroup, 3);
@@ -307,7 +302,8 @@ void TMainForm::buildMediumPage(QWidget *page)
     left->addWidget(makeLabel(QStringLiteral("Параметры модели затухания волн"), page));
     StrGrid = makeGrid("StrGrid", 26, calc::kStrGridCols, page);
     StrGrid->SetDefaultColWidth(30);
-    StrGrid->SetColWidths({30, 48, 50, 49, 46, 63, 52});
+    // The name column is wider than 30 so that a four-letter code shows whole.
+    StrGrid->SetColWidths({ 44, 48, 50, 49, 46, 63, 52 });
     left->addWidget(StrGrid, 1);
 
     auto *lawHeading = makeLabel(QStringLiteral("Уравнение модели затухания волн:"), page);
@@ -323,7 +319,7 @@ void TMainForm::buildMediumPage(QWidget *page)
                                              "An(WA)=2080*An(TM)\n"
                                              "SNR - отношение сигнал/помеха, достаточное\n"
                                              "           для уверенной регистрации сигнала"),
-                              page));
+        page));
 
     auto *transform = new QGroupBox(QStringLiteral("Трансформация I(M,R) -> M(An,R)"), page);
     auto *tg = new QGridLayout(transform);
@@ -366,9 +362,8 @@ void TMainForm::buildMediumPage(QWidget *page)
     auto *right = new QVBoxLayout;
     right->setSpacing(6);
     auto *modelRow = new QHBoxLayout;
-    MediumRadioGroup = new TRadioGroup(
-        QStringLiteral("Модель среды"),
-        {QStringLiteral("Однородная"), QStringLiteral("Горизонтально-слоистая")}, 1, page);
+    MediumRadioGroup = new TRadioGroup(QStringLiteral("Модель среды"),
+        { QStringLiteral("Однородная"), QStringLiteral("Горизонтально-слоистая") }, 1, page);
     MediumRadioGroup->setObjectName(QStringLiteral("MediumRadioGroup"));
     MediumRadioGroup->SetItemIndex(0);
     modelRow->addWidget(MediumRadioGroup);
@@ -387,7 +382,7 @@ void TMainForm::buildMediumPage(QWidget *page)
 
     ModelStrGrid = makeGrid("ModelStrGrid", 2, medium::kModelGridCols, page);
     ModelStrGrid->SetFixedCols(0);
-    ModelStrGrid->SetDefaultColWidth(48);
+    ModelStrGrid->SetDefaultColWidth(56); // "1500.0" needs more than 48 pixels here
     ModelStrGrid->setEnabled(false);
     right->addWidget(ModelStrGrid, 1);
 
@@ -399,11 +394,11 @@ void TMainForm::buildMediumPage(QWidget *page)
     VrSpinEdit = makeFloat("VrSpinEdit");
     QualitySpinEdit = makeFloat("QualitySpinEdit");
     RoSpinEdit = makeFloat("RoSpinEdit");
-    for (auto *e : {VpSpinEdit, VsSpinEdit, VrSpinEdit, QualitySpinEdit})
+    for (auto *e : { VpSpinEdit, VsSpinEdit, VrSpinEdit, QualitySpinEdit })
         e->setEnabled(false);
-    const std::pair<const char *, TFloatSpinEdit *> cols[] = {
-        {"Vp, м/с", VpSpinEdit}, {"Vs, м/с", VsSpinEdit}, {"Vr, м/с", VrSpinEdit},
-        {"Q", QualitySpinEdit},  {"Rho, г/см³", RoSpinEdit}};
+    const std::pair<const char *, TFloatSpinEdit *> cols[]
+        = { { "Vp, м/с", VpSpinEdit }, { "Vs, м/с", VsSpinEdit }, { "Vr, м/с", VrSpinEdit },
+              { "Q", QualitySpinEdit }, { "Rho, г/см³", RoSpinEdit } };
     int c = 0;
     for (const auto &[caption, edit] : cols) {
         values->addWidget(makeLabel(QString::fromUtf8(caption), page), 0, c);
@@ -458,18 +453,18 @@ void TMainForm::buildMediumPage(QWidget *page)
     NoiseSourceGroupBox->setObjectName(QStringLiteral("NoiseSourceGroupBox"));
     auto *noise = new QGridLayout(NoiseSourceGroupBox);
     noise->setVerticalSpacing(2);
-    NoiseByModelRadioButton =
-        new QRadioButton(QStringLiteral("Задан моделью затухания"), NoiseSourceGroupBox);
+    NoiseByModelRadioButton
+        = new QRadioButton(QStringLiteral("Задан моделью затухания"), NoiseSourceGroupBox);
     NoiseByModelRadioButton->setObjectName(QStringLiteral("NoiseByModelRadioButton"));
     NoiseByModelRadioButton->setChecked(true);
-    NoiseByFileRadioButton =
-        new QRadioButton(QStringLiteral("Задан источниками в файле"), NoiseSourceGroupBox);
+    NoiseByFileRadioButton
+        = new QRadioButton(QStringLiteral("Задан источниками в файле"), NoiseSourceGroupBox);
     NoiseByFileRadioButton->setObjectName(QStringLiteral("NoiseByFileRadioButton"));
     NoiseFileEdit = new QLineEdit(NoiseSourceGroupBox);
     NoiseFileEdit->setObjectName(QStringLiteral("NoiseFileEdit"));
-    for (QWidget *w : {static_cast<QWidget *>(NoiseByModelRadioButton),
-                       static_cast<QWidget *>(NoiseByFileRadioButton),
-                       static_cast<QWidget *>(NoiseFileEdit)})
+    for (QWidget *w :
+        { static_cast<QWidget *>(NoiseByModelRadioButton),
+            static_cast<QWidget *>(NoiseByFileRadioButton), static_cast<QWidget *>(NoiseFileEdit) })
         w->setEnabled(false);
     noise->addWidget(NoiseByModelRadioButton, 0, 0, 1, 2);
     noise->addWidget(NoiseByFileRadioButton, 1, 0);
@@ -506,10 +501,9 @@ void TMainForm::buildParamsPage(QWidget *page)
     auto *rg = new QGridLayout(ranges);
     rg->setHorizontalSpacing(6);
     rg->setVerticalSpacing(4);
-    const char *headers[] = {"Минимум", "Максимум", "Шаг", "Центр"};
+    const char *headers[] = { "Минимум", "Максимум", "Шаг", "Центр" };
     for (int i = 0; i < 4; ++i)
-        rg->addWidget(makeLabel(QString::fromUtf8(headers[i]), ranges), 0, i + 1,
-                      Qt::AlignHCenter);
+        rg->addWidget(makeLabel(QString::fromUtf8(headers[i]), ranges), 0, i + 1, Qt::AlignHCenter);
     auto makeFloat = [&](const char *name) { return makeFloatEdit(name, ranges); };
     struct TAxisRow {
         QLabel **label;
@@ -520,24 +514,15 @@ void TMainForm::buildParamsPage(QWidget *page)
         const char *autoName;
     };
     const TAxisRow rows[] = {
-        {&XLabel,
-         "X",
-         {&XminSpinEdit, &XmaxSpinEdit, &dXSpinEdit, &X0SpinEdit},
-         {"XminSpinEdit", "XmaxSpinEdit", "dXSpinEdit", "X0SpinEdit"},
-         &XAutoButton,
-         "XAutoButton"},
-        {&YLabel,
-         "Y",
-         {&YminSpinEdit, &YmaxSpinEdit, &dYSpinEdit, &Y0SpinEdit},
-         {"YminSpinEdit", "YmaxSpinEdit", "dYSpinEdit", "Y0SpinEdit"},
-         &YAutoButton,
-         "YAutoButton"},
-        {&ZLabel,
-         "Z",
-         {&ZminSpinEdit, &ZmaxSpinEdit, &dZSpinEdit, &Z0SpinEdit},
-         {"ZminSpinEdit", "ZmaxSpinEdit", "dZSpinEdit", "Z0SpinEdit"},
-         &ZAutoButton,
-         "ZAutoButton"},
+        { &XLabel, "X", { &XminSpinEdit, &XmaxSpinEdit, &dXSpinEdit, &X0SpinEdit },
+            { "XminSpinEdit", "XmaxSpinEdit", "dXSpinEdit", "X0SpinEdit" }, &XAutoButton,
+            "XAutoButton" },
+        { &YLabel, "Y", { &YminSpinEdit, &YmaxSpinEdit, &dYSpinEdit, &Y0SpinEdit },
+            { "YminSpinEdit", "YmaxSpinEdit", "dYSpinEdit", "Y0SpinEdit" }, &YAutoButton,
+            "YAutoButton" },
+        { &ZLabel, "Z", { &ZminSpinEdit, &ZmaxSpinEdit, &dZSpinEdit, &Z0SpinEdit },
+            { "ZminSpinEdit", "ZmaxSpinEdit", "dZSpinEdit", "Z0SpinEdit" }, &ZAutoButton,
+            "ZAutoButton" },
     };
     int r = 1;
     for (const auto &row : rows) {
@@ -547,6 +532,7 @@ void TMainForm::buildParamsPage(QWidget *page)
         rg->addWidget(*row.label, r, 0);
         for (int i = 0; i < 4; ++i) {
             *row.edits[i] = makeFloat(row.names[i]);
+            (*row.edits[i])->setMaximumWidth(120);
             rg->addWidget(*row.edits[i], r, i + 1);
         }
         *row.autoButton = makeButton(row.autoName, "Авто", ranges);
@@ -555,16 +541,18 @@ void TMainForm::buildParamsPage(QWidget *page)
     }
     KmaxSpinEdit = makeFloat("KmaxSpinEdit");
     dKSpinEdit = makeFloat("dKSpinEdit");
-    rg->addWidget(makeLabel(QStringLiteral("Диап. волн. числа ±"), ranges), r, 0, 1, 2,
-                  Qt::AlignRight);
+    rg->addWidget(
+        makeLabel(QStringLiteral("Диап. волн. числа ±"), ranges), r, 0, 1, 2, Qt::AlignRight);
     rg->addWidget(KmaxSpinEdit, r, 2);
     GeoCheckBox = new QCheckBox(QStringLiteral("Градусы"), ranges);
     GeoCheckBox->setObjectName(QStringLiteral("GeoCheckBox"));
     rg->addWidget(GeoCheckBox, r, 4);
     ++r;
-    rg->addWidget(makeLabel(QStringLiteral("Шаг волн. числа"), ranges), r, 0, 1, 2,
-                  Qt::AlignRight);
+    rg->addWidget(makeLabel(QStringLiteral("Шаг волн. числа"), ranges), r, 0, 1, 2, Qt::AlignRight);
     rg->addWidget(dKSpinEdit, r, 2);
+    KmaxSpinEdit->setMaximumWidth(120);
+    dKSpinEdit->setMaximumWidth(120);
+    ranges->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     left->addWidget(ranges);
 
     auto *counts = new QGridLayout;
@@ -578,8 +566,8 @@ void TMainForm::buildParamsPage(QWidget *page)
     counts->addWidget(MinSensCountSpinEdit, 0, 0, Qt::AlignTop);
     counts->addWidget(makeLabel(QStringLiteral("Минимальное количество станций,\n"
                                                "достаточное для регистрации события"),
-                                page),
-                      0, 1);
+                          page),
+        0, 1);
     counts->addWidget(LocErrorSpinEdit, 1, 0, Qt::AlignTop);
     counts->addWidget(
         makeLabel(QStringLiteral("Ошибка локации, % \nот гипоцентрального расстояния"), page), 1,
@@ -589,8 +577,8 @@ void TMainForm::buildParamsPage(QWidget *page)
                                                "Задает диапазон частот Fc/2 < Freq < Fc*n\n"
                                                "относительно угловой частоты Fc, достаточный \n"
                                                "для корректного расчета энергии очага"),
-                                page),
-                      2, 1);
+                          page),
+        2, 1);
     counts->setColumnStretch(1, 1);
     left->addLayout(counts);
     left->addStretch(1);
@@ -602,7 +590,7 @@ void TMainForm::buildParamsPage(QWidget *page)
     SaveParamButton = makeButton("SaveParamButton", "Сохранить", page);
     SaveAsButton = makeButton("SaveAsButton", "Сохранить как", page);
     AboutButton = makeButton("AboutButton", "О программе", page);
-    for (auto *b : {LoadParamButton, SaveParamButton, SaveAsButton})
+    for (auto *b : { LoadParamButton, SaveParamButton, SaveAsButton })
         right->addWidget(b);
     IniLabel = new QLabel(page);
     IniLabel->setObjectName(QStringLiteral("IniLabel"));
@@ -716,23 +704,22 @@ void TMainForm::connectHandlers()
     connect(PaintBox, &TPaintBox::SavePngRequested, this, &TMainForm::SaveMapPng);
     connect(Gauge, &TGauge::CancelRequested, this, &TMainForm::CancelCalc);
 
-    for (auto *e : {XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit, YminSpinEdit, YmaxSpinEdit,
-                    dYSpinEdit, Y0SpinEdit, ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit,
-                    FcNumSpinEdit})
+    for (auto *e : { XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit, YminSpinEdit, YmaxSpinEdit,
+             dYSpinEdit, Y0SpinEdit, ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit,
+             FcNumSpinEdit })
         connect(e, &TFloatSpinEdit::changed, this, &TMainForm::XminSpinEditChange);
     connect(KmaxSpinEdit, &TFloatSpinEdit::changed, this, &TMainForm::KmaxSpinEditChange);
     connect(dKSpinEdit, &TFloatSpinEdit::changed, this, &TMainForm::KmaxSpinEditChange);
-    for (auto *e : {FreqMinSpinEdit, FreqMaxSpinEdit, VpSpinEdit, VsSpinEdit, VrSpinEdit,
-                    QualitySpinEdit, SurfaceAltSpinEdit})
+    for (auto *e : { FreqMinSpinEdit, FreqMaxSpinEdit, VpSpinEdit, VsSpinEdit, VrSpinEdit,
+             QualitySpinEdit, SurfaceAltSpinEdit })
         connect(e, &TFloatSpinEdit::changed, this, &TMainForm::QualitySpinEditChange);
-    for (auto *e : {NoiseF1SpinEdit, NoiseF2SpinEdit})
+    for (auto *e : { NoiseF1SpinEdit, NoiseF2SpinEdit })
         if (e)
             connect(e, &TFloatSpinEdit::changed, this, &TMainForm::QualitySpinEditChange);
-    for (auto *e : {B0SpinEdit, SSpinEdit, C0SpinEdit})
+    for (auto *e : { B0SpinEdit, SSpinEdit, C0SpinEdit })
         connect(e, &TFloatSpinEdit::changed, this, &TMainForm::B0SpinEditChange);
     connect(MediumRadioGroup, &TRadioGroup::Click, this, &TMainForm::MediumRadioGroupClick);
-    connect(LayerCountSpinEdit, &TSpin10Edit::changed, this,
-            &TMainForm::LayerCountSpinEditChange);
+    connect(LayerCountSpinEdit, &TSpin10Edit::changed, this, &TMainForm::LayerCountSpinEditChange);
     connect(CalcAvModelButton, &QPushButton::clicked, this, &TMainForm::CalcAvModelButtonClick);
     connect(XAutoButton, &QPushButton::clicked, this, &TMainForm::XAutoButtonClick);
     connect(YAutoButton, &QPushButton::clicked, this, &TMainForm::YAutoButtonClick);
@@ -755,7 +742,7 @@ void TMainForm::FormCreate()
 
     common::TCellTable model(2, medium::kModelGridCols);
     medium::WriteModelHeader(model);
-    m_mediumModel = {medium::StartupLayer(SurfaceAltSpinEdit->Value())};
+    m_mediumModel = { medium::StartupLayer(SurfaceAltSpinEdit->Value()) };
     medium::ShowLayer(model, 0, m_mediumModel[0], decimalSep());
     ModelStrGrid->FromTable(model);
 
@@ -766,7 +753,7 @@ void TMainForm::FormCreate()
     KmaxSpinEditChange();
     LastClick = MapCentre();
     DrawStations(false);
-    m_result = calc::TResult{};
+    m_result = calc::TResult {};
     PaintBox->update();
 }
 
@@ -807,8 +794,8 @@ calc::TViewPlane TMainForm::selectedPlane() const
 
 void TMainForm::readStations()
 {
-    m_stations = calc::ReadStations(CooGrid->ToTable(), StrGrid->ToTable(), selectedPlane(),
-                                    decimalSep());
+    m_stations
+        = calc::ReadStations(CooGrid->ToTable(), StrGrid->ToTable(), selectedPlane(), decimalSep());
     m_stationsPlane = selectedPlane();
     updatePlaneGrid();
 }
@@ -816,9 +803,12 @@ void TMainForm::readStations()
 void TMainForm::updatePlaneGrid()
 {
     map::TRanges r;
-    r.X = {XminSpinEdit->Value(), XmaxSpinEdit->Value(), dXSpinEdit->Value(), X0SpinEdit->Value()};
-    r.Y = {YminSpinEdit->Value(), YmaxSpinEdit->Value(), dYSpinEdit->Value(), Y0SpinEdit->Value()};
-    r.Z = {ZminSpinEdit->Value(), ZmaxSpinEdit->Value(), dZSpinEdit->Value(), Z0SpinEdit->Value()};
+    r.X = { XminSpinEdit->Value(), XmaxSpinEdit->Value(), dXSpinEdit->Value(),
+        X0SpinEdit->Value() };
+    r.Y = { YminSpinEdit->Value(), YmaxSpinEdit->Value(), dYSpinEdit->Value(),
+        Y0SpinEdit->Value() };
+    r.Z = { ZminSpinEdit->Value(), ZmaxSpinEdit->Value(), dZSpinEdit->Value(),
+        Z0SpinEdit->Value() };
     m_planeGrid = map::UpdatePlaneGrid(r, selectedPlane());
 }
 
@@ -853,11 +843,11 @@ void TMainForm::RedrawMap()
 void TMainForm::DrawStations(bool KeepBackground)
 {
     readStations();
-    map::DrawStations(MapBitmap, m_geometry, m_stations, CooGrid->ToTable(), m_planeGrid,
-                      KeepBackground);
+    map::DrawStations(
+        MapBitmap, m_geometry, m_stations, CooGrid->ToTable(), m_planeGrid, KeepBackground);
     if (!KeepBackground) {
         m_picture = map::TMapPicture::Stations;
-        m_legend = map::TLegend{};
+        m_legend = map::TLegend {};
         showLegend();
     }
 }
@@ -886,10 +876,10 @@ void TMainForm::PaintBoxMouseMove(Qt::KeyboardModifiers, int x, int y)
     ctx.Selected = selectedMode();
     ctx.Result = &m_result;
     ctx.GridsMatch = gridsMatch();
-    ctx.LastClick = {LastClick.x(), LastClick.y()};
+    ctx.LastClick = { LastClick.x(), LastClick.y() };
     ctx.Vp = VpSpinEdit->Value();
     ctx.DecimalSep = decimalSep();
-    InfoLabel->setText(U8(map::InfoLabelText({x, y}, m_geometry, ctx)));
+    InfoLabel->setText(U8(map::InfoLabelText({ x, y }, m_geometry, ctx)));
 }
 
 void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
@@ -898,9 +888,9 @@ void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x,
     if (AddButton->isEnabled())
         return;
     common::TCellTable table = CooGrid->ToTable();
-    const map::TPlacementStep step =
-        map::PlaceStation(table, SensorsSpinEdit->Value(), m_placementRemaining, {x, y},
-                          m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(), decimalSep());
+    const map::TPlacementStep step
+        = map::PlaceStation(table, SensorsSpinEdit->Value(), m_placementRemaining, { x, y },
+            m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(), decimalSep());
     if (step.Written)
         for (int c = 1; c < calc::kCooGridCols; ++c)
             CooGrid->SetCells(c, step.Row, U8(table.Cell(step.Row, c)));
@@ -988,9 +978,9 @@ bool IsTypingKey(const QKeyEvent *e)
 
 bool TMainForm::filterCountEdit(QObject *watched, QEvent *event)
 {
-    TTypedCount *typed = watched == SensorsSpinEdit      ? &m_sensorsTyped
-                       : watched == LayerCountSpinEdit ? &m_layersTyped
-                                                       : nullptr;
+    TTypedCount *typed = watched == SensorsSpinEdit ? &m_sensorsTyped
+        : watched == LayerCountSpinEdit             ? &m_layersTyped
+                                                    : nullptr;
     if (!typed)
         return false;
     switch (event->type()) {
@@ -1071,7 +1061,7 @@ void TMainForm::CalcButtonClick()
         auto result = std::make_shared<std::optional<calc::TResult>>();
         QString error;
         try {
-            *result = m_engine(snap, calc::TRunControl{});
+            *result = m_engine(snap, calc::TRunControl {});
         } catch (const std::exception &e) {
             error = U8(e.what());
         }
@@ -1125,8 +1115,8 @@ void TMainForm::CancelCalc()
         m_cancel = true;
 }
 
-void TMainForm::finishRun(std::shared_ptr<std::optional<calc::TResult>> result,
-                          const QString &error, bool modelRead)
+void TMainForm::finishRun(
+    std::shared_ptr<std::optional<calc::TResult>> result, const QString &error, bool modelRead)
 {
     if (m_worker.joinable())
         m_worker.join();
@@ -1172,7 +1162,7 @@ void TMainForm::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     // MapCentre follows MapBitmap, which keeps its size.
     if (!MapBitmap.isNull())
-        m_geometry.MapCentre = {MapBitmap.width() / 2, MapBitmap.height() / 2};
+        m_geometry.MapCentre = { MapBitmap.width() / 2, MapBitmap.height() / 2 };
 }
 
 // ---------------------------------------------------------------------------
@@ -1185,8 +1175,8 @@ void TMainForm::SaveButtonClick()
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
     if (name.isEmpty())
         return;
-    const std::string text = calc::FormatResultsFile(m_result, VpSpinEdit->Value(),
-                                                     C1SpinEdit->Value(), C2SpinEdit->Value());
+    const std::string text = calc::FormatResultsFile(
+        m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly)
         || file.write(text.data(), static_cast<qint64>(text.size()))
@@ -1232,7 +1222,7 @@ void TMainForm::autoRange(int axis)
         break;
     case 1:
         coords = m_stationsPlane == vpXY ? &m_stations.V
-               : m_stationsPlane == vpYZ ? &m_stations.U
+            : m_stationsPlane == vpYZ    ? &m_stations.U
                                          : &m_stations.W;
         break;
     default:
@@ -1242,14 +1232,13 @@ void TMainForm::autoRange(int axis)
     // Only complete rows: a row that stopped the reading holds no coordinates.
     const auto n = static_cast<std::size_t>(std::max(m_stations.Count, 0));
     const calc::TDoubleDynArray read(coords->begin(),
-                                     coords->begin() + static_cast<std::ptrdiff_t>(
-                                                           std::min(n, coords->size())));
+        coords->begin() + static_cast<std::ptrdiff_t>(std::min(n, coords->size())));
     const auto range = map::AutoRange(read);
     if (!range)
         return;
-    TFloatSpinEdit *edits[3][4] = {{XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit},
-                                   {YminSpinEdit, YmaxSpinEdit, dYSpinEdit, Y0SpinEdit},
-                                   {ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit}};
+    TFloatSpinEdit *edits[3][4] = { { XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit },
+        { YminSpinEdit, YmaxSpinEdit, dYSpinEdit, Y0SpinEdit },
+        { ZminSpinEdit, ZmaxSpinEdit, dZSpinEdit, Z0SpinEdit } };
     auto &e = edits[axis];
     e[0]->SetValue(range->Min);
     e[1]->SetValue(range->Max);
@@ -1289,9 +1278,8 @@ void TMainForm::QualitySpinEditChange()
 {
     const char sep = decimalSep();
     const double Vs = VsSpinEdit->Value();
-    const medium::TA2Range a2 =
-        medium::A2Range(FreqMinSpinEdit->Value(), FreqMaxSpinEdit->Value(), Vs,
-                        QualitySpinEdit->Value());
+    const medium::TA2Range a2 = medium::A2Range(
+        FreqMinSpinEdit->Value(), FreqMaxSpinEdit->Value(), Vs, QualitySpinEdit->Value());
     A2minEdit->setText(a2.Min ? U8(medium::A2Text(*a2.Min, sep)) : kNoNumber);
     A2maxEdit->setText(a2.Max ? U8(medium::A2Text(*a2.Max, sep)) : kNoNumber);
     const auto caption = medium::VpVsCaption(VpSpinEdit->Value(), Vs, sep);
@@ -1300,9 +1288,9 @@ void TMainForm::QualitySpinEditChange()
 
 void TMainForm::B0SpinEditChange()
 {
-    QLineEdit *edits[6] = {A0WAEdit, A1WAEdit, A3WAEdit, A0TMEdit, A1TMEdit, A3TMEdit};
-    const auto t =
-        medium::MagnitudeTransform(B0SpinEdit->Value(), SSpinEdit->Value(), C0SpinEdit->Value());
+    QLineEdit *edits[6] = { A0WAEdit, A1WAEdit, A3WAEdit, A0TMEdit, A1TMEdit, A3TMEdit };
+    const auto t
+        = medium::MagnitudeTransform(B0SpinEdit->Value(), SSpinEdit->Value(), C0SpinEdit->Value());
     if (!t) {
         for (auto *e : edits)
             e->setText(kNoNumber);
@@ -1340,9 +1328,9 @@ void TMainForm::applyLayerCount()
 
 void TMainForm::CalcAvModelButtonClick()
 {
-    const medium::TAverageOutcome out = medium::CalcAvModel(
-        ModelStrGrid->ToTable(), SurfaceAltSpinEdit->Value(), decimalSep(), m_mediumModel,
-        m_planeGrid.WPlane, FreqMaxSpinEdit->Value());
+    const medium::TAverageOutcome out
+        = medium::CalcAvModel(ModelStrGrid->ToTable(), SurfaceAltSpinEdit->Value(), decimalSep(),
+            m_mediumModel, m_planeGrid.WPlane, FreqMaxSpinEdit->Value());
     for (const auto &m : out.Messages)
         showMessage(U8(m));
     if (!out.Values)
@@ -1386,10 +1374,10 @@ TWindowPlacement TMainForm::windowPlacement() const
     p.ShowCmd = isMinimized() ? 2 : isMaximized() ? 3 : 1;
     p.ApplicationMinimized = isMinimized();
     p.PixelsPerInch = logicalDpiY();
-    p.MinPosition = {-1, -1}; // no minimized or maximized position of its own
-    p.MaxPosition = {-1, -1};
+    p.MinPosition = { -1, -1 }; // no minimized or maximized position of its own
+    p.MaxPosition = { -1, -1 };
     const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
-    p.NormalRect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    p.NormalRect = { r.left(), r.top(), r.left() + r.width(), r.top() + r.height() };
     if (const QScreen *sc = screen()) {
         p.ScreenWidth = sc->size().width();
         p.ScreenHeight = sc->size().height();
@@ -1417,8 +1405,8 @@ void TMainForm::applyPlacement(const TPlacementRestore &p)
 {
     if (p.HasRect && p.Rect.Left < p.Rect.Right && p.Rect.Top < p.Rect.Bottom) {
         setWindowState(Qt::WindowNoState);
-        setGeometry(p.Rect.Left, p.Rect.Top, p.Rect.Right - p.Rect.Left,
-                    p.Rect.Bottom - p.Rect.Top);
+        setGeometry(
+            p.Rect.Left, p.Rect.Top, p.Rect.Right - p.Rect.Left, p.Rect.Bottom - p.Rect.Top);
     }
     switch (p.State) {
     case TWindowState::Minimized:
@@ -1439,8 +1427,8 @@ void TMainForm::LoadParamFile(const QString &fileName)
     IniLabel->setText(fileName);
     TWorkingSet ws = gatherWorkingSet();
     try {
-        const TParamLoad load =
-            app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
+        const TParamLoad load
+            = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
         if (!load.Applied)
             return;
         applyPlacement(load.Placement);

@@ -55,10 +55,10 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    using TEngine = std::function<std::optional<calc::TResult>(const calc::TCalcSnapshot &,
-                                                               const calc::TRunControl &)>;
+    using TEngine = std::function<std::optional<calc::TResult>(
+        const calc::TCalcSnapshot &, const calc::TRunControl &)>;
 
-    static constexpr int kMapWidth = 504;  // MapBitmap at the design size, pixels
+    static constexpr int kMapWidth = 504; // MapBitmap at the design size, pixels
     static constexpr int kMapHeight = 475;
 
     explicit TMainForm(QWidget *parent = nullptr);
@@ -82,7 +82,7 @@ public:
     QImage MapBitmap;
     double MapScaleX() const { return m_geometry.MapScaleX; }
     double MapScaleY() const { return m_geometry.MapScaleY; }
-    QPoint MapCentre() const { return {m_geometry.MapCentre.x, m_geometry.MapCentre.y}; }
+    QPoint MapCentre() const { return { m_geometry.MapCentre.x, m_geometry.MapCentre.y }; }
     QPoint LastClick;
 
     QTabWidget *PageControl = nullptr;
@@ -239,8 +239,8 @@ private:
     void refreshIfStale();
     void autoRange(int axis);
     void showLegend();
-    void finishRun(std::shared_ptr<std::optional<calc::TResult>> result, const QString &error,
-                   bool modelRead);
+    void finishRun(
+        std::shared_ptr<std::optional<calc::TResult>> result, const QString &error, bool modelRead);
     void onProgress(int done, int total);
     void endPlacement();
 
@@ -253,15 +253,15 @@ private:
     calc::TWaveGrid m_waveGrid;
     calc::TResult m_result;
     medium::THorizontalModel m_mediumModel;
-    map::TMapGeometry m_geometry{kMapWidth, kMapHeight};
+    map::TMapGeometry m_geometry { kMapWidth, kMapHeight };
     map::TMapPicture m_picture = map::TMapPicture::Stations; // what MapBitmap shows
-    map::TLegend m_legend;                                   // of that picture
+    map::TLegend m_legend; // of that picture
 
     int m_placementRemaining = 0;
     QString m_savedCaption; // window caption before placement began
 
     std::thread m_worker;
-    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_cancel { false };
     bool m_running = false;
     int m_loading = 0; // > 0 while a parameter file is applied
 
@@ -269,7 +269,7 @@ private:
     // mean ("3" on the way to "30"); applying those would cut the tables and
     // lose their rows. Typed counts apply when the edit is left.
     struct TTypedCount {
-        bool Typing = false;  // the last key went into the text
+        bool Typing = false; // the last key went into the text
         bool Pending = false; // a typed change waits for the edit to be left
     };
     TTypedCount m_sensorsTyped;

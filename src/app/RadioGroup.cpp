@@ -6,8 +6,8 @@
 
 namespace valdrin::app {
 
-TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, int columns,
-                         QWidget *parent)
+TRadioGroup::TRadioGroup(
+    const QString &caption, const QStringList &items, int columns, QWidget *parent)
     : QGroupBox(caption, parent)
     , m_group(new QButtonGroup(this))
 {

@@ -16,7 +16,7 @@ class TRadioGroup : public QGroupBox {
 
 public:
     TRadioGroup(const QString &caption, const QStringList &items, int columns = 1,
-                QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
 
     int ItemIndex() const; // -1 when no item is checked
     // Checks item index (or none for -1); does not emit Click.

@@ -50,7 +50,8 @@ TEST_F(MainCalcTest, EachModeOnTheDefaultsSavesWhatTheEngineWrites)
     for (int mode = 1; mode <= 6; ++mode) {
         SCOPED_TRACE(mode);
         Compute(mode);
-        ASSERT_TRUE(dialogs->Messages.isEmpty()) << dialogs->Messages.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(dialogs->Messages.isEmpty())
+            << dialogs->Messages.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(static_cast<int>(form->Result().ResultMode), mode);
         EXPECT_TRUE(form->SaveButton->isEnabled());
         EXPECT_FALSE(form->Gauge->isVisibleTo(form.get()));
@@ -169,7 +170,7 @@ TEST_F(MainCalcTest, ARunCanBeCancelledAndLeavesThePreviousResult)
     Compute(3);
     const calc::TMatrix2D matrix = form->Result().ResultMatrix;
 
-    std::atomic<int> calls{0};
+    std::atomic<int> calls { 0 };
     form->SetEngine([&calls](const calc::TCalcSnapshot &s, const calc::TRunControl &c) {
         ++calls;
         calc::TRunControl held = c;

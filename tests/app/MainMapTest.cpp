@@ -53,22 +53,21 @@ TEST_P(MainMapTest, ResponseAndNodeReadOutsShowTheValueUnderTheCursor)
     Compute(1);
     const auto &m = form->Result().ResultMatrix;
     // Pixel (252, 237): i = rnd(252/504*500) = 250, j = rnd(238/475*500) = 251.
-    EXPECT_EQ(ReadOut({252, 237}), N("Kx = 0.00000, Ky = 0.00002, C(K0-K) = ")
-                                       + F("%1.3f", m[250][251]) + N(" = ")
-                                       + F("%1.2f", 20 * std::log10(m[250][251]))
-                                       + QStringLiteral(" dB"));
+    EXPECT_EQ(ReadOut({ 252, 237 }),
+        N("Kx = 0.00000, Ky = 0.00002, C(K0-K) = ") + F("%1.3f", m[250][251]) + N(" = ")
+            + F("%1.2f", 20 * std::log10(m[250][251])) + QStringLiteral(" dB"));
     form->SourceRadioGroup->ClickItem(2); // same matrix, not computed for this mode
-    EXPECT_TRUE(ReadOut({252, 237}).startsWith(QStringLiteral("X = ")));
+    EXPECT_TRUE(ReadOut({ 252, 237 }).startsWith(QStringLiteral("X = ")));
 
     Compute(3);
     const auto &v = form->Result().ResultMatrix;
-    EXPECT_EQ(ReadOut({0, 474}), N("x = -2000.00000, y = -2000.00000, M(x,y) = ")
-                                     + F("%1.3f", v[0][0]));
-    EXPECT_EQ(ReadOut({503, 0}), N("x = 2000.00000, y = 2000.00000, M(x,y) = ")
-                                     + F("%1.3f", v[80][80]));
+    EXPECT_EQ(ReadOut({ 0, 474 }),
+        N("x = -2000.00000, y = -2000.00000, M(x,y) = ") + F("%1.3f", v[0][0]));
+    EXPECT_EQ(ReadOut({ 503, 0 }),
+        N("x = 2000.00000, y = 2000.00000, M(x,y) = ") + F("%1.3f", v[80][80]));
     // Outside the picture nothing of the matrix is read.
-    EXPECT_TRUE(ReadOut({600, 100}).startsWith(QStringLiteral("X = ")));
-    EXPECT_TRUE(ReadOut({-5, 100}).startsWith(QStringLiteral("X = ")));
+    EXPECT_TRUE(ReadOut({ 600, 100 }).startsWith(QStringLiteral("X = ")));
+    EXPECT_TRUE(ReadOut({ -5, 100 }).startsWith(QStringLiteral("X = ")));
 }
 
 TEST_P(MainMapTest, PlacesTheStationsOneByOneWithTheCaptionCountdown)
@@ -88,7 +87,8 @@ TEST_P(MainMapTest, PlacesTheStationsOneByOneWithTheCaptionCountdown)
         SCOPED_TRACE(i);
         Press(c + QPoint(63 * (i % 5 - 2), -95 * (i / 5 - 2)));
         if (i < 24) {
-            EXPECT_EQ(form->windowTitle(), QStringLiteral("Осталось выбрать точек: %1").arg(24 - i));
+            EXPECT_EQ(
+                form->windowTitle(), QStringLiteral("Осталось выбрать точек: %1").arg(24 - i));
         }
     }
     EXPECT_EQ(form->windowTitle(), title);
@@ -123,8 +123,8 @@ TEST_P(MainMapTest, PlacementEndsWhenTheCountShrinksBeneathIt)
     EXPECT_EQ(form->CooGrid->Cells(0, 0), QStringLiteral("№")); // the header row stays
 }
 
-INSTANTIATE_TEST_SUITE_P(Separators, MainMapTest,
-                         ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
+INSTANTIATE_TEST_SUITE_P(
+    Separators, MainMapTest, ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
 
 } // namespace
 } // namespace valdrin::app::test

@@ -125,7 +125,7 @@ TEST_P(MainParamTest, AFileThatCannotBeWrittenIsReported)
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, MainParamTest,
-                         ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
+    ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
 
 } // namespace
 } // namespace valdrin::app::test

@@ -51,12 +51,11 @@ TEST_F(MainFormTest, StartsWithItsPagesCaptionsAndChoices)
     EXPECT_EQ(form->PageControl->tabText(3), QStringLiteral("Параметры расчета"));
     EXPECT_EQ(form->PageControl->currentIndex(), 0);
 
-    const std::pair<const char *, const char *> buttons[] = {
-        {"CalcButton", "Считать"},          {"SaveButton", "Сохранить"},
-        {"AddButton", "+"},                 {"LoadParamButton", "Загрузить"},
-        {"SaveParamButton", "Сохранить"},   {"SaveAsButton", "Сохранить как"},
-        {"AboutButton", "О программе"},     {"XAutoButton", "Авто"},
-        {"YAutoButton", "Авто"},            {"ZAutoButton", "Авто"}};
+    const std::pair<const char *, const char *> buttons[]
+        = { { "CalcButton", "Считать" }, { "SaveButton", "Сохранить" }, { "AddButton", "+" },
+              { "LoadParamButton", "Загрузить" }, { "SaveParamButton", "Сохранить" },
+              { "SaveAsButton", "Сохранить как" }, { "AboutButton", "О программе" },
+              { "XAutoButton", "Авто" }, { "YAutoButton", "Авто" }, { "ZAutoButton", "Авто" } };
     for (const auto &[name, caption] : buttons) {
         auto *b = form->findChild<QPushButton *>(QString::fromUtf8(name));
         ASSERT_NE(b, nullptr) << name;
@@ -65,19 +64,20 @@ TEST_F(MainFormTest, StartsWithItsPagesCaptionsAndChoices)
     EXPECT_EQ(form->AddButton->toolTip(), QStringLiteral("Задать координаты мышкой"));
     // Two letters C: Latin in C(dK), Cyrillic in С(dF).
     EXPECT_EQ(Items(form->SourceRadioGroup),
-              QStringList({QStringLiteral("Датчики"), QStringLiteral("Функция C(dK)"),
-                           QStringLiteral("Функция С(dF)"), QStringLiteral("Минимальная магнитуда"),
-                           QStringLiteral("Ошибка локации"), QStringLiteral("Угловая частота"),
-                           QStringLiteral("Размер очага")}));
+        QStringList({ QStringLiteral("Датчики"), QStringLiteral("Функция C(dK)"),
+            QStringLiteral("Функция С(dF)"), QStringLiteral("Минимальная магнитуда"),
+            QStringLiteral("Ошибка локации"), QStringLiteral("Угловая частота"),
+            QStringLiteral("Размер очага") }));
     EXPECT_NE(Items(form->SourceRadioGroup)[1][8], Items(form->SourceRadioGroup)[2][8]);
     EXPECT_EQ(form->SourceRadioGroup->title(), QStringLiteral("Что показывать"));
     EXPECT_EQ(Items(form->ViewRadioGroup),
-              QStringList({QStringLiteral("XY"), QStringLiteral("YZ"), QStringLiteral("XZ")}));
-    EXPECT_EQ(Items(form->UnitRadioGroup), QStringList({QStringLiteral("0-1"), QStringLiteral("дБ")}));
+        QStringList({ QStringLiteral("XY"), QStringLiteral("YZ"), QStringLiteral("XZ") }));
+    EXPECT_EQ(
+        Items(form->UnitRadioGroup), QStringList({ QStringLiteral("0-1"), QStringLiteral("дБ") }));
     EXPECT_EQ(Items(form->MediumRadioGroup),
-              QStringList({QStringLiteral("Однородная"), QStringLiteral("Горизонтально-слоистая")}));
-    for (auto *g : {form->SourceRadioGroup, form->ViewRadioGroup, form->UnitRadioGroup,
-                    form->MediumRadioGroup})
+        QStringList({ QStringLiteral("Однородная"), QStringLiteral("Горизонтально-слоистая") }));
+    for (auto *g : { form->SourceRadioGroup, form->ViewRadioGroup, form->UnitRadioGroup,
+             form->MediumRadioGroup })
         EXPECT_EQ(g->ItemIndex(), 0) << g->objectName().toStdString();
 
     EXPECT_EQ(form->InfoLabel->text(), QStringLiteral("X =    , Y ="));
@@ -86,10 +86,10 @@ TEST_F(MainFormTest, StartsWithItsPagesCaptionsAndChoices)
     EXPECT_EQ(form->GeoCheckBox->text(), QStringLiteral("Градусы"));
     EXPECT_FALSE(form->GeoCheckBox->isChecked());
     EXPECT_EQ(form->XLabel->text(), QStringLiteral("X"));
-    const std::pair<QLineEdit *, const char *> readOnly[] = {
-        {form->A0WAEdit, "0.772"}, {form->A1WAEdit, "1.837"}, {form->A3WAEdit, "0.921"},
-        {form->A0TMEdit, "0.980"}, {form->A1TMEdit, "2.333"}, {form->A3TMEdit, "3.153"},
-        {form->A2minEdit, "0.0004548"}, {form->A2maxEdit, "0.0454792"}};
+    const std::pair<QLineEdit *, const char *> readOnly[]
+        = { { form->A0WAEdit, "0.772" }, { form->A1WAEdit, "1.837" }, { form->A3WAEdit, "0.921" },
+              { form->A0TMEdit, "0.980" }, { form->A1TMEdit, "2.333" }, { form->A3TMEdit, "3.153" },
+              { form->A2minEdit, "0.0004548" }, { form->A2maxEdit, "0.0454792" } };
     for (const auto &[edit, text] : readOnly) {
         EXPECT_EQ(edit->text(), QString::fromUtf8(text)) << edit->objectName().toStdString();
         EXPECT_TRUE(edit->isReadOnly());
@@ -107,36 +107,36 @@ TEST_F(MainFormTest, StartsWithEveryEditAtItsDefaultRangeAndStep)
         bool enabled;
     };
     const TReal reals[] = {
-        {"SurfaceAltSpinEdit", 200, -10000, 10000, 1, "200", true},
-        {"VpSpinEdit", 6000, 0, 100000, 1, "6000", false},
-        {"VsSpinEdit", 3000, 0, 100000, 1, "3000", false},
-        {"VrSpinEdit", 3000, 0, 100000, 1, "3000", false},
-        {"QualitySpinEdit", 100, 0, 100000, 1, "100", false},
-        {"RoSpinEdit", 2, 0, 20, 1, "2", true},
-        {"B0SpinEdit", 1.5, 0.1, 10, 0.01, "1.5", true},
-        {"SSpinEdit", -3.5, 0, 0, 0.01, "-3.5", true},
-        {"C0SpinEdit", 3, 0, 0, 0.01, "3", true},
-        {"FreqMinSpinEdit", 0.1, 0, 100000, 0.1, "0.1", true},
-        {"FreqMaxSpinEdit", 10, 0, 100000, 0.1, "10", true},
-        {"C1SpinEdit", 1.5, 0, 0, 1, "1.5", true},
-        {"C2SpinEdit", 4.5, 0, 0, 1, "4.5", true},
-        {"NoiseF1SpinEdit", 1, 0, 100000, 0.1, "1", true},
-        {"NoiseF2SpinEdit", 10, 0, 100000, 0.1, "10", true},
-        {"XminSpinEdit", -2000, 0, 0, 1, "-2000", true},
-        {"XmaxSpinEdit", 2000, 0, 0, 1, "2000", true},
-        {"dXSpinEdit", 50, 0, 0, 1, "50", true},
-        {"X0SpinEdit", 0, 0, 0, 1, "0", true},
-        {"YminSpinEdit", -2000, 0, 0, 1, "-2000", true},
-        {"YmaxSpinEdit", 2000, 0, 0, 1, "2000", true},
-        {"dYSpinEdit", 50, 0, 0, 1, "50", true},
-        {"Y0SpinEdit", 0, 0, 0, 1, "0", true},
-        {"ZminSpinEdit", 300, 0, 0, 1, "300", true},
-        {"ZmaxSpinEdit", 500, 0, 0, 1, "500", true},
-        {"dZSpinEdit", 20, 0, 0, 1, "20", true},
-        {"Z0SpinEdit", 400, 0, 0, 1, "400", true},
-        {"KmaxSpinEdit", 0.005, 0.001, 10, 0.001, "0.0050", true},
-        {"dKSpinEdit", 0.00002, 0.0000001, 1, 0.00001, "0.00002", true},
-        {"FcNumSpinEdit", 5, 0.1, 8, 1, "5", true},
+        { "SurfaceAltSpinEdit", 200, -10000, 10000, 1, "200", true },
+        { "VpSpinEdit", 6000, 0, 100000, 1, "6000", false },
+        { "VsSpinEdit", 3000, 0, 100000, 1, "3000", false },
+        { "VrSpinEdit", 3000, 0, 100000, 1, "3000", false },
+        { "QualitySpinEdit", 100, 0, 100000, 1, "100", false },
+        { "RoSpinEdit", 2, 0, 20, 1, "2", true },
+        { "B0SpinEdit", 1.5, 0.1, 10, 0.01, "1.5", true },
+        { "SSpinEdit", -3.5, 0, 0, 0.01, "-3.5", true },
+        { "C0SpinEdit", 3, 0, 0, 0.01, "3", true },
+        { "FreqMinSpinEdit", 0.1, 0, 100000, 0.1, "0.1", true },
+        { "FreqMaxSpinEdit", 10, 0, 100000, 0.1, "10", true },
+        { "C1SpinEdit", 1.5, 0, 0, 1, "1.5", true },
+        { "C2SpinEdit", 4.5, 0, 0, 1, "4.5", true },
+        { "NoiseF1SpinEdit", 1, 0, 100000, 0.1, "1", true },
+        { "NoiseF2SpinEdit", 10, 0, 100000, 0.1, "10", true },
+        { "XminSpinEdit", -2000, 0, 0, 1, "-2000", true },
+        { "XmaxSpinEdit", 2000, 0, 0, 1, "2000", true },
+        { "dXSpinEdit", 50, 0, 0, 1, "50", true },
+        { "X0SpinEdit", 0, 0, 0, 1, "0", true },
+        { "YminSpinEdit", -2000, 0, 0, 1, "-2000", true },
+        { "YmaxSpinEdit", 2000, 0, 0, 1, "2000", true },
+        { "dYSpinEdit", 50, 0, 0, 1, "50", true },
+        { "Y0SpinEdit", 0, 0, 0, 1, "0", true },
+        { "ZminSpinEdit", 300, 0, 0, 1, "300", true },
+        { "ZmaxSpinEdit", 500, 0, 0, 1, "500", true },
+        { "dZSpinEdit", 20, 0, 0, 1, "20", true },
+        { "Z0SpinEdit", 400, 0, 0, 1, "400", true },
+        { "KmaxSpinEdit", 0.005, 0.001, 10, 0.001, "0.0050", true },
+        { "dKSpinEdit", 0.00002, 0.0000001, 1, 0.00001, "0.00002", true },
+        { "FcNumSpinEdit", 5, 0.1, 8, 1, "5", true },
     };
     for (const TReal &r : reals) {
         SCOPED_TRACE(r.name);
@@ -153,10 +153,8 @@ TEST_F(MainFormTest, StartsWithEveryEditAtItsDefaultRangeAndStep)
         const char *name;
         int value, min, max;
     };
-    const TInt ints[] = {{"SensorsSpinEdit", 25, 1, 100},
-                         {"LayerCountSpinEdit", 1, 1, 100},
-                         {"MinSensCountSpinEdit", 3, 0, 0},
-                         {"LocErrorSpinEdit", 5, 0, 50}};
+    const TInt ints[] = { { "SensorsSpinEdit", 25, 1, 100 }, { "LayerCountSpinEdit", 1, 1, 100 },
+        { "MinSensCountSpinEdit", 3, 0, 0 }, { "LocErrorSpinEdit", 5, 0, 50 } };
     for (const TInt &i : ints) {
         SCOPED_TRACE(i.name);
         auto *e = form->findChild<TSpinEdit *>(QString::fromUtf8(i.name));
@@ -170,9 +168,8 @@ TEST_F(MainFormTest, StartsWithEveryEditAtItsDefaultRangeAndStep)
     EXPECT_FALSE(form->ModelStrGrid->isEnabled());
     EXPECT_FALSE(form->Gauge->isVisibleTo(form.get()));
     EXPECT_EQ(form->Gauge->Progress(), 0);
-    for (QWidget *w : std::initializer_list<QWidget *>{form->NoiseByModelRadioButton,
-                                                      form->NoiseByFileRadioButton,
-                                                      form->NoiseFileEdit})
+    for (QWidget *w : std::initializer_list<QWidget *> {
+             form->NoiseByModelRadioButton, form->NoiseByFileRadioButton, form->NoiseFileEdit })
         EXPECT_FALSE(w->isEnabled());
 }
 
@@ -180,19 +177,20 @@ TEST_F(MainFormTest, StartsWithTheDefaultTablesModelAndGrids)
 {
     ASSERT_EQ(form->CooGrid->RowCount(), 26);
     ASSERT_EQ(form->StrGrid->RowCount(), 26);
-    EXPECT_EQ(Row(form->CooGrid, 0), QStringList({QStringLiteral("№"), QStringLiteral("X"),
-                                                 QStringLiteral("Y"), QStringLiteral("Z"),
-                                                 QStringLiteral("Name")}));
+    EXPECT_EQ(Row(form->CooGrid, 0),
+        QStringList({ QStringLiteral("№"), QStringLiteral("X"), QStringLiteral("Y"),
+            QStringLiteral("Z"), QStringLiteral("Name") }));
     EXPECT_EQ(Row(form->CooGrid, 25),
-              QStringList({QStringLiteral("24"), QStringLiteral("-778"), QStringLiteral("1173"),
-                           QStringLiteral("359"), QStringLiteral("ARD9")}));
-    EXPECT_EQ(Row(form->StrGrid, 0).join(QLatin1Char(' ')), QStringLiteral("Name a0 a1 a2 a3 An SNR"));
+        QStringList({ QStringLiteral("24"), QStringLiteral("-778"), QStringLiteral("1173"),
+            QStringLiteral("359"), QStringLiteral("ARD9") }));
+    EXPECT_EQ(
+        Row(form->StrGrid, 0).join(QLatin1Char(' ')), QStringLiteral("Name a0 a1 a2 a3 An SNR"));
     EXPECT_EQ(Row(form->StrGrid, 1).join(QLatin1Char(' ')),
-              QStringLiteral("ARA0 1.000 1.3 0.0001 0.4 0.010 4"));
+        QStringLiteral("ARA0 1.000 1.3 0.0001 0.4 0.010 4"));
     EXPECT_EQ(Row(form->ModelStrGrid, 0).join(QLatin1Char(' ')),
-              QStringLiteral("Layer H Vp Vs Vr Q Rho"));
+        QStringLiteral("Layer H Vp Vs Vr Q Rho"));
     EXPECT_EQ(Row(form->ModelStrGrid, 1).join(QLatin1Char(' ')),
-              QStringLiteral("#1 100.0 1500.0 750.0 500.0 10.0 1.80"));
+        QStringLiteral("#1 100.0 1500.0 750.0 500.0 10.0 1.80"));
     ASSERT_EQ(form->MediumModel().size(), 1u);
     EXPECT_DOUBLE_EQ(form->MediumModel()[0].Top, 200);
 
@@ -216,7 +214,7 @@ TEST_F(MainFormTest, DrawsTheTwentyFiveStationsAtStart)
         const map::TPixel c = g.PlaneToPixel(s.U[at], s.V[at], form->PlaneGrid());
         // A point of the red disc that neither label covers (a later marker may).
         int red = 0;
-        for (const QPoint d : {QPoint(4, -4), QPoint(4, 4), QPoint(-5, -7), QPoint(-4, 8)})
+        for (const QPoint d : { QPoint(4, -4), QPoint(4, 4), QPoint(-5, -7), QPoint(-4, 8) })
             red += form->MapBitmap.pixel(c.x + d.x(), c.y + d.y()) == qRgb(255, 0, 0);
         EXPECT_GT(red, 0) << "station " << i;
     }
@@ -319,7 +317,7 @@ TEST_F(MainFormTest, TypedStationCountAppliesWhenTheEditIsLeft)
     EXPECT_EQ(form->CooGrid->RowCount(), 30);
 }
 
-class MainMediumLocaleTest : public MainFormLocaleTest {};
+class MainMediumLocaleTest : public MainFormLocaleTest { };
 
 TEST_P(MainMediumLocaleTest, ReadOutsFollowTheirEdits)
 {
@@ -371,7 +369,7 @@ TEST_P(MainMediumLocaleTest, LayerCountDerivesRowsAndAveragingWritesTheFields)
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, MainMediumLocaleTest,
-                         ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
+    ::testing::Values(QLocale::English, QLocale::Russian), SeparatorName);
 
 } // namespace
 } // namespace valdrin::app::test

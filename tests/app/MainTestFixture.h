@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPushButton>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStringList>
 #include <QTest>
 
@@ -28,7 +28,7 @@ class TFakeDialogs : public TDialogs {
 public:
     QStringList Messages;
     QStringList FileNames; // answers of the file dialogs, in order; none left: cancelled
-    QStringList Filters;   // filters the file dialogs were opened with
+    QStringList Filters; // filters the file dialogs were opened with
     int OpenCalls = 0;
     int SaveCalls = 0;
 
@@ -52,20 +52,20 @@ inline calc::TCalcSnapshot DefaultSnapshot(calc::TShowMode mode)
 {
     calc::TCalcSnapshot s;
     s.Params.Mode = mode;
-    s.Stations = calc::ReadStations(calc::DefaultCooGrid(), calc::DefaultStrGrid(),
-                                    calc::TViewPlane::vpXY, '.');
-    s.PlaneGrid = map::UpdatePlaneGrid(map::TRanges{}, calc::TViewPlane::vpXY);
+    s.Stations = calc::ReadStations(
+        calc::DefaultCooGrid(), calc::DefaultStrGrid(), calc::TViewPlane::vpXY, '.');
+    s.PlaneGrid = map::UpdatePlaneGrid(map::TRanges {}, calc::TViewPlane::vpXY);
     s.WaveGrid = map::UpdateWaveGrid(0.005, 0.00002);
-    s.Model = {medium::StartupLayer(200)};
+    s.Model = { medium::StartupLayer(200) };
     return s;
 }
 
-inline void SendMouse(QWidget *w, QEvent::Type type, QPoint pos,
-                      Qt::MouseButton button = Qt::LeftButton)
+inline void SendMouse(
+    QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
 {
     const Qt::MouseButtons buttons = type == QEvent::MouseMove ? Qt::NoButton : button;
     QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)),
-                  type == QEvent::MouseMove ? Qt::NoButton : button, buttons, Qt::NoModifier);
+        type == QEvent::MouseMove ? Qt::NoButton : button, buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 

@@ -1,0 +1,22 @@
+// valdrin-calc: the batch front end; "valdrin-calc noise-level ..." is the
+// noise page's band level.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/CalcCommand.h"
+#include "cli/NoiseLevelCommand.h"
+
+int main(int argc, char **argv)
+{
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "noise-level") {
+        args.erase(args.begin());
+        return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+    }
+    return valdrin::cli::RunCalcCommand(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+}

@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Cp1251.h"
+#include "app/ParamFile.h"
+#include "app/WorkingSet.h"
+#include "calc/Computation.h"
+#include "calc/ResultsFile.h"
+#include "common/Error.h"
+
+using namespace valdrin;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TRun {
+    int Code = -1;
+    std::string Out, Err;
+};
+
+std::string Quote(const std::string &s)
+{
+    std::string q(1, '\'');
+    for (char c : s) {
+        if (c == '\'')
+            q.append("'\\''");
+        else
+            q.push_back(c);
+    }
+    q.push_back('\'');
+    return q;
+}
+
+std::string ReadBytes(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The engine's answer for a working set, as the window would save it.
+std::string Expected(app::TWorkingSet ws, char sep = '.')
+{
+    const auto build = app::MakeCalcSnapshot(ws, sep);
+    const auto result = calc::RunComputation(build.Snapshot);
+    return calc::FormatResultsFile(*result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
+}
+
+// The message the engine refuses a working set with.
+std::string EngineRefusal(app::TWorkingSet ws)
+{
+    try {
+        calc::RunComputation(app::MakeCalcSnapshot(ws, '.').Snapshot);
+    } catch (const common::TValdrinError &e) {
+        return e.what();
+    }
+    return "(no refusal)";
+}
+
+class CalcCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path()
+                / ("valdrin_calc_"
+                   + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_"
+                   + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
+
+    TRun Run(const std::vector<std::string> &args, const std::string &env = "LC_ALL=C.UTF-8") const
+    {
+        std::string cmd = "env ";
+        cmd.append(env).append(1, ' ').append(Quote(VALDRIN_CALC_PATH));
+        for (const auto &a : args)
+            cmd.append(1, ' ').append(Quote(a));
+        cmd.append(" >").append(Quote(Path("stdout")));
+        cmd.append(" 2>").append(Quote(Path("stderr"))).append(" </dev/null");
+        const int status = std::system(cmd.c_str());
+        TRun run;
+        run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.Out = ReadBytes(Path("stdout"));
+        run.Err = ReadBytes(Path("stderr"));
+        return run;
+    }
+
+    std::string SaveParams(const app::TWorkingSet &ws, const std::string &name) const
+    {
+        app::SaveParamFile(Path(name), ws, app::TWindowPlacement{});
+        return Path(name);
+    }
+
+    fs::path m_dir;
+};
+
+void SetMode(app::TWorkingSet &ws, int mode)
+{
+    app::SetValue(ws, *app::FindChoiceControl("SourceRadioGroup"), mode);
+}
+
+} // namespace
+
+TEST_F(CalcCommand, DefaultsGiveTheEnginesResultInEveryMode)
+{
+    const TRun run = Run({});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Err, ""); // no progress bar when stderr is not a terminal
+    app::TWorkingSet ws = app::DefaultWorkingSet();
+    SetMode(ws, 3);
+    EXPECT_EQ(run.Out, Expected(ws));
+    EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1), "Kx\tKy\tM\tK\tE\r\n");
+
+    const char *names[] = {"cdk", "cdf", "magnitude", "location-error", "corner-frequency", "source-size"};
+    for (int mode = 1; mode <= 6; ++mode) {
+        SetMode(ws, mode);
+        const std::string expected = Expected(ws);
+        const TRun byName = Run({"--mode", names[mode - 1], "--output", Path("out.dat")});
+        ASSERT_EQ(byName.Code, 0) << names[mode - 1] << byName.Err;
+        EXPECT_EQ(byName.Out, "");
+        EXPECT_TRUE(ReadBytes(Path("out.dat")) == expected) << names[mode - 1];
+        const TRun byNumber = Run({"--mode=" + std::to_string(mode)});
+        EXPECT_TRUE(byNumber.Out == expected) << mode;
+    }
+}
+
+TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
+{
+    app::TWorkingSet ws = app::DefaultWorkingSet();
+    SetMode(ws, 3);
+    app::SetValue(ws, *app::FindChoiceControl("ViewRadioGroup"), 1);
+    app::SetValue(ws, *app::FindRealControl("C1SpinEdit"), 1.7);
+    app::SetValue(ws, *app::FindRealControl("C2SpinEdit"), 4);
+    app::SetValue(ws, *app::FindRealControl("SurfaceAltSpinEdit"), 450);
+    const TRun run = Run({"--plane", "YZ", "--c1", "1,7", "--c2=4", "--surface-elevation", "450",
+                          "--threads", "2"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, Expected(ws));
+    EXPECT_EQ(run.Out.substr(0, 12), "Ky\tKz\tM\tK\tE\r");
+
+    app::TWorkingSet fc = app::DefaultWorkingSet();
+    SetMode(fc, 5);
+    app::SetValue(fc, *app::FindChoiceControl("MediumRadioGroup"), 1);
+    app::SetValue(fc, *app::FindRealControl("FcNumSpinEdit"), 2.5);
+    const TRun layered = Run({"--mode", "corner-frequency", "--medium", "layered", "--fc-multiplier", "2.5"});
+    ASSERT_EQ(layered.Code, 0) << layered.Err;
+    EXPECT_EQ(layered.Out, Expected(fc));
+
+    app::TWorkingSet cdk = app::DefaultWorkingSet();
+    SetMode(cdk, 1);
+    app::SetValue(cdk, *app::FindRealControl("KmaxSpinEdit"), 0.002);
+    app::SetValue(cdk, *app::FindRealControl("dKSpinEdit"), 0.0001);
+    const TRun response = Run({"--mode", "cdk", "--kmax", "0.002", "--dk", "0.0001"});
+    ASSERT_EQ(response.Code, 0) << response.Err;
+    EXPECT_EQ(response.Out, Expected(cdk));
+    EXPECT_EQ(std::count(response.Out.begin(), response.Out.end(), '\n'), 1 + 41 * 41);
+}
+
+TEST_F(CalcCommand, AParameterFileLoadsAsInTheWindowInBothEncodings)
+{
+    app::TWorkingSet ws = app::DefaultWorkingSet();
+    app::SetValue(ws, *app::FindIntControl("SensorsSpinEdit"), 8);
+    app::SetValue(ws, *app::FindRealControl("dXSpinEdit"), 100);
+    app::SetValue(ws, *app::FindIntControl("MinSensCountSpinEdit"), 2);
+    ws.CooGrid.SetCell(1, 4, "Обнинск");
+    ws.CooGrid.SetCell(2, 4, "Ёлкино №2");
+    ws.CooGrid.SetCell(3, 1, "500");
+    ws.StrGrid.SetCell(4, 5, "0.02");
+    const std::string cp = SaveParams(ws, "cp1251.ini");
+    std::ofstream(Path("utf8.ini"), std::ios::binary) << app::Cp1251ToUtf8(ReadBytes(cp));
+
+    app::TWorkingSet loaded = app::DefaultWorkingSet();
+    app::LoadParamFile(cp, loaded, {}, '.');
+    SetMode(loaded, 3);
+    const std::string expected = Expected(loaded);
+    SetMode(ws, 3);
+    EXPECT_EQ(expected, Expected(ws));
+
+    const TRun a = Run({"--params", cp});
+    const TRun b = Run({"--params", Path("utf8.ini")});
+    ASSERT_EQ(a.Code, 0) << a.Err;
+    ASSERT_EQ(b.Code, 0) << b.Err;
+    EXPECT_EQ(a.Out, expected);
+    EXPECT_EQ(b.Out, expected);
+}
+
+TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
+{
+    const TRun missing = Run({"--params", Path("typo.ini")});
+    EXPECT_EQ(missing.Code, 3);
+    EXPECT_EQ(missing.Err, "Файл параметров не найден: " + Path("typo.ini") + "\n");
+    EXPECT_EQ(missing.Out, "");
+
+    fs::create_directory(Path("dir.ini"));
+    const TRun dir = Run({"--params", Path("dir.ini")});
+    EXPECT_EQ(dir.Code, 3);
+    EXPECT_EQ(dir.Err, "Не удалось прочитать файл параметров: " + Path("dir.ini") + "\n");
+
+    app::TWorkingSet blank = app::DefaultWorkingSet();
+    blank.CooGrid.SetCell(5, 2, "");
+    const TRun station = Run({"--params", SaveParams(blank, "blank.ini")});
+    EXPECT_EQ(station.Code, 3);
+    EXPECT_EQ(station.Err, "Ошибка в параметрах станции №5\n");
+    EXPECT_EQ(station.Out, "");
+
+    app::TWorkingSet model = app::DefaultWorkingSet();
+    model.ModelStrGrid.SetCell(1, 3, "x");
+    const std::string modelFile = SaveParams(model, "model.ini");
+    const TRun badModel = Run({"--params", modelFile, "--medium", "layered"});
+    EXPECT_EQ(badModel.Code, 3);
+    EXPECT_EQ(badModel.Err, "Ошибка в параметрах модели!\n");
+    EXPECT_EQ(Run({"--params", modelFile}).Code, 0); // homogeneous: the table is not read
+
+    app::TWorkingSet k = app::DefaultWorkingSet();
+    app::SetValue(k, *app::FindIntControl("MinSensCountSpinEdit"), 30);
+    const TRun badK = Run({"--params", SaveParams(k, "k.ini")});
+    EXPECT_EQ(badK.Code, 3);
+    SetMode(k, 3);
+    EXPECT_EQ(badK.Err, EngineRefusal(k) + "\n");
+
+    app::TWorkingSet step = app::DefaultWorkingSet();
+    app::SetValue(step, *app::FindRealControl("dYSpinEdit"), 0);
+    const TRun badStep = Run({"--params", SaveParams(step, "step.ini"), "--mode", "location-error"});
+    EXPECT_EQ(badStep.Code, 3);
+    SetMode(step, 4);
+    EXPECT_EQ(badStep.Err, EngineRefusal(step) + "\n");
+
+    const TRun unwritable = Run({"--output", Path("no/such/dir/out.dat")});
+    EXPECT_EQ(unwritable.Code, 3);
+    EXPECT_EQ(unwritable.Err.rfind("Ошибка записи файла " + Path("no/such/dir/out.dat") + ": ", 0), 0u)
+        << unwritable.Err;
+}
+
+TEST_F(CalcCommand, AFailedRunLeavesAnExistingOutputFileAlone)
+{
+    std::ofstream(Path("out.dat")) << "previous";
+    app::TWorkingSet blank = app::DefaultWorkingSet();
+    blank.CooGrid.SetCell(1, 1, "");
+    EXPECT_EQ(Run({"--params", SaveParams(blank, "b.ini"), "--output", Path("out.dat")}).Code, 3);
+    EXPECT_EQ(ReadBytes(Path("out.dat")), "previous");
+}
+
+TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},           {"--mode"},          {"--mode", "0"},
+        {"--mode", "speed"},   {"--plane", "xx"},   {"--medium", "water"},
+        {"--kmax", "abc"},     {"--dk", "1.5"},     {"--fc-multiplier", "20"},
+        {"--surface-elevation", "-10001"},          {"--threads", "-1"},
+        {"--threads", "two"},  {"stray"},           {"--c1", "1.2.3"},
+    };
+    for (const auto &args : bad) {
+        const TRun run = Run(args);
+        EXPECT_EQ(run.Code, 2) << args.front();
+        EXPECT_NE(run.Err.find("Использование: valdrin-calc"), std::string::npos) << args.front();
+        EXPECT_EQ(run.Out, "") << args.front();
+    }
+    const TRun help = Run({"--help"});
+    EXPECT_EQ(help.Code, 0);
+    EXPECT_NE(help.Out.find("--surface-elevation"), std::string::npos);
+    EXPECT_NE(help.Out.find("десятичным"), std::string::npos);
+    EXPECT_EQ(help.Err, "");
+}
+
+TEST_F(CalcCommand, TableCellsFollowTheSystemDecimalSeparator)
+{
+    // In a comma locale the cells must carry commas, as in the window.
+    app::TWorkingSet ws = app::DefaultWorkingSet(',');
+    for (auto *t : {&ws.StrGrid, &ws.ModelStrGrid})
+        for (int r = 1; r < t->RowCount(); ++r)
+            for (int c = 1; c < t->ColCount; ++c) {
+                std::string s = t->Cell(r, c);
+                for (char &ch : s)
+                    if (ch == '.')
+                        ch = ',';
+                t->SetCell(r, c, s);
+            }
+    ws.CooGrid.SetCell(2, 1, "53,5");
+    const std::string file = SaveParams(ws, "comma.ini");
+    const TRun comma = Run({"--params", file}, "LC_ALL=ru_RU.UTF-8");
+    ASSERT_EQ(comma.Code, 0) << comma.Err;
+    SetMode(ws, 3);
+    EXPECT_EQ(comma.Out, Expected(ws, ','));
+
+    const TRun point = Run({"--params", file});
+    EXPECT_EQ(point.Code, 3);
+    EXPECT_EQ(point.Err, "Ошибка в параметрах станции №1\n");
+}
+
+TEST_F(CalcCommand, NoiseLevelIsASubcommand)
+{
+    const TRun run = Run({"noise-level", "--help"});
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_NE(run.Out.find("noise-level"), std::string::npos);
+    EXPECT_EQ(Run({"noise-level", Path("none.dat")}).Code, 3);
+}

@@ -1170,7 +1170,7 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 
 void TMainForm::SaveButtonClick()
 {
-    if (!SaveButton->isEnabled() || m_running)
+    if (!SaveButton->isEnabled())
         return;
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
     if (name.isEmpty())

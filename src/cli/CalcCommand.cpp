@@ -3,11 +3,18 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QString>
+#ifdef VALDRIN_CLI_PNG
+#include <QGuiApplication>
+#include <QImage>
+
+#include "map/MapQt.h"
+#endif
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <streambuf>
@@ -30,7 +37,7 @@ const char *const kUsage =
     "Использование: valdrin-calc [--params ФАЙЛ.ini] [--mode РЕЖИМ] [--plane xy|yz|xz]\n"
     "                    [--output ФАЙЛ] [--medium homogeneous|layered]\n"
     "                    [--surface-elevation M] [--fc-multiplier N] [--kmax K] [--dk D]\n"
-    "                    [--c1 C1] [--c2 C2] [--threads N]\n"
+    "                    [--c1 C1] [--c2 C2] [--threads N] [--png ФАЙЛ.png] [--unit 0-1|db]\n"
     "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n";
 
 const char *const kHelp =
@@ -51,6 +58,8 @@ const char *const kHelp =
     "  --dk D             шаг волнового числа, 0.0000001..1 (0.00002)\n"
     "  --c1 C1, --c2 C2   LgE = C1 * M + C2 в файле результатов (1.5 и 4.5)\n"
     "  --threads N        число потоков расчета, 0 - все ядра (0)\n"
+    "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n"
+    "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -92,6 +101,8 @@ struct TOptions {
     std::optional<int> Plane, Medium;
     std::vector<std::pair<const app::TRealControl *, double>> Reals; // in command-line order
     int Threads = 0;
+    std::optional<std::string> Png;
+    int Unit = 0; // UnitRadioGroup: 0 "0-1", 1 "дБ"
     bool Help = false;
 };
 
@@ -179,6 +190,17 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                 opt.Medium = 1;
             else
                 throw TUsageError{"Неизвестная модель среды --medium: " + v};
+        } else if (name == "--png") {
+            opt.Png = value();
+        } else if (name == "--unit") {
+            const std::string v = value();
+            const std::string u = Lower(v);
+            if (u == "0-1")
+                opt.Unit = 0;
+            else if (u == "db" || u == "дб")
+                opt.Unit = 1;
+            else
+                throw TUsageError{"Неизвестные единицы --unit: " + v};
         } else if (name == "--threads") {
             const std::string v = value();
             const auto n = common::TextToInt(v);
@@ -327,6 +349,47 @@ void WriteResults(const std::string &path, const calc::TResult &result, const TW
         throw fail();
 }
 
+#ifdef VALDRIN_CLI_PNG
+// The window's map of the result with its legend, drawn without a display.
+void WritePng(const std::string &path, const calc::TResult &result,
+              const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
+{
+    static int argc = 1;
+    static char name[] = "valdrin-calc";
+    static char *argv[] = {name, nullptr};
+    // Qt's own notes about the headless platform would end up among the
+    // command's messages.
+    struct TQuietQt {
+        QtMessageHandler Previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+            });
+        ~TQuietQt() { qInstallMessageHandler(Previous); }
+    } quiet;
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    map::TMapGeometry geometry;
+    QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
+    map::TMapScene scene;
+    scene.Selected = result.ResultMode;
+    scene.Result = &result;
+    scene.SaveEnabled = result.Saveable;
+    scene.Plane = snapshot.Params.Plane;
+    scene.Stations = snapshot.Stations;
+    scene.CooGrid = ws.CooGrid;
+    scene.PlaneGrid = snapshot.PlaneGrid;
+    scene.WaveGrid = snapshot.WaveGrid;
+    scene.Unit = static_cast<map::TResponseUnit>(ws.UnitRadioGroup);
+    const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
+    map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, sep);
+}
+#endif
+
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
     const char sep = SystemDecimalSeparator();
@@ -340,6 +403,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         app::SetValue(ws, *app::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
     if (opt.Medium)
         app::SetValue(ws, *app::FindChoiceControl("MediumRadioGroup"), *opt.Medium);
+    app::SetValue(ws, *app::FindChoiceControl("UnitRadioGroup"), opt.Unit);
     for (const auto &[control, x] : opt.Reals)
         app::SetValue(ws, *control, x);
 
@@ -369,6 +433,13 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     } else {
         calc::WriteResultsFile(out, *result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
         out.flush();
+    }
+    if (opt.Png) {
+#ifdef VALDRIN_CLI_PNG
+        WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
+#else
+        throw common::TValdrinError("Карта в PNG недоступна: программа собрана без модуля карты");
+#endif
     }
     return kExitOk;
 }

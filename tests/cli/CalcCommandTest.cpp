@@ -261,6 +261,7 @@ TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
         {"--kmax", "abc"},     {"--dk", "1.5"},     {"--fc-multiplier", "20"},
         {"--surface-elevation", "-10001"},          {"--threads", "-1"},
         {"--threads", "two"},  {"stray"},           {"--c1", "1.2.3"},
+        {"--unit", "percent"}, {"--png"},
     };
     for (const auto &args : bad) {
         const TRun run = Run(args);
@@ -298,6 +299,28 @@ TEST_F(CalcCommand, TableCellsFollowTheSystemDecimalSeparator)
     const TRun point = Run({"--params", file});
     EXPECT_EQ(point.Code, 3);
     EXPECT_EQ(point.Err, "Ошибка в параметрах станции №1\n");
+}
+
+TEST_F(CalcCommand, PngHoldsTheMapWithItsLegendBesideTheResults)
+{
+    const TRun run = Run({"--mode", "source-size", "--png", Path("map.png"), "--output", Path("r.dat")},
+                         "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    const std::string png = ReadBytes(Path("map.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    const auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16)
+               | (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 504 + 170); // map and legend side by side
+    EXPECT_EQ(be32(20), 475);
+    EXPECT_FALSE(ReadBytes(Path("r.dat")).empty());
+
+    const TRun bad = Run({"--png", Path("no/dir/map.png")});
+    EXPECT_EQ(bad.Code, 3);
+    EXPECT_NE(bad.Err.find(Path("no/dir/map.png")), std::string::npos) << bad.Err;
 }
 
 TEST_F(CalcCommand, NoiseLevelIsASubcommand)

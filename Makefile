@@ -1,10 +1,11 @@
 # make run   - install what is missing, build (Release, build/), start the program
-# make test  - install, build, run every test; then the core tests under ASan/UBSan
+# make test  - install, build, run every test; then the core tests under ASan/UBSan,
+#              then a minute of fuzzing of the parameter-file reader
 # make bench - build and run the benchmarks
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-sanitize bench clean
+.PHONY: all deps build run test test-sanitize fuzz bench clean
 
 all: build
 
@@ -21,6 +22,7 @@ run: build
 test: build
 	cd build && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-sanitize
+	$(MAKE) fuzz
 
 # The Qt-free libraries and their tests again, with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
@@ -30,6 +32,13 @@ test-sanitize: deps
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
+
+# libFuzzer on the INI reader and the parameter-file restore, about a minute.
+fuzz: deps
+	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j$(JOBS)
+	mkdir -p build-fuzz/corpus
+	build-fuzz/fuzz_params -max_total_time=60 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
 
 bench: build
 	@set -e; for b in build/bench/bench_*; do \

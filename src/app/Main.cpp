@@ -104,26 +104,6 @@ TStrGrid *makeGrid(const char *name, int rows, int cols, QWidget *parent)
     return g;
 }
 
-// The default attenuation texts are written with a point; where the user's
-// separator is another, cells the window fills itself take that separator, or
-// the station set could not read its own defaults. Cells that held text
-// before (typed by the user) are left alone.
-void LocaliseDefaults(common::TCellTable &str, const common::TCellTable *before, char sep)
-{
-    if (sep == '.')
-        return;
-    for (int r = 1; r < str.RowCount(); ++r)
-        for (int c = 1; c < str.ColCount; ++c) {
-            if (before && !before->Cell(r, c).empty())
-                continue;
-            std::string text = str.Cell(r, c);
-            for (char &ch : text)
-                if (ch == '.')
-                    ch = sep;
-            str.SetCell(r, c, std::move(text));
-        }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -736,9 +716,7 @@ void TMainForm::FormCreate()
 {
     PageControl->setCurrentIndex(0);
     CooGrid->FromTable(calc::DefaultCooGrid());
-    common::TCellTable str = calc::DefaultStrGrid();
-    LocaliseDefaults(str, nullptr, decimalSep());
-    StrGrid->FromTable(str);
+    StrGrid->FromTable(calc::DefaultStrGrid(decimalSep()));
 
     common::TCellTable model(2, medium::kModelGridCols);
     medium::WriteModelHeader(model);
@@ -1022,9 +1000,7 @@ void TMainForm::applyStationCount()
     m_sensorsTyped.Pending = false;
     common::TCellTable coo = CooGrid->ToTable();
     common::TCellTable str = StrGrid->ToTable();
-    const common::TCellTable before = str;
-    calc::SetStationCount(coo, str, SensorsSpinEdit->Value());
-    LocaliseDefaults(str, &before, decimalSep());
+    calc::SetStationCount(coo, str, SensorsSpinEdit->Value(), decimalSep());
     CooGrid->FromTable(coo);
     StrGrid->FromTable(str);
 }

@@ -22,10 +22,10 @@ TWorkingSet DefaultWorkingSet(char decimalSep)
 {
     TWorkingSet ws;
     ws.CooGrid = calc::DefaultCooGrid();
-    ws.StrGrid = calc::DefaultStrGrid();
+    ws.StrGrid = calc::DefaultStrGrid(decimalSep);
     ws.ModelStrGrid = common::TCellTable(kModelGridRows, medium::kModelGridCols);
     medium::WriteModelHeader(ws.ModelStrGrid);
-    ws.MediumModel = {calc::DefaultMediumLayer(ws.SurfaceAltSpinEdit)};
+    ws.MediumModel = {medium::StartupLayer(ws.SurfaceAltSpinEdit)};
     medium::ShowLayer(ws.ModelStrGrid, 0, ws.MediumModel.front(), decimalSep);
     return ws;
 }
@@ -162,7 +162,7 @@ bool SetValue(TWorkingSet &ws, const TIntControl &control, int x, char decimalSe
         return false;
     field = x;
     if (control.Field == &W::SensorsSpinEdit)
-        calc::SetStationCount(ws.CooGrid, ws.StrGrid, x);
+        calc::SetStationCount(ws.CooGrid, ws.StrGrid, x, decimalSep);
     else if (control.Field == &W::LayerCountSpinEdit)
         medium::LayerCountChange(ws.MediumModel, ws.ModelStrGrid, x, decimalSep);
     return true;

@@ -41,6 +41,14 @@ constexpr std::array<const char *, 6> kBlankAttenuation{"1", "1.3", "0.0001", "0
 
 constexpr int kTableRows = 26; // header + 25 stations
 
+std::string WithSeparator(std::string text, char decimalSep)
+{
+    for (char &c : text)
+        if (c == '.')
+            c = decimalSep;
+    return text;
+}
+
 // CooGrid columns of U, V, W for a plane.
 std::array<int, 3> PlaneColumns(TViewPlane plane)
 {
@@ -68,7 +76,7 @@ TCellTable DefaultCooGrid()
     return t;
 }
 
-TCellTable DefaultStrGrid()
+TCellTable DefaultStrGrid(char decimalSep)
 {
     TCellTable t(kTableRows, kStrGridCols);
     t.Rows[0] = {"Name", "a0", "a1", "a2", "a3", "An", "SNR"};
@@ -76,7 +84,7 @@ TCellTable DefaultStrGrid()
         auto &row = t.Rows[i + 1];
         row[0] = kDefaultStations[i].Name;
         for (std::size_t c = 0; c < kStartAttenuation.size(); ++c)
-            row[c + 1] = kStartAttenuation[c];
+            row[c + 1] = WithSeparator(kStartAttenuation[c], decimalSep);
     }
     return t;
 }
@@ -140,7 +148,7 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     return s;
 }
 
-void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N)
+void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N, char decimalSep)
 {
     N = std::clamp(N, 1, kMaxStations);
     cooGrid.Resize(N + 1, std::max(cooGrid.ColCount, kCooGridCols));
@@ -150,22 +158,9 @@ void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N)
         strGrid.SetCell(r, 0, cooGrid.Cell(r, 4));
         for (int c = 1; c <= 6; ++c)
             if (strGrid.Cell(r, c).empty())
-                strGrid.SetCell(r, c, kBlankAttenuation[static_cast<std::size_t>(c - 1)]);
+                strGrid.SetCell(r, c,
+                    WithSeparator(kBlankAttenuation[static_cast<std::size_t>(c - 1)], decimalSep));
     }
-}
-
-medium::THorizontalLayer DefaultMediumLayer(double surfaceAlt)
-{
-    medium::THorizontalLayer layer;
-    layer.Name = "#1";
-    layer.H = 100;
-    layer.Velocity = {1500, 750, 500};
-    layer.Q = 10;
-    layer.Rho = 1.8;
-    layer.SpreadExp = 1.0;
-    layer.Top = surfaceAlt;
-    layer.Bottom = layer.Top - layer.H;
-    return layer;
 }
 
 } // namespace valdrin::calc

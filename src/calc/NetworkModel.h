@@ -8,7 +8,6 @@
 
 #include "common/CellTable.h"
 #include "common/MathRout.h"
-#include "medium/MediumModel.h"
 
 namespace valdrin::calc {
 
@@ -81,9 +80,11 @@ constexpr int kStrGridCols = 7; // "Name", "a0", "a1", "a2", "a3", "An", "SNR"
 
 namespace valdrin::calc {
 
-// The window's start-up tables: 26 rows (header + 25 stations).
+// The window's start-up tables: 26 rows (header + 25 stations). The default
+// attenuation texts carry the user's decimal separator, so the station set
+// reads its own defaults in any locale.
 TCellTable DefaultCooGrid();
-TCellTable DefaultStrGrid();
+TCellTable DefaultStrGrid(char decimalSep = '.');
 
 // Reads both tables for the plane; numbers with the user's decimal separator.
 // Count tells how many rows were complete from the top.
@@ -91,10 +92,9 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
                          char decimalSep);
 
 // Keeps both tables at N + 1 rows, renumbers column 0, copies the station
-// codes and fills blank attenuation cells with their default texts.
-void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N);
+// codes and fills blank attenuation cells with their default texts (with the
+// user's decimal separator).
+void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N, char decimalSep = '.');
 
-// The start-up medium: one layer "#1" of 100 m from the surface down.
-medium::THorizontalLayer DefaultMediumLayer(double surfaceAlt);
 
 } // namespace valdrin::calc

@@ -19,14 +19,15 @@ char UpperLatin(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// 0-based index of the first F in S, or npos. An empty F never occurs.
-std::size_t Find(std::string_view F, std::string_view S, bool caseSensitive)
+// 0-based index of the first F in S at or after `from`, or npos. An empty F
+// never occurs.
+std::size_t Find(std::string_view F, std::string_view S, bool caseSensitive, std::size_t from = 0)
 {
-    if (F.empty() || F.size() > S.size())
+    if (F.empty() || from > S.size() || F.size() > S.size() - from)
         return std::string_view::npos;
     if (caseSensitive)
-        return S.find(F);
-    for (std::size_t i = 0; i + F.size() <= S.size(); ++i) {
+        return S.find(F, from);
+    for (std::size_t i = from; i + F.size() <= S.size(); ++i) {
         std::size_t k = 0;
         while (k < F.size() && UpperLatin(S[i + k]) == UpperLatin(F[k]))
             ++k;
@@ -176,19 +177,20 @@ std::string StripChar(std::string_view S, char Q)
 std::string ReplaceText(std::string_view S, std::string_view oldText, std::string_view newText,
                         bool caseSensitive)
 {
+    // Left to right, non-overlapping, a replacement never searched again; one
+    // pass, so a multi-megabyte row stays linear.
     std::string result;
-    std::string rest(S);
+    std::size_t pos = 0;
     for (;;) {
-        const std::string before = TextBefore(oldText, rest, caseSensitive);
-        result += before;
-        if (before.size() == rest.size())
-            break;
-        rest = TextAfter(oldText, rest, caseSensitive);
-        result += newText;
-        if (rest.empty())
-            break;
+        const std::size_t hit = Find(oldText, S, caseSensitive, pos);
+        if (hit == std::string_view::npos) {
+            result.append(S.substr(pos));
+            return result;
+        }
+        result.append(S.substr(pos, hit - pos));
+        result.append(newText);
+        pos = hit + oldText.size();
     }
-    return result;
 }
 
 } // namespace valdrin::common

@@ -183,16 +183,19 @@ TEST(SetStationCount, AddsDefaultRowsAndKeepsTypedTexts)
     EXPECT_EQ(narrowStr.Rows[2][6], "4");
 }
 
-TEST(DefaultMediumLayer, OneLayerFromTheSurface)
+
+TEST(SetStationCount, DefaultTextsTakeTheUsersSeparator)
 {
-    const auto l = DefaultMediumLayer(200);
-    EXPECT_EQ(l.Name, "#1");
-    EXPECT_EQ(l.H, 100);
-    EXPECT_EQ(l.Velocity, (std::array<double, 3>{1500, 750, 500}));
-    EXPECT_EQ(l.Q, 10);
-    EXPECT_EQ(l.Rho, 1.8);
-    EXPECT_EQ(l.SpreadExp, 1.0);
-    EXPECT_EQ(l.Top, 200);
-    EXPECT_EQ(l.Bottom, 100);
-    EXPECT_EQ(DefaultMediumLayer(-50).Bottom, -150);
+    // A comma-locale user must be able to compute the default network as it
+    // starts, and rows added later must read as well.
+    auto coo = DefaultCooGrid();
+    auto str = DefaultStrGrid(',');
+    EXPECT_EQ(str.Rows[1][1], "1,000");
+    EXPECT_EQ(ReadStations(coo, str, TViewPlane::vpXY, ',').Count, 25);
+    SetStationCount(coo, str, 26, ',');
+    EXPECT_EQ(str.Rows[26], (std::vector<std::string>{"", "1", "1,3", "0,0001", "0,4", "0,010", "4"}));
+    coo.Rows[26] = {"25", "10", "20", "400", "NEW"};
+    const auto s = ReadStations(coo, str, TViewPlane::vpXY, ',');
+    EXPECT_EQ(s.Count, 26);
+    EXPECT_DOUBLE_EQ(s.A1[25], 1.3);
 }

@@ -184,6 +184,10 @@ TEST(ReplaceText, EveryOccurrenceLeftToRightWithoutRescanning)
     EXPECT_EQ(ReplaceText("abc", "", "-", true), "abc");
     EXPECT_EQ(ReplaceText("", ";", "-", true), "");
     EXPECT_EQ(ReplaceText(";", ";", "", true), "");
+    // A row of several megabytes of separators (a damaged parameter file).
+    const std::string row(4 << 20, ';');
+    const std::string lines = ReplaceText(row, ";", "\n", true);
+    EXPECT_EQ(lines, std::string(4 << 20, '\n'));
 }
 
 TEST(StrRout, RowsStoredAndReadBackThroughJoinAndReplace)

@@ -19,10 +19,6 @@ if [ ! -x "$calc" ]; then
   exit 1
 fi
 mkdir -p out
-"$calc" --mode magnitude --output out/magnitude.dat "$@"
-if "$calc" --help 2>&1 | grep -q -- '--png'; then
-  "$calc" --mode magnitude --output out/magnitude.dat --png out/magnitude.png "$@"
-fi
-echo "Wrote out/magnitude.dat (minimum magnitude over the XY plane of the default network)."
-[ -f out/magnitude.png ] && echo "Wrote out/magnitude.png (the map of it)."
-exit 0
+"$calc" --mode magnitude --output out/magnitude.dat --png out/magnitude.png "$@"
+echo "Wrote out/magnitude.dat (minimum magnitude over the XY plane of the default network)"
+echo "and out/magnitude.png (its map with the legend)."

@@ -8,6 +8,7 @@
 // complex multiply-adds only. C(-k) is the conjugate sum, so |C| is symmetric
 // under (p, q) -> (2K - p, 2K - q) and only rows 0..K are computed.
 #include "calc/ArrayResponse.h"
+#include "calc/ParallelRows.h"
 
 #include <algorithm>
 #include <atomic>
@@ -39,16 +40,14 @@ int CheckedSide(const TStationSet &stations, int N, const TWaveGrid &grid)
     if (N < 0 || static_cast<std::size_t>(N) > std::min(stations.U.size(), stations.V.size()))
         throw std::invalid_argument("ArrayResponse: N exceeds the station set");
     if (N < 2)
-        throw common::TValdrinError(
-            "Для расчета функции отклика нужно не менее двух датчиков");
+        throw common::TValdrinError("Для расчета функции отклика нужно не менее двух датчиков");
     if (!(grid.DK > 0) || !std::isfinite(grid.DK) || grid.KCount < 0)
         throw common::TValdrinError("Шаг волнового числа должен быть больше нуля");
     const long long side = 2LL * grid.KCount + 1;
     if (side > kMaxMatrixSide)
-        throw common::TValdrinError(
-            "Слишком большая сетка волновых чисел: " + std::to_string(side) + " × "
-            + std::to_string(side) + " (допустимо не более " + std::to_string(kMaxMatrixSide)
-            + " × " + std::to_string(kMaxMatrixSide)
+        throw common::TValdrinError("Слишком большая сетка волновых чисел: " + std::to_string(side)
+            + " × " + std::to_string(side) + " (допустимо не более "
+            + std::to_string(kMaxMatrixSide) + " × " + std::to_string(kMaxMatrixSide)
             + "). Увеличьте шаг или уменьшите диапазон волнового числа.");
     return static_cast<int>(side);
 }
@@ -78,7 +77,7 @@ TOffsets Offsets(const TStationSet &st, int N, bool degrees)
 // exp(i*2*pi*coef[s]*(j - K)*DK) for j = 0 .. count-1, laid out
 // [j * m + s] (rowMajor) or [s * count + j].
 void AxisFactors(const std::vector<double> &coef, int count, int K, double DK, bool rowMajor,
-                 std::vector<double> &re, std::vector<double> &im)
+    std::vector<double> &re, std::vector<double> &im)
 {
     const std::size_t m = coef.size(), n = static_cast<std::size_t>(count);
     re.assign(m * n, 0.0);
@@ -94,7 +93,7 @@ void AxisFactors(const std::vector<double> &coef, int count, int K, double DK, b
     }
 }
 
-constexpr int kRowBlock = 4;   // rows sharing one pass over the column factors
+constexpr int kRowBlock = 4; // rows sharing one pass over the column factors
 constexpr int kColBlock = 128; // columns of accumulators kept in L1
 
 struct TFastTables {
@@ -160,7 +159,7 @@ double MatrixMin(const TMatrix2D &m)
 } // namespace
 
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
-                                       bool degrees, const TRunControl &control)
+    bool degrees, const TRunControl &control)
 {
     const int side = CheckedSide(stations, N, grid);
     auto cancelled = [&] { return control.Cancel && control.Cancel->load(); };
@@ -176,75 +175,40 @@ std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const
     AxisFactors(o.B, side, t.K, grid.DK, false, t.Qr, t.Qi);
 
     TResponse result;
-    result.Matrix.assign(static_cast<std::size_t>(side),
-                         std::vector<double>(static_cast<std::size_t>(side)));
+    result.Matrix.assign(
+        static_cast<std::size_t>(side), std::vector<double>(static_cast<std::size_t>(side)));
 
     const int halfRows = t.K + 1; // rows 0..K; the rest are their mirrors
     const int blocks = (halfRows + kRowBlock - 1) / kRowBlock;
-    int threads = control.Threads > 0 ? control.Threads
-                                      : static_cast<int>(std::thread::hardware_concurrency());
-    threads = std::clamp(threads, 1, blocks);
-
-    std::atomic<int> nextBlock{0};
-    std::atomic<bool> stop{false};
-    std::mutex progressMutex;
     int rowsDone = 0;
-    std::exception_ptr failure;
-
-    auto worker = [&] {
-        try {
-            for (;;) {
-                if (stop.load() || cancelled()) {
-                    stop = true;
-                    return;
-                }
-                const int b = nextBlock.fetch_add(1);
-                if (b >= blocks)
-                    return;
-                const int p0 = b * kRowBlock;
-                const int rows = std::min(kRowBlock, halfRows - p0);
-                ComputeRows(t, p0, rows, result.Matrix);
-                // Each row below K also fills its mirror row; row K is its own.
-                const int filled = 2 * rows - (p0 + rows - 1 == t.K ? 1 : 0);
-                std::lock_guard lock(progressMutex);
-                rowsDone += filled;
-                if (control.Progress)
-                    control.Progress(rowsDone, side);
-            }
-        } catch (...) {
-            std::lock_guard lock(progressMutex);
-            if (!failure)
-                failure = std::current_exception();
-            stop = true;
-        }
-    };
-
-    if (threads == 1) {
-        worker();
-    } else {
-        std::vector<std::thread> pool;
-        pool.reserve(static_cast<std::size_t>(threads));
-        for (int i = 0; i < threads; ++i)
-            pool.emplace_back(worker);
-        for (auto &th : pool)
-            th.join();
-    }
-    if (failure)
-        std::rethrow_exception(failure);
-    if (stop.load() || cancelled())
+    const bool complete = ParallelRows(
+        blocks, control.Threads, control.Cancel, [] { return 0; },
+        [&](int &, int b) {
+            ComputeRows(
+                t, b * kRowBlock, std::min(kRowBlock, halfRows - b * kRowBlock), result.Matrix);
+        },
+        [&](int b) {
+            const int p0 = b * kRowBlock;
+            const int rows = std::min(kRowBlock, halfRows - p0);
+            // Each row below K also fills its mirror row; row K is its own.
+            rowsDone += 2 * rows - (p0 + rows - 1 == t.K ? 1 : 0);
+            if (control.Progress)
+                control.Progress(rowsDone, side);
+        });
+    if (!complete)
         return std::nullopt;
     result.Min = MatrixMin(result.Matrix);
     return result;
 }
 
-TResponse ArrayResponseReference(const TStationSet &stations, int N, const TWaveGrid &grid,
-                                 bool degrees)
+TResponse ArrayResponseReference(
+    const TStationSet &stations, int N, const TWaveGrid &grid, bool degrees)
 {
     const int side = CheckedSide(stations, N, grid);
     const int K = grid.KCount;
     TResponse result;
-    result.Matrix.assign(static_cast<std::size_t>(side),
-                         std::vector<double>(static_cast<std::size_t>(side)));
+    result.Matrix.assign(
+        static_cast<std::size_t>(side), std::vector<double>(static_cast<std::size_t>(side)));
     for (int p = 0; p < side; ++p) {
         const double kU = (p - K) * grid.DK;
         for (int q = 0; q < side; ++q) {
@@ -254,10 +218,9 @@ TResponse ArrayResponseReference(const TStationSet &stations, int N, const TWave
                 const auto i = static_cast<std::size_t>(s);
                 const double du = stations.U[i] - stations.CentreU;
                 const double dv = stations.V[i] - stations.CentreV;
-                const double phi = degrees
-                    ? kTwoPi * kMetresPerDegree
+                const double phi = degrees ? kTwoPi * kMetresPerDegree
                         * (du * LongitudeScale(stations.V[i], stations.CentreV) * kU + dv * kV)
-                    : kTwoPi * (du * kU + dv * kV);
+                                           : kTwoPi * (du * kU + dv * kV);
                 re += std::cos(phi);
                 im += std::sin(phi);
             }

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "calc/ParallelRows.h"
 #include "calc/geodesy.h"
 #include "medium/Threshold.h"
 #include "medium/godograf.h"
@@ -35,7 +36,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct TStationPrep {
     double U = 0, V = 0, W = 0;
     double A1 = 0, A2 = 0, A3 = 0;
-    double Noise = 0;        // An * SNR
+    double Noise = 0; // An * SNR
     TExtended NoiseTerm = 0; // a0 * lg(An * SNR)
     medium::TRayTransitions Transitions;
     medium::TTakeOffTable Table;
@@ -86,12 +87,12 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     bool traced = false, ok = false;
     auto pathAt = [&](double frequency) {
         if (!traced) {
-            ok = medium::TraceRayGeometry(w.Model, w.Transitions[s], w.Segments, epi, wPlane, st.W,
-                                          &w.Caches[s]);
+            ok = medium::TraceRayGeometry(
+                w.Model, w.Transitions[s], w.Segments, epi, wPlane, st.W, &w.Caches[s]);
             traced = true;
         }
         medium::SetRayFrequency(w.Segments, w.Model, frequency);
-        return medium::TPathFactor{medium::RayFactor(w.Segments, w.Transitions[s]), ok};
+        return medium::TPathFactor { medium::RayFactor(w.Segments, w.Transitions[s]), ok };
     };
     return medium::RaiseToThreshold(law, st.Noise, setup.Depth, setup.Vs, setup.FcNum, pathAt);
 }
@@ -108,8 +109,8 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v)
     if (w.Values.size() < k)
         return kNaN;
     // The k-th smallest, as the full ascending sort would give it.
-    std::nth_element(w.Values.begin(), w.Values.begin() + static_cast<std::ptrdiff_t>(k - 1),
-                     w.Values.end());
+    std::nth_element(
+        w.Values.begin(), w.Values.begin() + static_cast<std::ptrdiff_t>(k - 1), w.Values.end());
     const double m = w.Values[k - 1];
     if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
         if (!std::isfinite(m)) // +infinity: not registered, kept as such
@@ -126,8 +127,8 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
     const TStationSet &set = snapshot.Stations;
     TScanSetup setup;
     setup.Mode = p.Mode;
-    setup.Layered = p.Medium == TMediumKind::Layered &&
-                    (p.Mode == smMinMagnitude || p.Mode == smCornerFreq || p.Mode == smSourceSize);
+    setup.Layered = p.Medium == TMediumKind::Layered
+        && (p.Mode == smMinMagnitude || p.Mode == smCornerFreq || p.Mode == smSourceSize);
     setup.Degrees = p.Degrees;
     setup.K = p.k;
     setup.Pct = p.LocErrorPct;
@@ -152,7 +153,8 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
         st.NoiseTerm = medium::LawNoiseTerm(set.A0[s], st.Noise);
         if (setup.Layered) {
             st.Transitions = medium::StraightTransitions(setup.Model, setup.Grid.WPlane, st.W);
-            st.Table = medium::BuildTakeOffTable(setup.Model, st.Transitions, setup.Grid.WPlane, st.W);
+            st.Table
+                = medium::BuildTakeOffTable(setup.Model, st.Transitions, setup.Grid.WPlane, st.W);
         }
     }
     return setup;
@@ -164,21 +166,13 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
 {
     const TScanSetup setup = MakeSetup(snapshot);
     const int NU = setup.Grid.NU, NV = setup.Grid.NV;
-    TMatrix2D matrix(static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
+    TMatrix2D matrix(
+        static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
 
-    int threads = control.Threads > 0 ? control.Threads
-                                      : static_cast<int>(std::thread::hardware_concurrency());
-    threads = std::clamp(threads, 1, std::max(NU, 1));
-
-    std::atomic<int> nextRow{0};
-    std::atomic<bool> stop{false};
-    bool cancelled = false;
     int rowsDone = 0;
-    std::mutex mutex; // guards cancelled, rowsDone, error and the progress callback
-    std::exception_ptr error;
-
-    auto work = [&] {
-        try {
+    const bool complete = ParallelRows(
+        NU, control.Threads, control.Cancel,
+        [&] {
             TWorker w;
             w.Model = setup.Model;
             w.Values.reserve(setup.Stations.size());
@@ -187,50 +181,22 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
                 w.Transitions.push_back(setup.Stations[s].Transitions);
                 w.Caches[s].Table = &setup.Stations[s].Table;
             }
-            for (;;) {
-                if (stop.load(std::memory_order_relaxed))
-                    return;
-                if (control.Cancel != nullptr && control.Cancel->load()) {
-                    std::lock_guard lock(mutex);
-                    cancelled = true;
-                    stop = true;
-                    return;
-                }
-                const int i = nextRow.fetch_add(1);
-                if (i >= NU)
-                    return;
-                const double u = i * setup.Grid.UStep + setup.Grid.UMin;
-                auto &row = matrix[static_cast<std::size_t>(i)];
-                for (int j = 0; j < NV; ++j) {
-                    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
-                    row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v);
-                }
-                std::lock_guard lock(mutex);
-                ++rowsDone;
-                if (control.Progress)
-                    control.Progress(rowsDone, NU);
+            return w;
+        },
+        [&](TWorker &w, int i) {
+            const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+            auto &row = matrix[static_cast<std::size_t>(i)];
+            for (int j = 0; j < NV; ++j) {
+                const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+                row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v);
             }
-        } catch (...) {
-            std::lock_guard lock(mutex);
-            if (!error)
-                error = std::current_exception();
-            stop = true;
-        }
-    };
-
-    if (threads == 1) {
-        work();
-    } else {
-        std::vector<std::thread> pool;
-        pool.reserve(static_cast<std::size_t>(threads));
-        for (int t = 0; t < threads; ++t)
-            pool.emplace_back(work);
-        for (std::thread &th : pool)
-            th.join();
-    }
-    if (error)
-        std::rethrow_exception(error);
-    if (cancelled)
+        },
+        [&](int) {
+            ++rowsDone;
+            if (control.Progress)
+                control.Progress(rowsDone, NU);
+        });
+    if (!complete)
         return std::nullopt;
     return matrix;
 }

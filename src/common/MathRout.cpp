@@ -17,24 +17,24 @@ TColor ValueToColor(double Value, double Lo, double Hi)
 {
     double f = (Hi == Lo) ? 0.0 : (Value - Lo) / (Hi - Lo);
     if (std::isnan(f) || f < 0)
-        return {255, 255, 255};
+        return { 255, 255, 255 };
     if (f > 1)
-        return {0, 0, 0};
+        return { 0, 0, 0 };
     auto k = [](double x) { return static_cast<std::uint8_t>(RoundEven(x * 1020.0)); };
     if (f <= 0.25) {
         const auto c = k(f);
-        return {static_cast<std::uint8_t>(255 - c), 255, static_cast<std::uint8_t>(255 - c)};
+        return { static_cast<std::uint8_t>(255 - c), 255, static_cast<std::uint8_t>(255 - c) };
     }
     if (f <= 0.5) {
         const auto c = k(f - 0.25);
-        return {0, static_cast<std::uint8_t>(255 - c), c};
+        return { 0, static_cast<std::uint8_t>(255 - c), c };
     }
     if (f <= 0.75) {
         const auto c = k(f - 0.5);
-        return {c, 0, static_cast<std::uint8_t>(255 - c)};
+        return { c, 0, static_cast<std::uint8_t>(255 - c) };
     }
     const auto c = k(f - 0.75);
-    return {static_cast<std::uint8_t>(255 - c), 0, 0};
+    return { static_cast<std::uint8_t>(255 - c), 0, 0 };
 }
 
 TMinMax ArrayMinMax(const TDoubleDynArray &Values, int From, int To)
@@ -44,7 +44,7 @@ TMinMax ArrayMinMax(const TDoubleDynArray &Values, int From, int To)
         return {};
     if (To < 0 || To >= n)
         To = n - 1;
-    TMinMax r{Values[From], Values[From]};
+    TMinMax r { Values[From], Values[From] };
     for (int i = From; i <= To; ++i) {
         if (Values[i] < r.MinV)
             r.MinV = Values[i];
@@ -62,7 +62,7 @@ TMatrixRange MatrixFiniteMinMax(const TMatrix2D &m)
             if (!std::isfinite(v))
                 continue;
             if (!r.Found) {
-                r = {v, v, true};
+                r = { v, v, true };
                 continue;
             }
             if (v < r.MinV)
@@ -76,6 +76,42 @@ TMatrixRange MatrixFiniteMinMax(const TMatrix2D &m)
 double ComplexAbs(double re, double im)
 {
     return std::sqrt(re * re + im * im);
+}
+
+namespace {
+
+template<class T> T Hypot(T a, T b)
+{
+    a = a < 0 ? -a : a;
+    b = b < 0 ? -b : b;
+    const T big = a > b ? a : b;
+    const T small = a > b ? b : a;
+    if (big == 0)
+        return 0;
+    const T r = small / big;
+    return big * std::sqrt(1 + r * r);
+}
+
+} // namespace
+
+TExtended SafeHypot(TExtended a, TExtended b)
+{
+    return Hypot(a, b);
+}
+
+double SafeHypot(double a, double b)
+{
+    return Hypot(a, b);
+}
+
+const double *MatrixElement(const TMatrix2D &m, int i, int j)
+{
+    if (i < 0 || j < 0 || static_cast<std::size_t>(i) >= m.size())
+        return nullptr;
+    const auto &col = m[static_cast<std::size_t>(i)];
+    if (static_cast<std::size_t>(j) >= col.size())
+        return nullptr;
+    return &col[static_cast<std::size_t>(j)];
 }
 
 void Exchange(double &a, double &b)

@@ -48,6 +48,15 @@ TMatrixRange MatrixFiniteMinMax(const TMatrix2D &m);
 
 double ComplexAbs(double re, double im);
 
+// sqrt(a^2 + b^2) as the larger magnitude times sqrt(1 + ratio^2): the squares
+// never overflow.
+TExtended SafeHypot(TExtended a, TExtended b);
+double SafeHypot(double a, double b);
+
+// The element [i][j], or nullptr when it lies outside the matrix (indices
+// that come from pixels or from grids changed since the computation).
+const double *MatrixElement(const TMatrix2D &m, int i, int j);
+
 void Exchange(double &a, double &b);
 void Exchange(int &a, int &b);
 double MinOf(double a, double b);

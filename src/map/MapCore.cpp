@@ -35,16 +35,6 @@ bool IsVolumeMode(TShowMode m)
     return m == smMinMagnitude || m == smLocError || m == smCornerFreq || m == smSourceSize;
 }
 
-// The element at (i, j), or nullptr when it lies outside the matrix.
-const double *Element(const TMatrix2D &m, int i, int j)
-{
-    if (i < 0 || j < 0 || static_cast<std::size_t>(i) >= m.size())
-        return nullptr;
-    const auto &col = m[static_cast<std::size_t>(i)];
-    if (static_cast<std::size_t>(j) >= col.size())
-        return nullptr;
-    return &col[static_cast<std::size_t>(j)];
-}
 
 } // namespace
 
@@ -218,7 +208,7 @@ TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeome
     for (int x = 0; x < geometry.W; ++x)
         for (int y = 0; y < geometry.H; ++y) {
             const auto ij = geometry.PixelToIndex({x, y}, side, side);
-            const double *c = ij ? Element(m, ij->first, ij->second) : nullptr;
+            const double *c = ij ? common::MatrixElement(m, ij->first, ij->second) : nullptr;
             if (!c) {
                 image.SetPixel(x, y, kNoValueColor);
                 continue;
@@ -236,7 +226,7 @@ TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry)
     for (int x = 0; x < geometry.W; ++x)
         for (int y = 0; y < geometry.H; ++y) {
             const auto ij = geometry.PixelToIndex({x, y}, result.PlaneGrid.NU, result.PlaneGrid.NV);
-            const double *v = ij ? Element(m, ij->first, ij->second) : nullptr;
+            const double *v = ij ? common::MatrixElement(m, ij->first, ij->second) : nullptr;
             image.SetPixel(x, y, v ? RangeColor(*v, range) : kNoValueColor);
         }
     return image;

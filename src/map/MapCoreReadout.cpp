@@ -14,21 +14,6 @@ using namespace calc;
 using enum TShowMode;
 using common::FormatFixed;
 
-namespace {
-
-const double *Element(const TMatrix2D &m, const std::pair<int, int> &ij)
-{
-    const auto [i, j] = ij;
-    if (i < 0 || j < 0 || static_cast<std::size_t>(i) >= m.size())
-        return nullptr;
-    const auto &col = m[static_cast<std::size_t>(i)];
-    if (static_cast<std::size_t>(j) >= col.size())
-        return nullptr;
-    return &col[static_cast<std::size_t>(j)];
-}
-
-} // namespace
-
 TReadoutKind ChooseReadout(TShowMode selected, const TResult &result, bool gridsMatch)
 {
     if (selected != result.ResultMode || selected == smStations || !gridsMatch)
@@ -56,7 +41,7 @@ std::string ResponseReadout(TPixel p, const TMapGeometry &g, const TResult &resu
     const TWaveGrid &grid = result.WaveGrid;
     const int side = ResponseSide(grid);
     const auto ij = g.PixelToIndex(p, side, side);
-    const double *c = ij ? Element(result.ResultMatrix, *ij) : nullptr;
+    const double *c = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
     if (!c)
         return {};
     double kx = (ij->first - grid.KCount) * grid.DK;
@@ -78,7 +63,7 @@ std::string NodeReadout(TPixel p, const TMapGeometry &g, const TResult &result, 
 {
     const TPlaneGrid &grid = result.PlaneGrid;
     const auto ij = g.PixelToIndex(p, grid.NU, grid.NV);
-    const double *v = ij ? Element(result.ResultMatrix, *ij) : nullptr;
+    const double *v = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
     if (!v)
         return {};
     const double u = ij->first * grid.UStep + grid.UMin;

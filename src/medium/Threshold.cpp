@@ -7,30 +7,6 @@
 
 namespace valdrin::medium {
 
-TExtended SafeHypot(TExtended a, TExtended b)
-{
-    a = std::fabs(a);
-    b = std::fabs(b);
-    const TExtended big = a > b ? a : b;
-    const TExtended small = a > b ? b : a;
-    if (big == 0)
-        return 0;
-    const TExtended r = small / big;
-    return big * std::sqrt(1 + r * r);
-}
-
-double SafeHypot(double a, double b)
-{
-    a = std::fabs(a);
-    b = std::fabs(b);
-    const double big = a > b ? a : b;
-    const double small = a > b ? b : a;
-    if (big == 0)
-        return 0;
-    const double r = small / big;
-    return big * std::sqrt(1 + r * r);
-}
-
 TExtended LawNoiseTerm(double a0, double noise)
 {
     if (!(noise > 0))

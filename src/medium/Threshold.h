@@ -14,9 +14,7 @@ namespace valdrin::medium {
 
 using common::TExtended;
 
-// sqrt(a^2 + b^2) as the larger magnitude times sqrt(1 + ratio^2).
-TExtended SafeHypot(TExtended a, TExtended b);
-double SafeHypot(double a, double b);
+using common::SafeHypot;
 
 // The attenuation law M = a0*lg(noise) + a1*lg(R/1000) + a2*R/1000 + a3 with
 // R = sqrt(epi^2 + (stationW - sourceW)^2) in metres, carried in extended

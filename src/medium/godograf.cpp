@@ -48,14 +48,7 @@ bool IsHeadWave(std::int32_t kind)
 // Larger magnitude times sqrt(1 + ratio^2): no overflow of the squares.
 double SafeLength(TExtended a, TExtended b)
 {
-    a = std::fabs(a);
-    b = std::fabs(b);
-    const TExtended big = a > b ? a : b;
-    const TExtended small = a > b ? b : a;
-    if (big == 0)
-        return 0;
-    const TExtended r = small / big;
-    return static_cast<double>(big * std::sqrt(1 + r * r));
+    return static_cast<double>(common::SafeHypot(a, b));
 }
 
 double Speed(const THorizontalModel &layers, int layer, int wave)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TempDirFixture.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -17,33 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public TempDirFixture {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path()
-                / (std::string("valdrin_ini_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
-
-    static void WriteBytes(const std::string &path, const std::string &bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadBytes(const std::string &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
-    fs::path m_dir;
+    IniFileTest() : TempDirFixture("valdrin_ini_") { }
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TempDirFixture.h"
+
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -77,30 +79,9 @@ void ExpectConsistent(const TWorkingSet &ws)
     }
 }
 
-class ParamFileTest : public ::testing::Test {
+class ParamFileTest : public TempDirFixture {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path()
-                / (std::string("valdrin_param_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
-    static void WriteBytes(const std::string &path, const std::string &bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadBytes(const std::string &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    ParamFileTest() : TempDirFixture("valdrin_param_") { }
     // Loads bytes, as a file, into the start-up working set.
     TWorkingSet LoadBytes(const std::string &bytes, char sep = '.', TParamLoad *load = nullptr)
     {
@@ -111,8 +92,6 @@ protected:
             *load = l;
         return ws;
     }
-
-    fs::path m_dir;
 };
 
 } // namespace

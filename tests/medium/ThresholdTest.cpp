@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "LayerFixtures.h"
+
 using namespace valdrin::medium;
+
+using namespace valdrin::medium::testing;
 
 namespace {
 
@@ -18,22 +22,10 @@ double DefaultLaw(double epi, double sourceW, double stationW)
     return LawMagnitude(1, 1.3, 0.0001, 0.4, epi, sourceW, stationW, 0.01 * 4);
 }
 
-THorizontalLayer Layer(double H, double vp, double vs, double vr, double q, double rho)
+// As a reading of the table leaves it: the last layer open downward.
+THorizontalModel ReadThreeLayers()
 {
-    THorizontalLayer l;
-    l.H = H;
-    l.Velocity = {vp, vs, vr};
-    l.Q = q;
-    l.Rho = rho;
-    return l;
-}
-
-THorizontalModel ThreeLayers()
-{
-    THorizontalModel m{Layer(100, 1500, 750, 500, 10, 1.8), Layer(200, 1800, 1040.5, 743.2, 20, 1.98),
-                       Layer(400, 2160, 1248.6, 891.9, 40, 2.178)};
-    m[0].Top = 200;
-    UpdateLayerBounds(m);
+    THorizontalModel m = ThreeLayers();
     m[2].Bottom = -INFINITY;
     return m;
 }
@@ -83,7 +75,7 @@ TEST(SourceTerms, BruneFigures)
 
 TEST(StraightTransitions, OneTransmissionPerInterfaceInTheOrderOfTravel)
 {
-    const THorizontalModel m = ThreeLayers();
+    const THorizontalModel m = ReadThreeLayers();
     EXPECT_EQ(LayerOfAltitude(m, 400), 0);
     EXPECT_EQ(LayerOfAltitude(m, 100), 0); // on an interface: the layer above
     EXPECT_EQ(LayerOfAltitude(m, 99.9), 1);
@@ -108,7 +100,7 @@ TEST(PathFactor, SameLayerIsTheDirectSegmentOfTheFirstLayer)
 {
     for (double sourceW : {150.0, -300.0}) { // in #1, and in #3 with the station
         SCOPED_TRACE(sourceW);
-        THorizontalModel m = ThreeLayers();
+        THorizontalModel m = ReadThreeLayers();
         const double stationW = sourceW == 150 ? 180 : -450;
         const TPathFactor p = PathFactor(m, 400, sourceW, stationW, 5);
         ASSERT_TRUE(p.Ok);
@@ -119,7 +111,7 @@ TEST(PathFactor, SameLayerIsTheDirectSegmentOfTheFirstLayer)
 
 TEST(PathFactor, ProductOfSegmentsAndInterfaces)
 {
-    THorizontalModel m = ThreeLayers();
+    THorizontalModel m = ReadThreeLayers();
     const TPathFactor p = PathFactor(m, 1200, -300, 400, 5);
     ASSERT_TRUE(p.Ok);
     TRayTransitions t = StraightTransitions(m, -300, 400);
@@ -190,7 +182,7 @@ TEST(RaiseToThreshold, BoundedWhenTheThresholdIsNeverReached)
 
 TEST(StationMinMagnitude, LayeredRaisesTheLawAlongTheRay)
 {
-    THorizontalModel m = ThreeLayers();
+    THorizontalModel m = ReadThreeLayers();
     const double law = DefaultLaw(1200, -300, 400);
     const double M =
         StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5);
@@ -201,7 +193,7 @@ TEST(StationMinMagnitude, LayeredRaisesTheLawAlongTheRay)
     EXPECT_NEAR(steps, std::nearbyint(steps), 1e-6);
     auto amp = [&](double mag) {
         const TSourceTerms s = SourceTerms(mag, 3000, 500);
-        THorizontalModel mm = ThreeLayers();
+        THorizontalModel mm = ReadThreeLayers();
         return PathFactor(mm, 1200, -300, 400, 5 * s.Fc).Factor * s.S;
     };
     EXPECT_GE(amp(M), 0.04 / 2080);

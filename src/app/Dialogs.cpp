@@ -14,6 +14,10 @@ QString QtFileFilter(const QString &pipeFilter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString masks = parts[i + 1];
         masks.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "*.*" means every file; on this platform it would hide names
+        // without an extension.
+        if (masks == QStringLiteral("*.*"))
+            masks = QStringLiteral("*");
         filters << QStringLiteral("%1 (%2)").arg(parts[i], masks);
     }
     return filters.join(QStringLiteral(";;"));

@@ -373,3 +373,13 @@ INSTANTIATE_TEST_SUITE_P(Separators, MainMediumLocaleTest,
 
 } // namespace
 } // namespace valdrin::app::test
+
+TEST(QtFileFilter, PipeFiltersBecomeQtFiltersAndAllFilesShowsEveryName)
+{
+    using valdrin::app::QtFileFilter;
+    EXPECT_EQ(QtFileFilter(QStringLiteral("INI|*.ini|Все файлы|*.*")),
+              QStringLiteral("INI (*.ini);;Все файлы (*)"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("*.dat|*.dat|Все файлы|*.*")),
+              QStringLiteral("*.dat (*.dat);;Все файлы (*)"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("A|*.a;*.b")), QStringLiteral("A (*.a *.b)"));
+}

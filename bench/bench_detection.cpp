@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "calc/Computation.h"
+#include "tests/calc/DetectionOracle.h"
 #include "medium/Threshold.h"
 
 using namespace valdrin::calc;
@@ -43,39 +44,6 @@ TCalcSnapshot DefaultSnapshot(TMediumKind medium, double z0)
     return s;
 }
 
-// The scan as the window's single-threaded loop does it.
-TMatrix2D StraightforwardScan(const TCalcSnapshot &snap)
-{
-    const TCalcParams &p = snap.Params;
-    const TStationSet &st = snap.Stations;
-    const TPlaneGrid &g = snap.PlaneGrid;
-    medium::THorizontalModel model = snap.Model;
-    const bool layered = p.Medium == TMediumKind::Layered;
-    const double depth = p.SurfaceAlt - g.WPlane;
-    TMatrix2D matrix(static_cast<std::size_t>(g.NU), std::vector<double>(static_cast<std::size_t>(g.NV)));
-    TDoubleDynArray value;
-    for (int i = 0; i < g.NU; ++i) {
-        const double u = i * g.UStep + g.UMin;
-        for (int j = 0; j < g.NV; ++j) {
-            const double v = j * g.VStep + g.VMin;
-            value.clear();
-            for (std::size_t s = 0; s < static_cast<std::size_t>(p.N); ++s) {
-                const double epi =
-                    std::sqrt((v - st.V[s]) * (v - st.V[s]) + (u - st.U[s]) * (u - st.U[s]));
-                const double x = medium::StationMinMagnitude(
-                    layered, model, st.A0[s], st.A1[s], st.A2[s], st.A3[s], epi, g.WPlane, st.W[s],
-                    depth, st.An[s] * st.SNR[s], p.Vs, p.FcNum);
-                if (!std::isnan(x))
-                    value.push_back(x);
-            }
-            SortAscending(value);
-            matrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
-                value.size() >= static_cast<std::size_t>(p.k) ? value[static_cast<std::size_t>(p.k - 1)]
-                                                              : std::nan("");
-        }
-    }
-    return matrix;
-}
 
 bool Identical(const TMatrix2D &a, const TMatrix2D &b)
 {
@@ -98,7 +66,7 @@ void BM_LayeredStraightforwardOneThread(benchmark::State &state)
 {
     const TCalcSnapshot s = DefaultSnapshot(TMediumKind::Layered, -300);
     for (auto _ : state) {
-        g_layeredBaseline = StraightforwardScan(s);
+        g_layeredBaseline = oracle::OracleScan(s);
         benchmark::DoNotOptimize(g_layeredBaseline);
     }
 }
@@ -114,7 +82,7 @@ void BM_LayeredEngine(benchmark::State &state)
         benchmark::DoNotOptimize(r);
     }
     if (!g_layeredBaseline)
-        g_layeredBaseline = StraightforwardScan(s);
+        g_layeredBaseline = oracle::OracleScan(s);
     state.counters["identical"] = r && Identical(r->ResultMatrix, *g_layeredBaseline);
 }
 
@@ -128,7 +96,7 @@ void BM_HomogeneousEngine(benchmark::State &state)
         r = RunComputation(s, rc);
         benchmark::DoNotOptimize(r);
     }
-    state.counters["identical"] = r && Identical(r->ResultMatrix, StraightforwardScan(s));
+    state.counters["identical"] = r && Identical(r->ResultMatrix, oracle::OracleScan(s));
 }
 
 } // namespace

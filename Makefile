@@ -2,10 +2,11 @@
 # make test  - install, build, run every test; then the core tests under ASan/UBSan,
 #              then a minute of fuzzing of the parameter-file reader
 # make bench - build and run the benchmarks
+# make package - build the Debian package
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-sanitize fuzz bench clean
+.PHONY: all deps build run test test-sanitize fuzz bench package clean
 
 all: build
 
@@ -39,6 +40,10 @@ fuzz: deps
 	cmake --build build-fuzz -j$(JOBS)
 	mkdir -p build-fuzz/corpus
 	build-fuzz/fuzz_params -max_total_time=60 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+
+# The Debian package, build/valdrin_<version>_<arch>.deb.
+package: build
+	cd build && cpack -G DEB
 
 bench: build
 	@set -e; for b in build/bench/bench_*; do \

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -176,7 +176,7 @@ noise::TNoiseSpectrum ParseDbSpectrum(std::string_view bytes, const std::string 
         const double w2 = std::pow(2 * std::numbers::pi * f, 2);
         for (std::size_t k = 1; k < row.size(); ++k) {
             const double pv = std::pow(10.0, row[k] / 10) / w2;
-            if (!std::isfinite(pv) || !std::isfinite(f))
+            if (!(pv > 0) || !std::isfinite(pv) || !std::isfinite(f))
                 Fail(fileName, lineNo, "значение вне допустимого диапазона");
             row[k] = pv;
         }

@@ -29,7 +29,7 @@ void NeedDegrees(const TStationTable &table, const char *format)
 std::string CsvField(const std::string &s)
 {
     if (s.find_first_of(",;\"\r\n") == std::string::npos
-        && (s.empty() || (s.front() != ' ' && s.back() != ' ')))
+        && (s.empty() || (s.find_first_of(" \t") != 0 && s.find_last_of(" \t") != s.size() - 1)))
         return s;
     std::string out = "\"";
     for (char c : s) {

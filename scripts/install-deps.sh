@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
+  libpugixml-dev libnetcdf-dev
   clang libclang-rt-14-dev
   xvfb xauth
   desktop-file-utils appstream

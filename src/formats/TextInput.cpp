@@ -1,0 +1,267 @@
+#include "formats/TextInput.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "common/Error.h"
+
+namespace valdrin::formats {
+
+using common::TValdrinError;
+
+namespace {
+
+std::string Quoted(const std::string &name)
+{
+    return "«" + name + "»";
+}
+
+mode_t CurrentUmask()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+[[noreturn]] void Fail(const std::string &fileName, long line, const std::string &text)
+{
+    std::string msg = "Файл " + Quoted(fileName);
+    if (line > 0)
+        msg += ", строка " + std::to_string(line);
+    throw TValdrinError(msg + ": " + text);
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        Fail(path, 0, "файл не найден или недоступен");
+    if (!S_ISREG(st.st_mode))
+        Fail(path, 0, "это не обычный файл");
+    if (static_cast<unsigned long long>(st.st_size) > kMaxFileBytes)
+        Fail(path, 0, "файл больше " + std::to_string(kMaxFileBytes >> 20) + " МБ");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Fail(path, 0, "файл не открывается");
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.gcount() != static_cast<std::streamsize>(bytes.size()) || in.peek() != EOF)
+        Fail(path, 0, "ошибка чтения (файл изменился при чтении?)");
+    return bytes;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *end = p + text.size();
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra = 0;
+        unsigned cp = 0, min = 0;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1, cp = c & 0x1F, min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, cp = c & 0x0F, min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, cp = c & 0x07, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+std::vector<TTextLine> SplitLines(std::string_view bytes, const std::string &fileName)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    std::vector<TTextLine> lines;
+    long number = 0;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        ++number;
+        std::size_t end = pos;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        const std::string_view text = bytes.substr(pos, end - pos);
+        if (text.size() > kMaxLineBytes)
+            Fail(fileName, number, "строка длиннее " + std::to_string(kMaxLineBytes) + " байт");
+        if (text.find('\0') != std::string_view::npos)
+            Fail(fileName, number, "двоичные данные в текстовом файле");
+        if (!IsValidUtf8(text))
+            Fail(fileName, number, "текст не в кодировке UTF-8");
+        lines.push_back({ text, number });
+        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size()
+            && bytes[end + 1] == '\n')
+            ++end;
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string_view Trim(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::optional<double> ParseReal(std::string_view text, bool allowComma)
+{
+    text = Trim(text);
+    if (text.empty() || text.size() > 64)
+        return std::nullopt;
+    std::string buf(text);
+    if (allowComma)
+        for (char &c : buf)
+            if (c == ',')
+                c = '.';
+    const char *first = buf.data();
+    const char *last = first + buf.size();
+    if (*first == '+')
+        ++first; // from_chars takes no plus sign
+    // Digits or a point must lead: from_chars would take "nan" and "inf".
+    if (first == last
+        || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '.' || *first == '-'))
+        return std::nullopt;
+    if (*first == '-'
+        && (first + 1 == last
+            || !(std::isdigit(static_cast<unsigned char>(first[1])) || first[1] == '.')))
+        return std::nullopt;
+    double v = 0;
+    const auto res = std::from_chars(first, last, v, std::chars_format::general);
+    if (res.ec != std::errc() || res.ptr != last || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::string LowerUtf8(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out += static_cast<char>(c + 32);
+        } else if ((c == 0xD0 || c == 0xD1) && i + 1 < s.size()) {
+            // А..Я are D0 90..D0 AF, а..п D0 B0..D0 BF, р..я D1 80..D1 8F; Ё D0 81, ё D1 91.
+            const auto d = static_cast<unsigned char>(s[i + 1]);
+            if (c == 0xD0 && d >= 0x90 && d <= 0x9F) {
+                out += '\xD0';
+                out += static_cast<char>(d + 0x20);
+            } else if (c == 0xD0 && d >= 0xA0 && d <= 0xAF) {
+                out += '\xD1';
+                out += static_cast<char>(d - 0x20);
+            } else if (c == 0xD0 && d == 0x81) {
+                out += "\xD1\x91";
+            } else {
+                out += static_cast<char>(c);
+                out += static_cast<char>(d);
+            }
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string FormatShortest(double value)
+{
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general);
+    return std::string(buf, res.ptr);
+}
+
+std::string FormatG9(double value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value < 0 ? "-Inf" : "Inf";
+    char buf[64];
+    std::snprintf(
+        buf, sizeof buf, "%.9g", value); // "C" numeric locale: the program never sets another
+    return buf;
+}
+
+void ReplaceFileVia(const std::string &path, const std::function<void(const std::string &)> &writer)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        Fail(path, 0, "это не обычный файл, запись в него этим способом невозможна");
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        Fail(path, 0, std::string("не удаётся создать временный файл: ") + std::strerror(errno));
+    // mkstemp makes the file private; the result gets the mode a new file would.
+    const mode_t mode
+        = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    ::fchmod(fd, mode);
+    ::close(fd);
+    try {
+        writer(temp);
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        std::remove(temp.c_str());
+        Fail(path, 0, std::string("не удаётся заменить файл: ") + std::strerror(err));
+    }
+}
+
+void WriteFileSafely(const std::string &path, const std::function<void(std::ostream &)> &writer)
+{
+    struct stat st { };
+    auto writeTo = [&](const std::string &target, std::ios::openmode mode) {
+        std::ofstream out(target, mode);
+        if (!out)
+            Fail(path, 0, "файл не открывается для записи");
+        writer(out);
+        out.flush();
+        out.close();
+        if (!out)
+            Fail(path, 0, "ошибка записи файла");
+    };
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        writeTo(path, std::ios::binary | std::ios::out); // a device or a pipe: no rename
+        return;
+    }
+    ReplaceFileVia(path, [&](const std::string &temp) {
+        writeTo(temp, std::ios::binary | std::ios::out | std::ios::trunc);
+    });
+}
+
+} // namespace valdrin::formats

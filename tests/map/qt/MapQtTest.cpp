@@ -9,7 +9,7 @@
 #include "calc/NetworkModel.h"
 #include "common/Error.h"
 #include "map/Grids.h"
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 
 using namespace valdrin;
 using namespace valdrin::map;

@@ -1,7 +1,7 @@
 // QPainter side of the map. Shapes follow the off-screen image conventions
 // the pixel geometry was made for: a bounding rectangle (x1, y1)-(x2, y2)
 // covers x1 .. x2 - 1, and text is placed by the top-left corner of its cell.
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 
 #include <QFontMetrics>
 #include <QImageWriter>

@@ -35,7 +35,7 @@
 #include "controls/SpinExt.h"
 #include "map/Grids.h"
 #include "map/MapCoreReadout.h"
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 #include "medium/Attenuation.h"
 
 namespace valdrin::app {

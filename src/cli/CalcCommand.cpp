@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 #endif
 
 #include <algorithm>

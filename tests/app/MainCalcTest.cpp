@@ -18,7 +18,7 @@
 #include "calc/ResultsFile.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 
 namespace valdrin::app::test {
 namespace {

@@ -12,6 +12,7 @@ namespace valdrin::map {
 
 using namespace calc;
 using enum TShowMode;
+using enum TViewPlane;
 using common::FormatFixed;
 
 TReadoutKind ChooseReadout(TShowMode selected, const TResult &result, bool gridsMatch)
@@ -83,8 +84,11 @@ std::string NodeReadout(TPixel p, const TMapGeometry &g, const TResult &result, 
         value = kNotRegisteredText;
     else
         value = FormatFixed(*v, 3, sep);
-    return "x = " + FormatFixed(u, 5, sep) + ", y = " + FormatFixed(w, 5, sep) + ", " + L +
-           "(x,y) = " + value;
+    // The axes of the result's plane: U and V are y, z in YZ and x, z in XZ.
+    const char *a = result.Plane == vpYZ ? "y" : "x";
+    const char *b = result.Plane == vpXY ? "y" : "z";
+    return std::string(a) + " = " + FormatFixed(u, 5, sep) + ", " + b + " = " +
+           FormatFixed(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
 }
 
 std::string InfoLabelText(TPixel p, const TMapGeometry &g, const TReadoutContext &ctx)

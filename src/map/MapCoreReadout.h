@@ -48,7 +48,8 @@ std::string ResponseReadout(TPixel p, const TMapGeometry &g, const calc::TResult
                             char decimalSep);
 
 // "x = %1.5f, y = %1.5f, M(x,y) = %1.3f" (letters M, E, F, R for modes 3..6)
-// with the node's coordinates on the result's own grid; a node with NaN or
+// with the node's coordinates on the result's own grid, the axes named by
+// its plane (y, z in YZ; x, z in XZ); a node with NaN or
 // +inf shows "нет значения" or "не регистрируется" for the value. Empty when
 // the pixel or its index lies outside the image or the matrix.
 std::string NodeReadout(TPixel p, const TMapGeometry &g, const calc::TResult &result,

@@ -141,6 +141,12 @@ TEST(NodeReadout, LettersCoordinatesAndValuesWithoutAFiniteValue)
     r.ResultMode = TShowMode::smSourceSize;
     r.ResultMatrix[40][40] = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(NodeReadout(g.MapCentre, g, r, '.'), "x = 0.00000, y = 0.00000, R(x,y) = нет значения");
+    // A section names its own axes.
+    r.Plane = TViewPlane::vpYZ;
+    EXPECT_EQ(NodeReadout(g.MapCentre, g, r, '.'), "y = 0.00000, z = 0.00000, R(y,z) = нет значения");
+    r.Plane = TViewPlane::vpXZ;
+    r.ResultMode = TShowMode::smMinMagnitude;
+    EXPECT_EQ(NodeReadout({0, 474}, g, r, '.'), "x = -2000.00000, z = -2000.00000, M(x,z) = 0.000");
 }
 
 TEST(ResponseReadout, WavenumberFrequencyAndDecibels)

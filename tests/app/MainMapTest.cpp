@@ -2,6 +2,7 @@
 // with a point and with a comma as the decimal separator.
 #include "MainTestFixture.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 

@@ -866,10 +866,9 @@ void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x,
     if (AddButton->isEnabled())
         return;
     common::TCellTable table = CooGrid->ToTable();
-    const map::TPlacementStep step
-        = map::PlaceStation(table, SensorsSpinEdit->Value(), m_placementRemaining, { x, y },
-            m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(), decimalSep(),
-            GeoCheckBox->isChecked());
+    const map::TPlacementStep step = map::PlaceStation(table, SensorsSpinEdit->Value(),
+        m_placementRemaining, { x, y }, m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(),
+        decimalSep(), GeoCheckBox->isChecked());
     if (step.Written)
         for (int c = 1; c < calc::kCooGridCols; ++c)
             CooGrid->SetCells(c, step.Row, U8(table.Cell(step.Row, c)));

@@ -220,8 +220,9 @@ TResponse ArrayResponseReference(
             double re = 0, im = 0;
             for (int s = 1; s < N; ++s) {
                 const auto i = static_cast<std::size_t>(s);
-                const double du = degrees ? WrapLongitudeDifference(stations.U[i] - stations.CentreU)
-                                          : stations.U[i] - stations.CentreU;
+                const double du = degrees
+                    ? WrapLongitudeDifference(stations.U[i] - stations.CentreU)
+                    : stations.U[i] - stations.CentreU;
                 const double dv = stations.V[i] - stations.CentreV;
                 const double phi = degrees ? kTwoPi * kMetresPerDegree
                         * (du * LongitudeScale(stations.V[i], stations.CentreV) * kU + dv * kV)

@@ -106,7 +106,7 @@ double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, dou
 // plane XY (and for any plane in metres, as a 3-D distance) it is the node's.
 TNodeGeometry PlaneGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
 {
-    return {Epicentral(setup, st, u, v), setup.Grid.WPlane, st.W};
+    return { Epicentral(setup, st, u, v), setup.Grid.WPlane, st.W };
 }
 
 // The node's own geometry in a section: X and Y offsets (or the geodesic
@@ -122,7 +122,7 @@ TNodeGeometry SectionGeometry(const TScanSetup &setup, const TStationPrep &st, d
             GeoInverse(MakeGeoPoint(y, x, 0), MakeGeoPoint(sy, sx, 0)).Distance);
     else
         epi = std::sqrt((y - sy) * (y - sy) + (x - sx) * (x - sx));
-    return {epi, v, st.V};
+    return { epi, v, st.V };
 }
 
 bool IsSection(const TScanSetup &setup)
@@ -207,8 +207,8 @@ TSourceLevel MakeLevel(const TScanSetup &setup, double alt, bool tables)
         const double stationZ = IsSection(setup) ? st.V : st.W;
         level.Transitions.push_back(medium::StraightTransitions(setup.Model, alt, stationZ));
         if (tables)
-            level.Tables.push_back(medium::BuildTakeOffTable(
-                setup.Model, level.Transitions.back(), alt, stationZ));
+            level.Tables.push_back(
+                medium::BuildTakeOffTable(setup.Model, level.Transitions.back(), alt, stationZ));
     }
     return level;
 }
@@ -255,8 +255,8 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
     const auto rows = static_cast<std::size_t>(std::max(setup.Grid.NV, 0));
     const bool tables = rows * setup.Stations.size() <= kMaxSectionTables;
     for (std::size_t j = 0; j < rows; ++j)
-        setup.Levels.push_back(MakeLevel(
-            setup, static_cast<double>(j) * setup.Grid.VStep + setup.Grid.VMin, tables));
+        setup.Levels.push_back(
+            MakeLevel(setup, static_cast<double>(j) * setup.Grid.VStep + setup.Grid.VMin, tables));
     return setup;
 }
 

@@ -38,9 +38,9 @@ struct TSinCos {
 TSinCos ReducedLatitude(TExtended latitude)
 {
     if (std::fabs(latitude) >= 90)
-        return {latitude > 0 ? TExtended(1) : TExtended(-1), 0};
+        return { latitude > 0 ? TExtended(1) : TExtended(-1), 0 };
     const TExtended U = std::atan((1 - kF) * std::tan(latitude * kRad));
-    return {std::sin(U), std::cos(U)};
+    return { std::sin(U), std::cos(U) };
 }
 
 TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)

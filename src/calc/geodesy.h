@@ -33,8 +33,7 @@ TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2);
 
 // A longitude difference in degrees brought into (-180, 180]; a value
 // already there is returned as it is.
-template<class T>
-T WrapLongitudeDifference(T d)
+template<class T> T WrapLongitudeDifference(T d)
 {
     if (d > -180 && d <= 180)
         return d;

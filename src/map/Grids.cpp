@@ -129,15 +129,15 @@ constexpr int kMinDegreeExponent = -3;
 // smaller), at least 10^kMinDegreeExponent.
 TSeriesStep NearestSeriesStep(double target)
 {
-    TSeriesStep best{1, kMinDegreeExponent};
+    TSeriesStep best { 1, kMinDegreeExponent };
     if (!(target > best.Value()))
         return best;
     const double lg = std::log10(target);
     double bestMiss = INFINITY;
     const int e0 = static_cast<int>(std::floor(lg)) - 1;
     for (int e = std::max(e0, kMinDegreeExponent); e <= e0 + 2; ++e)
-        for (double m : {1.0, 2.0, 5.0}) {
-            const TSeriesStep c{m, e};
+        for (double m : { 1.0, 2.0, 5.0 }) {
+            const TSeriesStep c { m, e };
             const double miss = std::fabs(std::log10(c.Value()) - lg);
             if (miss < bestMiss) {
                 bestMiss = miss;
@@ -173,7 +173,7 @@ std::optional<TAxisRange> DegreeRange(double lo, double hi)
     r.Min = fromUnits(nMin);
     r.Max = fromUnits(nMax);
     r.Centre = fromUnits((nMin + nMax) / 2);
-    if (!AllFinite({r.Min, r.Max, r.Centre, r.Step}))
+    if (!AllFinite({ r.Min, r.Max, r.Centre, r.Step }))
         return std::nullopt;
     return r;
 }

@@ -87,8 +87,8 @@ std::string NodeReadout(TPixel p, const TMapGeometry &g, const TResult &result, 
     // The axes of the result's plane: U and V are y, z in YZ and x, z in XZ.
     const char *a = result.Plane == vpYZ ? "y" : "x";
     const char *b = result.Plane == vpXY ? "y" : "z";
-    return std::string(a) + " = " + FormatFixed(u, 5, sep) + ", " + b + " = " +
-           FormatFixed(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
+    return std::string(a) + " = " + FormatFixed(u, 5, sep) + ", " + b + " = "
+        + FormatFixed(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
 }
 
 std::string InfoLabelText(TPixel p, const TMapGeometry &g, const TReadoutContext &ctx)
@@ -117,8 +117,8 @@ int StartPlacement(common::TCellTable &cooGrid, int sensors)
     return sensors;
 }
 
-std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry &g, double X0,
-                                          double Y0, char sep, bool degrees)
+std::array<std::string, 4> PlacementCells(
+    int row, TPixel p, const TMapGeometry &g, double X0, double Y0, char sep, bool degrees)
 {
     const auto [dx, dy] = g.PixelToOffset(p);
     char name[16];
@@ -126,11 +126,11 @@ std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry 
     // A tenth of a degree is up to 11 km; a millionth is about 0.1 m, as a
     // tenth of a metre is in metres.
     const int decimals = degrees ? 6 : 1;
-    return {FormatFixed(X0 + dx, decimals, sep), FormatFixed(Y0 + dy, decimals, sep), "0", name};
+    return { FormatFixed(X0 + dx, decimals, sep), FormatFixed(Y0 + dy, decimals, sep), "0", name };
 }
 
 TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPixel p,
-                            const TMapGeometry &g, double X0, double Y0, char sep, bool degrees)
+    const TMapGeometry &g, double X0, double Y0, char sep, bool degrees)
 {
     TPlacementStep step;
     step.Row = sensors - remaining + 1;

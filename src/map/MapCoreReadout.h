@@ -71,7 +71,7 @@ int StartPlacement(common::TCellTable &cooGrid, int sensors);
 // X0 + horizontal offset, Y0 + vertical offset ("%1.1f" in metres, "%1.6f"
 // in degrees), "0", "s%2.2d" of row - 1.
 std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry &g, double X0,
-                                          double Y0, char decimalSep, bool degrees = false);
+    double Y0, char decimalSep, bool degrees = false);
 
 struct TPlacementStep {
     int Row = 0;           // CooGrid row of this press
@@ -85,7 +85,6 @@ struct TPlacementStep {
 // not a station row of the table (the count was changed meanwhile) is not
 // written, and placement ends, so the header row is never overwritten.
 TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPixel p,
-                            const TMapGeometry &g, double X0, double Y0, char decimalSep,
-                            bool degrees = false);
+    const TMapGeometry &g, double X0, double Y0, char decimalSep, bool degrees = false);
 
 } // namespace valdrin::map

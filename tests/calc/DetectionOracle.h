@@ -59,8 +59,7 @@ inline TMatrix2D OracleScan(const TCalcSnapshot &snap)
                     sourceZ = v;
                     stationZ = st.V[s];
                 }
-                const double R
-                    = std::sqrt(epi * epi + (stationZ - sourceZ) * (stationZ - sourceZ));
+                const double R = std::sqrt(epi * epi + (stationZ - sourceZ) * (stationZ - sourceZ));
                 double x;
                 if (p.Mode == TShowMode::smLocError)
                     x = R * p.LocErrorPct / 100;

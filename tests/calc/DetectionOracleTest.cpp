@@ -206,8 +206,8 @@ namespace {
 
 // The default network read for a plane, with its value at the node
 // (X, Y, Z) = (x, y, z) of a grid whose first node it is.
-double FirstNode(TViewPlane plane, TShowMode mode, bool layered, bool degrees, double x, double y,
-                 double z)
+double FirstNode(
+    TViewPlane plane, TShowMode mode, bool layered, bool degrees, double x, double y, double z)
 {
     TCellTable coo = DefaultCooGrid();
     if (degrees) // the network around 30 E, 60 N
@@ -218,9 +218,15 @@ double FirstNode(TViewPlane plane, TShowMode mode, bool layered, bool degrees, d
     const double d = degrees ? 0.01 : 200; // horizontal step
     TPlaneGrid g;
     switch (plane) {
-    case vpYZ: g = Grid(y, y + 2 * d, d, z, z + 400, 200, x); break;
-    case vpXZ: g = Grid(x, x + 2 * d, d, z, z + 400, 200, y); break;
-    default: g = Grid(x, x + 2 * d, d, y, y + 2 * d, d, z); break;
+    case vpYZ:
+        g = Grid(y, y + 2 * d, d, z, z + 400, 200, x);
+        break;
+    case vpXZ:
+        g = Grid(x, x + 2 * d, d, z, z + 400, 200, y);
+        break;
+    default:
+        g = Grid(x, x + 2 * d, d, y, y + 2 * d, d, z);
+        break;
     }
     TCalcSnapshot s = Snapshot(mode, plane, g, 25);
     s.Stations = ReadStations(coo, DefaultStrGrid(), plane, '.');
@@ -238,15 +244,15 @@ double FirstNode(TViewPlane plane, TShowMode mode, bool layered, bool degrees, d
 
 TEST(DetectionSections, OneSourcePointHasOneValueFromEveryPlane)
 {
-    for (bool degrees : {false, true})
-        for (bool layered : {false, true})
-            for (TShowMode mode : {smMinMagnitude, smLocError, smCornerFreq, smSourceSize}) {
-                SCOPED_TRACE(testing::Message() << "degrees " << degrees << " layered " << layered
-                                                << " mode " << int(mode));
+    for (bool degrees : { false, true })
+        for (bool layered : { false, true })
+            for (TShowMode mode : { smMinMagnitude, smLocError, smCornerFreq, smSourceSize }) {
+                SCOPED_TRACE(testing::Message()
+                    << "degrees " << degrees << " layered " << layered << " mode " << int(mode));
                 const double x = degrees ? 30 : 0, y = degrees ? 60 : 0, z = -300;
                 const double xy = FirstNode(vpXY, mode, layered, degrees, x, y, z);
                 ASSERT_TRUE(std::isfinite(xy));
-                for (TViewPlane plane : {vpYZ, vpXZ}) {
+                for (TViewPlane plane : { vpYZ, vpXZ }) {
                     const double section = FirstNode(plane, mode, layered, degrees, x, y, z);
                     // The homogeneous law in metres keeps the plane's own order of
                     // terms: equal to the printed digit, not always to the bit.
@@ -285,8 +291,8 @@ TEST(DetectionSections, ADepthSectionStepsWhereTheRayCrossesIntoTheNextLayer)
     for (std::size_t j = 0; j < column.size(); ++j) {
         const double z = -600 + 20.0 * static_cast<double>(j);
         medium::THorizontalModel m = model;
-        const double expected = medium::StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4,
-            std::hypot(400, 700), z, 195, 200 - z, 0.04, 3000, 5);
+        const double expected = medium::StationMinMagnitude(
+            true, m, 1, 1.3, 0.0001, 0.4, std::hypot(400, 700), z, 195, 200 - z, 0.04, 3000, 5);
         EXPECT_EQ(column[j], expected) << z;
         if (j > 0 && std::fabs(column[j] - column[j - 1]) > largest) {
             largest = std::fabs(column[j] - column[j - 1]);

@@ -139,9 +139,9 @@ TEST(GeoInverse, PolesAgreeWithGeographicLib)
     const GeographicLib::Geodesic ref(6356752.3142 / (1 - f), f);
     // Nodes and stations at +-90 degrees, with any longitude, to and from
     // the other pole, the equator and their neighbourhood.
-    const double cases[][4] = {{90, 0, 89, 0},       {90, 37, 89, -120},   {89, 20, 90, 0},
-                               {-90, 10, -89.5, 170}, {-89.9, 0, -90, 45}, {90, 0, -90, 0},
-                               {90, 15, 0, 100},     {-90, 0, 30, -60},    {90, 5, 90, -175}};
+    const double cases[][4] = { { 90, 0, 89, 0 }, { 90, 37, 89, -120 }, { 89, 20, 90, 0 },
+        { -90, 10, -89.5, 170 }, { -89.9, 0, -90, 45 }, { 90, 0, -90, 0 }, { 90, 15, 0, 100 },
+        { -90, 0, 30, -60 }, { 90, 5, 90, -175 } };
     for (const auto &c : cases) {
         double s12 = 0, azi1 = 0, azi2 = 0;
         ref.Inverse(c[0], c[1], c[2], c[3], s12, azi1, azi2);
@@ -174,14 +174,14 @@ TEST(ScanNodes, ALocationErrorAtThePoleIsThatOfItsDistance)
     s.Params.N = 1;
     s.Params.k = 1;
     s.Params.LocErrorPct = 50;
-    s.Stations.U = {37};
-    s.Stations.V = {89};
-    s.Stations.W = {0};
-    for (auto *a : {&s.Stations.A0, &s.Stations.A1, &s.Stations.A2, &s.Stations.A3,
-                    &s.Stations.An, &s.Stations.SNR})
-        *a = {1};
+    s.Stations.U = { 37 };
+    s.Stations.V = { 89 };
+    s.Stations.W = { 0 };
+    for (auto *a : { &s.Stations.A0, &s.Stations.A1, &s.Stations.A2, &s.Stations.A3, &s.Stations.An,
+             &s.Stations.SNR })
+        *a = { 1 };
     s.Stations.Count = 1;
-    s.PlaneGrid = {0, 0, 1, 90, 90, 1, 0, 1, 1};
+    s.PlaneGrid = { 0, 0, 1, 90, 90, 1, 0, 1, 1 };
     const auto r = RunComputation(s);
     ASSERT_TRUE(r);
     EXPECT_NEAR(r->ResultMatrix[0][0], 111.694e3 / 2, 10);

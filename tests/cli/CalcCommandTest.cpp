@@ -343,7 +343,7 @@ std::map<std::pair<std::string, std::string>, std::string> NodeLines(const std::
     std::getline(in, line); // the header
     while (std::getline(in, line)) {
         const auto a = line.find('\t'), b = line.find('\t', a + 1);
-        nodes[{line.substr(0, a), line.substr(a + 1, b - a - 1)}] = line.substr(b + 1);
+        nodes[{ line.substr(0, a), line.substr(a + 1, b - a - 1) }] = line.substr(b + 1);
     }
     return nodes;
 }
@@ -356,7 +356,7 @@ TEST_F(CalcCommand, LayeredSectionsGiveThePlaneXYValuesAtTheSharedNodes)
     app::TWorkingSet ws = app::DefaultWorkingSet();
     app::SetValue(ws, *app::FindIntControl("LayerCountSpinEdit"), 2);
     ws.ModelStrGrid.SetCell(1, 1, "300");
-    for (const char *axis : {"X", "Y"}) {
+    for (const char *axis : { "X", "Y" }) {
         const std::string a(axis);
         app::SetValue(ws, *app::FindRealControl(a + "minSpinEdit"), -800);
         app::SetValue(ws, *app::FindRealControl(a + "maxSpinEdit"), 800);
@@ -369,15 +369,15 @@ TEST_F(CalcCommand, LayeredSectionsGiveThePlaneXYValuesAtTheSharedNodes)
     app::SetValue(ws, *app::FindRealControl("Z0SpinEdit"), -400);
     const std::string params = SaveParams(ws, "layers.ini");
     auto run = [&](const char *plane) {
-        const TRun r = Run({"--params", params, "--medium", "layered", "--plane", plane});
+        const TRun r = Run({ "--params", params, "--medium", "layered", "--plane", plane });
         EXPECT_EQ(r.Code, 0) << plane << r.Err;
         return NodeLines(r.Out);
     };
     const auto xy = run("XY"), yz = run("YZ"), xz = run("XZ");
     ASSERT_EQ(xy.size(), 9u);
-    for (const char *c : {"-800.0000", "0.0000", "800.0000"}) {
+    for (const char *c : { "-800.0000", "0.0000", "800.0000" }) {
         // (0, c, -400) and (c, 0, -400)
-        EXPECT_EQ(yz.at({c, "-400.0000"}), xy.at({"0.0000", c})) << c;
-        EXPECT_EQ(xz.at({c, "-400.0000"}), xy.at({c, "0.0000"})) << c;
+        EXPECT_EQ(yz.at({ c, "-400.0000" }), xy.at({ "0.0000", c })) << c;
+        EXPECT_EQ(xz.at({ c, "-400.0000" }), xy.at({ c, "0.0000" })) << c;
     }
 }

@@ -866,9 +866,9 @@ void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x,
     if (AddButton->isEnabled())
         return;
     common::TCellTable table = CooGrid->ToTable();
-    const map::TPlacementStep step
-        = map::PlaceStation(table, SensorsSpinEdit->Value(), m_placementRemaining, { x, y },
-            m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(), decimalSep());
+    const map::TPlacementStep step = map::PlaceStation(table, SensorsSpinEdit->Value(),
+        m_placementRemaining, { x, y }, m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(),
+        decimalSep(), GeoCheckBox->isChecked());
     if (step.Written)
         for (int c = 1; c < calc::kCooGridCols; ++c)
             CooGrid->SetCells(c, step.Row, U8(table.Cell(step.Row, c)));
@@ -1209,7 +1209,8 @@ void TMainForm::autoRange(int axis)
     const auto n = static_cast<std::size_t>(std::max(m_stations.Count, 0));
     const calc::TDoubleDynArray read(coords->begin(),
         coords->begin() + static_cast<std::ptrdiff_t>(std::min(n, coords->size())));
-    const auto range = map::AutoRange(read);
+    // X and Y are longitude and latitude with "Градусы"; Z stays in metres.
+    const auto range = map::AutoRange(read, GeoCheckBox->isChecked() && axis < 2);
     if (!range)
         return;
     TFloatSpinEdit *edits[3][4] = { { XminSpinEdit, XmaxSpinEdit, dXSpinEdit, X0SpinEdit },

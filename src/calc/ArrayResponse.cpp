@@ -1,7 +1,8 @@
 // Array response: C(kU, kV) = |(1/(N-1)) * sum_s exp(i*phi_s)| over stations
 // s = 1..N-1, phi_s = 2*pi*(a_s*kU + b_s*kV), with a_s, b_s the station's
 // offsets from the centre station (metres; with degrees, 111120 m per degree
-// and the longitude offset scaled by the cosine of the mean latitude).
+// and the longitude offset, taken into (-180, 180], scaled by the cosine of
+// the mean latitude).
 //
 // The fast form splits exp(i*phi_s) = exp(i*2*pi*a_s*kU) * exp(i*2*pi*b_s*kV):
 // one table of factors per row p and one per column q, so the double loop is
@@ -22,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "calc/geodesy.h"
 #include "common/Error.h"
 
 namespace valdrin::calc {
@@ -64,7 +66,9 @@ TOffsets Offsets(const TStationSet &st, int N, bool degrees)
         const auto i = static_cast<std::size_t>(s);
         const double du = st.U[i] - st.CentreU, dv = st.V[i] - st.CentreV;
         if (degrees) {
-            o.A.push_back(kMetresPerDegree * du * LongitudeScale(st.V[i], st.CentreV));
+            // 180.03 and -179.97 are one longitude.
+            const double dLon = WrapLongitudeDifference(du);
+            o.A.push_back(kMetresPerDegree * dLon * LongitudeScale(st.V[i], st.CentreV));
             o.B.push_back(kMetresPerDegree * dv);
         } else {
             o.A.push_back(du);
@@ -216,7 +220,9 @@ TResponse ArrayResponseReference(
             double re = 0, im = 0;
             for (int s = 1; s < N; ++s) {
                 const auto i = static_cast<std::size_t>(s);
-                const double du = stations.U[i] - stations.CentreU;
+                const double du = degrees
+                    ? WrapLongitudeDifference(stations.U[i] - stations.CentreU)
+                    : stations.U[i] - stations.CentreU;
                 const double dv = stations.V[i] - stations.CentreV;
                 const double phi = degrees ? kTwoPi * kMetresPerDegree
                         * (du * LongitudeScale(stations.V[i], stations.CentreV) * kU + dv * kV)

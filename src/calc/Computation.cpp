@@ -121,10 +121,17 @@ void CheckNodeScan(const TCalcSnapshot &snapshot)
     }
     const bool layered = p.Medium == TMediumKind::Layered;
     if (p.Mode == smCornerFreq || p.Mode == smSourceSize || layered) {
-        const double depth = p.SurfaceAlt - snapshot.PlaneGrid.WPlane;
-        if (!(medium::SourceTerms(0, p.Vs, depth).StressDrop > 0))
+        const TPlaneGrid &g = snapshot.PlaneGrid;
+        if (p.Plane == TViewPlane::vpYZ || p.Plane == TViewPlane::vpXZ) {
+            // In a section each node has its own depth; the highest row is the shallowest.
+            const double top = (g.NV - 1) * g.VStep + g.VMin;
+            if (!(medium::SourceTerms(0, p.Vs, p.SurfaceAlt - top).StressDrop > 0))
+                throw TValdrinError("Узлы сетки выше поверхности более чем на 8500 м: "
+                                    "напряжение в очаге не положительно, модель очага неприменима");
+        } else if (!(medium::SourceTerms(0, p.Vs, p.SurfaceAlt - g.WPlane).StressDrop > 0)) {
             throw TValdrinError("Плоскость источников выше поверхности более чем на 8500 м: "
                                 "напряжение в очаге не положительно, модель очага неприменима");
+        }
     }
     if (layered)
         CheckLayeredModel(snapshot.Model);

@@ -2,13 +2,20 @@
 // magnitude, or the location error), the k-th smallest of them, and for the
 // source modes Brune's corner frequency or radius of that magnitude.
 //
+// Every node is a point (X, Y, Z). In the plane XY all nodes share Z = WPlane;
+// in the sections YZ and XZ the node's Z is its V and the plane's fixed
+// coordinate is its X or Y, so the ray, the source depth and (in degrees) the
+// geodesic take the node's own coordinates. The homogeneous law in metres and
+// the location error in metres keep the plane-mapped 3-D distance, which is
+// the same distance in every plane.
+//
 // In the layered medium a station's ray has the same geometry for every
 // trial magnitude (only its attenuation follows the frequency), so it is
 // traced once per node and station; and the angle search takes the same
-// angles for every node of a station up to the level where their distances
-// part, so the reaches of the first levels are kept per station (the
-// 1-degree level shared, the next two per thread). Both give exactly the
-// numbers of a fresh trace per trial.
+// angles for every node of a station and source altitude up to the level
+// where their distances part, so the reaches of the first levels are kept
+// per station and altitude (the 1-degree level shared, the next two per
+// thread). Both give exactly the numbers of a fresh trace per trial.
 #include "calc/Detection.h"
 
 #include <algorithm>
@@ -33,36 +40,58 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// Source altitudes of a section whose take-off tables are kept: one table of
+// about 90 reaches per station and altitude (some 1.4 KB), with each thread's
+// finer levels on top. Beyond this count the rays are traced afresh, which
+// gives the same numbers.
+constexpr std::size_t kMaxSectionTables = 2048;
+
 struct TStationPrep {
     double U = 0, V = 0, W = 0;
     double A1 = 0, A2 = 0, A3 = 0;
     double Noise = 0; // An * SNR
     TExtended NoiseTerm = 0; // a0 * lg(An * SNR)
-    medium::TRayTransitions Transitions;
-    medium::TTakeOffTable Table;
+};
+
+// The rays of every station from one source altitude.
+struct TSourceLevel {
+    std::vector<medium::TRayTransitions> Transitions; // per station
+    std::vector<medium::TTakeOffTable> Tables; // per station; empty: traced afresh
 };
 
 struct TScanSetup {
     TShowMode Mode = smMinMagnitude;
+    TViewPlane Plane = TViewPlane::vpXY;
     bool Layered = false;
     bool Degrees = false;
     int K = 1;
     double Pct = 0;
-    double Depth = 0; // SourceDepth
+    double SurfaceAlt = 0; // m
+    double Depth = 0; // SourceDepth of the plane XY
     double Vs = 0, FcNum = 0;
     TPlaneGrid Grid;
     medium::THorizontalModel Model; // bounds recomputed
     std::vector<TStationPrep> Stations;
+    // Layered: one level in the plane XY, one per node row of V in a section.
+    std::vector<TSourceLevel> Levels;
 };
 
 // What one thread needs of its own: the ray routines rewrite the model's
 // bounds and the transitions' coefficients.
 struct TWorker {
     medium::THorizontalModel Model;
-    std::vector<medium::TRayTransitions> Transitions;
-    std::vector<medium::TTakeOffCache> Caches; // per station, over its shared table
+    std::vector<medium::TRayTransitions> Transitions; // per station
+    std::vector<medium::TTakeOffCache> Caches; // per level and station, over the shared tables
     medium::TTravelParams Segments;
     std::vector<double> Values;
+};
+
+// A node and a station as the law and the ray see them: the horizontal
+// distance (m) and the two elevations (m).
+struct TNodeGeometry {
+    double Epi = 0;
+    double SourceZ = 0;
+    double StationZ = 0;
 };
 
 double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, double v)
@@ -73,35 +102,84 @@ double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, dou
     return std::sqrt((v - st.V) * (v - st.V) + (u - st.U) * (u - st.U));
 }
 
-double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u, double v)
+// The plane-mapped distance: U and V offsets in the plane, W off it. In the
+// plane XY (and for any plane in metres, as a 3-D distance) it is the node's.
+TNodeGeometry PlaneGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+{
+    return { Epicentral(setup, st, u, v), setup.Grid.WPlane, st.W };
+}
+
+// The node's own geometry in a section: X and Y offsets (or the geodesic
+// between longitude X and latitude Y) horizontally, Z = V for both points.
+TNodeGeometry SectionGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+{
+    const bool yz = setup.Plane == TViewPlane::vpYZ;
+    const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
+    const double sx = yz ? st.W : st.U, sy = yz ? st.U : st.W;
+    double epi;
+    if (setup.Degrees)
+        epi = static_cast<double>(
+            GeoInverse(MakeGeoPoint(y, x, 0), MakeGeoPoint(sy, sx, 0)).Distance);
+    else
+        epi = std::sqrt((y - sy) * (y - sy) + (x - sx) * (x - sx));
+    return { epi, v, st.V };
+}
+
+bool IsSection(const TScanSetup &setup)
+{
+    return setup.Plane == TViewPlane::vpYZ || setup.Plane == TViewPlane::vpXZ;
+}
+
+// Source depth below the surface of the nodes of row j of V.
+double NodeDepth(const TScanSetup &setup, double v)
+{
+    return IsSection(setup) ? setup.SurfaceAlt - v : setup.Depth;
+}
+
+double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u, double v, int j)
 {
     const TStationPrep &st = setup.Stations[s];
-    const double wPlane = setup.Grid.WPlane;
-    const double epi = Epicentral(setup, st, u, v);
-    if (setup.Mode == smLocError)
-        return std::sqrt(epi * epi + (st.W - wPlane) * (st.W - wPlane)) * setup.Pct / 100;
+    const bool section = IsSection(setup);
+    // In metres the plane-mapped 3-D distance is the node's; the law and the
+    // location error keep its arithmetic. The ray needs the node's own.
+    const bool own = section && (setup.Degrees || setup.Layered);
+    const TNodeGeometry g = own ? SectionGeometry(setup, st, u, v) : PlaneGeometry(setup, st, u, v);
+    if (setup.Mode == smLocError) {
+        const double dz = g.StationZ - g.SourceZ;
+        return std::sqrt(g.Epi * g.Epi + dz * dz) * setup.Pct / 100;
+    }
 
-    const double law = medium::LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, epi, wPlane, st.W);
+    const double law
+        = medium::LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, g.Epi, g.SourceZ, g.StationZ);
     if (!setup.Layered)
         return law;
+    const std::size_t level = section ? static_cast<std::size_t>(j) : 0;
+    const TSourceLevel &rays = setup.Levels[level];
+    medium::TRayTransitions &transitions = w.Transitions[s];
+    if (section)
+        transitions = rays.Transitions[s];
+    medium::TTakeOffCache *cache = nullptr;
+    if (!rays.Tables.empty())
+        cache = &w.Caches[level * setup.Stations.size() + s];
     bool traced = false, ok = false;
     auto pathAt = [&](double frequency) {
         if (!traced) {
             ok = medium::TraceRayGeometry(
-                w.Model, w.Transitions[s], w.Segments, epi, wPlane, st.W, &w.Caches[s]);
+                w.Model, transitions, w.Segments, g.Epi, g.SourceZ, g.StationZ, cache);
             traced = true;
         }
         medium::SetRayFrequency(w.Segments, w.Model, frequency);
-        return medium::TPathFactor { medium::RayFactor(w.Segments, w.Transitions[s]), ok };
+        return medium::TPathFactor { medium::RayFactor(w.Segments, transitions), ok };
     };
-    return medium::RaiseToThreshold(law, st.Noise, setup.Depth, setup.Vs, setup.FcNum, pathAt);
+    return medium::RaiseToThreshold(
+        law, st.Noise, NodeDepth(setup, v), setup.Vs, setup.FcNum, pathAt);
 }
 
-double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v)
+double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
 {
     w.Values.clear();
     for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
-        const double value = StationValue(setup, w, s, u, v);
+        const double value = StationValue(setup, w, s, u, v, j);
         if (!std::isnan(value)) // no value at this node: left out
             w.Values.push_back(value);
     }
@@ -115,10 +193,24 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v)
     if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
         if (!std::isfinite(m)) // +infinity: not registered, kept as such
             return m;
-        const TBruneSource src = BruneSource(m, setup.Vs, setup.Depth);
+        const TBruneSource src = BruneSource(m, setup.Vs, NodeDepth(setup, v));
         return setup.Mode == smCornerFreq ? src.Fc : src.R0;
     }
     return m;
+}
+
+// The rays of every station from the source altitude alt.
+TSourceLevel MakeLevel(const TScanSetup &setup, double alt, bool tables)
+{
+    TSourceLevel level;
+    for (const TStationPrep &st : setup.Stations) {
+        const double stationZ = IsSection(setup) ? st.V : st.W;
+        level.Transitions.push_back(medium::StraightTransitions(setup.Model, alt, stationZ));
+        if (tables)
+            level.Tables.push_back(
+                medium::BuildTakeOffTable(setup.Model, level.Transitions.back(), alt, stationZ));
+    }
+    return level;
 }
 
 TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
@@ -127,12 +219,14 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
     const TStationSet &set = snapshot.Stations;
     TScanSetup setup;
     setup.Mode = p.Mode;
+    setup.Plane = p.Plane;
     setup.Layered = p.Medium == TMediumKind::Layered
         && (p.Mode == smMinMagnitude || p.Mode == smCornerFreq || p.Mode == smSourceSize);
     setup.Degrees = p.Degrees;
     setup.K = p.k;
     setup.Pct = p.LocErrorPct;
     setup.Grid = snapshot.PlaneGrid;
+    setup.SurfaceAlt = p.SurfaceAlt;
     setup.Depth = p.SurfaceAlt - setup.Grid.WPlane;
     setup.Vs = p.Vs;
     setup.FcNum = p.FcNum;
@@ -151,12 +245,18 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
         st.A3 = set.A3[s];
         st.Noise = set.An[s] * set.SNR[s];
         st.NoiseTerm = medium::LawNoiseTerm(set.A0[s], st.Noise);
-        if (setup.Layered) {
-            st.Transitions = medium::StraightTransitions(setup.Model, setup.Grid.WPlane, st.W);
-            st.Table
-                = medium::BuildTakeOffTable(setup.Model, st.Transitions, setup.Grid.WPlane, st.W);
-        }
     }
+    if (!setup.Layered)
+        return setup;
+    if (!IsSection(setup)) {
+        setup.Levels.push_back(MakeLevel(setup, setup.Grid.WPlane, true));
+        return setup;
+    }
+    const auto rows = static_cast<std::size_t>(std::max(setup.Grid.NV, 0));
+    const bool tables = rows * setup.Stations.size() <= kMaxSectionTables;
+    for (std::size_t j = 0; j < rows; ++j)
+        setup.Levels.push_back(
+            MakeLevel(setup, static_cast<double>(j) * setup.Grid.VStep + setup.Grid.VMin, tables));
     return setup;
 }
 
@@ -176,11 +276,13 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
             TWorker w;
             w.Model = setup.Model;
             w.Values.reserve(setup.Stations.size());
-            w.Caches.resize(setup.Stations.size());
-            for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
-                w.Transitions.push_back(setup.Stations[s].Transitions);
-                w.Caches[s].Table = &setup.Stations[s].Table;
-            }
+            const std::size_t n = setup.Stations.size();
+            if (!setup.Levels.empty())
+                w.Transitions = setup.Levels[0].Transitions;
+            w.Caches.resize(setup.Levels.size() * n);
+            for (std::size_t l = 0; l < setup.Levels.size(); ++l)
+                for (std::size_t s = 0; s < setup.Levels[l].Tables.size(); ++s)
+                    w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
             return w;
         },
         [&](TWorker &w, int i) {
@@ -188,7 +290,7 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
             auto &row = matrix[static_cast<std::size_t>(i)];
             for (int j = 0; j < NV; ++j) {
                 const double v = j * setup.Grid.VStep + setup.Grid.VMin;
-                row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v);
+                row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v, j);
             }
         },
         [&](int) {

@@ -28,15 +28,27 @@ struct TSurface {
     TExtended Azimuth = 0; // degrees
 };
 
+struct TSinCos {
+    TExtended S = 0, C = 0;
+};
+
+// sin and cos of the reduced latitude, tan U = (1 - f) tan(phi). 90 degrees
+// in radians lies a rounding past pi/2, where tan is huge and negative (the
+// opposite pole), so the poles are taken as they are.
+TSinCos ReducedLatitude(TExtended latitude)
+{
+    if (std::fabs(latitude) >= 90)
+        return { latitude > 0 ? TExtended(1) : TExtended(-1), 0 };
+    const TExtended U = std::atan((1 - kF) * std::tan(latitude * kRad));
+    return { std::sin(U), std::cos(U) };
+}
+
 TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
 {
-    const TExtended phi1 = P1.Latitude * kRad;
-    const TExtended phi2 = P2.Latitude * kRad;
-    const TExtended L = (P2.Longitude - P1.Longitude) * kRad;
-    const TExtended U1 = std::atan((1 - kF) * std::tan(phi1));
-    const TExtended U2 = std::atan((1 - kF) * std::tan(phi2));
-    const TExtended cU1 = std::cos(U1) + kOffset, sU1 = std::sin(U1) + kOffset;
-    const TExtended cU2 = std::cos(U2), sU2 = std::sin(U2);
+    const TExtended L = WrapLongitudeDifference(P2.Longitude - P1.Longitude) * kRad;
+    const TSinCos U1 = ReducedLatitude(P1.Latitude), U2 = ReducedLatitude(P2.Latitude);
+    const TExtended cU1 = U1.C + kOffset, sU1 = U1.S + kOffset;
+    const TExtended cU2 = U2.C, sU2 = U2.S;
 
     TExtended lambda = L, sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
     for (int passes = 1;; ++passes) {

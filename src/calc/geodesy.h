@@ -2,6 +2,8 @@
 // extended precision. Angles in degrees, lengths in metres.
 #pragma once
 
+#include <cmath>
+
 #include "common/MathRout.h"
 
 namespace valdrin::calc {
@@ -22,11 +24,24 @@ struct TGeoVector {
 TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height);
 
 // The geodesic from P1 to P2: azimuth at P2 in the direction of travel, and
-// the length combined with the height difference. An arithmetic fault (a
+// the length combined with the height difference. A latitude of ±90 degrees
+// (or beyond, which the station table refuses) is the pole. An arithmetic fault (a
 // division by zero or an invalid operation) gives azimuth 0 and the height
 // difference alone; nearly antipodal points that do not converge within 100
 // passes give the values of the last pass. Never throws.
 TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2);
+
+// A longitude difference in degrees brought into (-180, 180]; a value
+// already there is returned as it is.
+template<class T> T WrapLongitudeDifference(T d)
+{
+    if (d > -180 && d <= 180)
+        return d;
+    T r = std::remainder(d, T(360)); // exact, in [-180, 180]
+    if (r <= -180)
+        r += 360;
+    return r;
+}
 
 // x - y * trunc(x / y); NaN for y = 0.
 TExtended FloatMod(TExtended x, TExtended y);

@@ -109,7 +109,78 @@ bool IsUsable(const TWaveGrid &grid)
         && grid.KCount >= 0 && grid.KCount <= static_cast<int>(kMaxKCount);
 }
 
-std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords)
+namespace {
+
+// A step of the 1-2-5 series as Mantissa * 10^Exponent.
+struct TSeriesStep {
+    double Mantissa = 1; // 1, 2 or 5
+    int Exponent = 0;
+    double Value() const
+    {
+        return Exponent < 0 ? Mantissa / std::pow(10.0, -Exponent)
+                            : Mantissa * std::pow(10.0, Exponent);
+    }
+};
+
+// Smallest step in degrees: about 111 m of latitude.
+constexpr int kMinDegreeExponent = -3;
+
+// The 1-2-5 step nearest the target on a logarithmic scale (ties to the
+// smaller), at least 10^kMinDegreeExponent.
+TSeriesStep NearestSeriesStep(double target)
+{
+    TSeriesStep best { 1, kMinDegreeExponent };
+    if (!(target > best.Value()))
+        return best;
+    const double lg = std::log10(target);
+    double bestMiss = INFINITY;
+    const int e0 = static_cast<int>(std::floor(lg)) - 1;
+    for (int e = std::max(e0, kMinDegreeExponent); e <= e0 + 2; ++e)
+        for (double m : { 1.0, 2.0, 5.0 }) {
+            const TSeriesStep c { m, e };
+            const double miss = std::fabs(std::log10(c.Value()) - lg);
+            if (miss < bestMiss) {
+                bestMiss = miss;
+                best = c;
+            }
+        }
+    return best;
+}
+
+// x rounded down (or up) to a whole number; within a relative 1e-9 of a
+// whole number it is that number, so a value on the grid stays on it.
+double FloorNear(double x, bool up)
+{
+    const double r = std::nearbyint(x);
+    if (std::fabs(x - r) <= 1e-9 * std::max(1.0, std::fabs(x)))
+        return r;
+    return up ? std::ceil(x) : std::floor(x);
+}
+
+// min, max = lo, hi rounded outward to the step, each worked out as a whole
+// count of Mantissa over (or times) a power of ten, so 59.99 comes out as
+// the double nearest 59.99 rather than 5999 * 0.01.
+std::optional<TAxisRange> DegreeRange(double lo, double hi)
+{
+    const TSeriesStep step = NearestSeriesStep((hi - lo) / 10);
+    const double scale = std::pow(10.0, std::abs(step.Exponent));
+    auto toUnits = [&](double x) { return step.Exponent < 0 ? x * scale : x / scale; };
+    auto fromUnits = [&](double n) { return step.Exponent < 0 ? n / scale : n * scale; };
+    const double nMin = FloorNear(toUnits(lo) / step.Mantissa, false) * step.Mantissa;
+    const double nMax = FloorNear(toUnits(hi) / step.Mantissa, true) * step.Mantissa;
+    TAxisRange r;
+    r.Step = step.Value();
+    r.Min = fromUnits(nMin);
+    r.Max = fromUnits(nMax);
+    r.Centre = fromUnits((nMin + nMax) / 2);
+    if (!AllFinite({ r.Min, r.Max, r.Centre, r.Step }))
+        return std::nullopt;
+    return r;
+}
+
+} // namespace
+
+std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords, bool degrees)
 {
     bool any = false;
     double lo = 0, hi = 0;
@@ -122,6 +193,8 @@ std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords)
     }
     if (!any)
         return std::nullopt;
+    if (degrees)
+        return DegreeRange(lo, hi);
     // nearbyint keeps ties to even (298.5 -> 298); the step is a whole number >= 1.
     const double step = std::max(std::nearbyint((hi - lo) / 10), 1.0);
     if (!std::isfinite(step))

@@ -33,8 +33,13 @@ calc::TWaveGrid UpdateWaveGrid(double KMax, double DK);
 bool IsUsable(const calc::TWaveGrid &grid);
 
 // The "Авто" rule for one axis from that axis's station coordinates
-// (non-finite entries skipped); nullopt when there are none.
-std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords);
+// (non-finite entries skipped); nullopt when there are none. In metres the
+// step is a whole number near a tenth of the span; in degrees (longitude or
+// latitude) it is the step of the 1-2-5 series (0.001, 0.002, 0.005, 0.01 ...
+// degrees) nearest a tenth of the span, so a network a fraction of a degree
+// wide gets about as many nodes as one in metres. The range is rounded
+// outward to the step.
+std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords, bool degrees = false);
 
 // The Russian message for an unusable grid, for the caller to show; empty
 // for a usable one.

@@ -12,6 +12,7 @@ namespace valdrin::map {
 
 using namespace calc;
 using enum TShowMode;
+using enum TViewPlane;
 using common::FormatFixed;
 
 TReadoutKind ChooseReadout(TShowMode selected, const TResult &result, bool gridsMatch)
@@ -83,8 +84,11 @@ std::string NodeReadout(TPixel p, const TMapGeometry &g, const TResult &result, 
         value = kNotRegisteredText;
     else
         value = FormatFixed(*v, 3, sep);
-    return "x = " + FormatFixed(u, 5, sep) + ", y = " + FormatFixed(w, 5, sep) + ", " + L +
-           "(x,y) = " + value;
+    // The axes of the result's plane: U and V are y, z in YZ and x, z in XZ.
+    const char *a = result.Plane == vpYZ ? "y" : "x";
+    const char *b = result.Plane == vpXY ? "y" : "z";
+    return std::string(a) + " = " + FormatFixed(u, 5, sep) + ", " + b + " = "
+        + FormatFixed(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
 }
 
 std::string InfoLabelText(TPixel p, const TMapGeometry &g, const TReadoutContext &ctx)
@@ -113,23 +117,26 @@ int StartPlacement(common::TCellTable &cooGrid, int sensors)
     return sensors;
 }
 
-std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry &g, double X0,
-                                          double Y0, char sep)
+std::array<std::string, 4> PlacementCells(
+    int row, TPixel p, const TMapGeometry &g, double X0, double Y0, char sep, bool degrees)
 {
     const auto [dx, dy] = g.PixelToOffset(p);
     char name[16];
     std::snprintf(name, sizeof name, "s%2.2d", row - 1);
-    return {FormatFixed(X0 + dx, 1, sep), FormatFixed(Y0 + dy, 1, sep), "0", name};
+    // A tenth of a degree is up to 11 km; a millionth is about 0.1 m, as a
+    // tenth of a metre is in metres.
+    const int decimals = degrees ? 6 : 1;
+    return { FormatFixed(X0 + dx, decimals, sep), FormatFixed(Y0 + dy, decimals, sep), "0", name };
 }
 
 TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPixel p,
-                            const TMapGeometry &g, double X0, double Y0, char sep)
+    const TMapGeometry &g, double X0, double Y0, char sep, bool degrees)
 {
     TPlacementStep step;
     step.Row = sensors - remaining + 1;
     step.Written = step.Row >= 1 && step.Row < cooGrid.RowCount();
     if (step.Written) {
-        const auto cells = PlacementCells(step.Row, p, g, X0, Y0, sep);
+        const auto cells = PlacementCells(step.Row, p, g, X0, Y0, sep, degrees);
         for (int c = 0; c < 4; ++c)
             cooGrid.SetCell(step.Row, c + 1, cells[static_cast<std::size_t>(c)]);
     }

@@ -48,7 +48,8 @@ std::string ResponseReadout(TPixel p, const TMapGeometry &g, const calc::TResult
                             char decimalSep);
 
 // "x = %1.5f, y = %1.5f, M(x,y) = %1.3f" (letters M, E, F, R for modes 3..6)
-// with the node's coordinates on the result's own grid; a node with NaN or
+// with the node's coordinates on the result's own grid, the axes named by
+// its plane (y, z in YZ; x, z in XZ); a node with NaN or
 // +inf shows "нет значения" or "не регистрируется" for the value. Empty when
 // the pixel or its index lies outside the image or the matrix.
 std::string NodeReadout(TPixel p, const TMapGeometry &g, const calc::TResult &result,
@@ -67,9 +68,10 @@ std::string PlacementCaption(int remaining);
 int StartPlacement(common::TCellTable &cooGrid, int sensors);
 
 // Texts of CooGrid columns 1..4 for a press at p on table row `row`:
-// X0 + horizontal offset, Y0 + vertical offset ("%1.1f"), "0", "s%2.2d" of row - 1.
+// X0 + horizontal offset, Y0 + vertical offset ("%1.1f" in metres, "%1.6f"
+// in degrees), "0", "s%2.2d" of row - 1.
 std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry &g, double X0,
-                                          double Y0, char decimalSep);
+    double Y0, char decimalSep, bool degrees = false);
 
 struct TPlacementStep {
     int Row = 0;           // CooGrid row of this press
@@ -83,6 +85,6 @@ struct TPlacementStep {
 // not a station row of the table (the count was changed meanwhile) is not
 // written, and placement ends, so the header row is never overwritten.
 TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPixel p,
-                            const TMapGeometry &g, double X0, double Y0, char decimalSep);
+    const TMapGeometry &g, double X0, double Y0, char decimalSep, bool degrees = false);
 
 } // namespace valdrin::map

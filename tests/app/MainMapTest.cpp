@@ -2,6 +2,7 @@
 // with a point and with a comma as the decimal separator.
 #include "MainTestFixture.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -121,6 +122,17 @@ TEST_P(MainMapTest, PlacementEndsWhenTheCountShrinksBeneathIt)
     Press(form->MapCentre());
     EXPECT_TRUE(form->AddButton->isEnabled());
     EXPECT_EQ(form->CooGrid->Cells(0, 0), QStringLiteral("№")); // the header row stays
+}
+
+TEST_P(MainMapTest, PlacementInDegreesWritesSixDecimals)
+{
+    form->GeoCheckBox->setChecked(true);
+    form->X0SpinEdit->SetValue(37.6);
+    form->Y0SpinEdit->SetValue(55.7);
+    form->AddButton->click();
+    Press(form->MapCentre() + QPoint(63, -95)); // 500 and 800 units off the centres
+    EXPECT_EQ(form->CooGrid->Cells(1, 1), N("537.600000"));
+    EXPECT_EQ(form->CooGrid->Cells(2, 1), N("855.700000"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

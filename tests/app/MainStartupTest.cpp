@@ -286,6 +286,15 @@ TEST_F(MainFormTest, AutoRangesEachAxisFromTheStations)
     // Every edit ran the grid handler: the plane grid follows the new Y and Z.
     EXPECT_EQ(form->PlaneGrid().NU, 13);
     EXPECT_EQ(form->PlaneGrid().NV, 12);
+
+    // In degrees X and Y take a step of the 1-2-5 series; Z stays in metres.
+    form->GeoCheckBox->setChecked(true);
+    form->XAutoButton->click();
+    EXPECT_EQ(form->XminSpinEdit->Value(), -1600);
+    EXPECT_EQ(form->XmaxSpinEdit->Value(), 1800);
+    EXPECT_EQ(form->dXSpinEdit->Value(), 200); // 309.4 -> 200
+    form->ZAutoButton->click();
+    EXPECT_EQ(form->dZSpinEdit->Value(), 8);
 }
 
 TEST_F(MainFormTest, AboutShowsItsTwoLinesAndChangesNothing)

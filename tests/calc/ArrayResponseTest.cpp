@@ -142,6 +142,23 @@ TEST(ArrayResponse, DegreesMatchTheStraightforwardForm)
     EXPECT_GT(MaxDifference(metres.Matrix, ref.Matrix), 0.1);
 }
 
+TEST(ArrayResponse, ANetworkAcrossTheAntimeridianIsOneNetworkHoweverWritten)
+{
+    // The same stations with longitudes beyond 180 written either way.
+    TStationSet east
+        = Line({ 179.99, 180.03, 179.96, 180.01, 179.98 }, { 10.0, 10.01, 9.99, 10.02, 10.0 });
+    east.CentreU = 179.99;
+    east.CentreV = 10.0;
+    TStationSet west = east;
+    west.U = { 179.99, -179.97, 179.96, -179.99, 179.98 };
+    const TWaveGrid grid = Grid(40, 0.0001);
+    const auto a = ArrayResponse(east, 5, grid, true);
+    const auto b = ArrayResponse(west, 5, grid, true);
+    ASSERT_TRUE(a && b);
+    EXPECT_LE(MaxDifference(a->Matrix, b->Matrix), 1e-9);
+    EXPECT_LE(MaxDifference(ArrayResponseReference(west, 5, grid, true).Matrix, b->Matrix), 1e-12);
+}
+
 TEST(ArrayResponse, RefusesWhatCannotBeComputed)
 {
     const auto st = DefaultStations();

@@ -326,6 +326,15 @@ TEST(RunComputation, StressDropAndLayeredModelChecks)
     EXPECT_TRUE(StartsWith(RefusalOf(none), "Ошибка в модели среды"));
     none.Params.Mode = smLocError; // the model takes no part there
     EXPECT_EQ(RefusalOf(none), "");
+
+    // In a section the nodes' own elevations decide, not the plane's X0.
+    TCalcSnapshot yz = DefaultSnapshot(smCornerFreq);
+    yz.Params.Plane = TViewPlane::vpYZ;
+    yz.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpYZ, '.');
+    yz.PlaneGrid = Grid(-100, 100, 100, -500, 300, 400, 200 + 8500);
+    EXPECT_EQ(RefusalOf(yz), "");
+    yz.PlaneGrid = Grid(-100, 100, 100, 8000, 8800, 400, 0); // the top row 8600 m up
+    EXPECT_TRUE(StartsWith(RefusalOf(yz), "Узлы сетки выше поверхности"));
 }
 
 TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)

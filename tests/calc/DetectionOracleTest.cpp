@@ -201,3 +201,105 @@ TEST(DetectionOracle, LayeredInTheVerticalPlanesAndInDegrees)
     }
     ExpectEngineMatchesOracle(d);
 }
+
+namespace {
+
+// The default network read for a plane, with its value at the node
+// (X, Y, Z) = (x, y, z) of a grid whose first node it is.
+double FirstNode(
+    TViewPlane plane, TShowMode mode, bool layered, bool degrees, double x, double y, double z)
+{
+    TCellTable coo = DefaultCooGrid();
+    if (degrees) // the network around 30 E, 60 N
+        for (int r = 1; r < coo.RowCount(); ++r) {
+            coo.SetCell(r, 1, std::to_string(30 + std::stod(coo.Cell(r, 1)) / 55800));
+            coo.SetCell(r, 2, std::to_string(60 + std::stod(coo.Cell(r, 2)) / 111400));
+        }
+    const double d = degrees ? 0.01 : 200; // horizontal step
+    TPlaneGrid g;
+    switch (plane) {
+    case vpYZ:
+        g = Grid(y, y + 2 * d, d, z, z + 400, 200, x);
+        break;
+    case vpXZ:
+        g = Grid(x, x + 2 * d, d, z, z + 400, 200, y);
+        break;
+    default:
+        g = Grid(x, x + 2 * d, d, y, y + 2 * d, d, z);
+        break;
+    }
+    TCalcSnapshot s = Snapshot(mode, plane, g, 25);
+    s.Stations = ReadStations(coo, DefaultStrGrid(), plane, '.');
+    s.Params.Degrees = degrees;
+    s.Params.LocErrorPct = 50;
+    if (layered) {
+        s.Params.Medium = TMediumKind::Layered;
+        s.Model = ThreeLayers(200);
+    }
+    const auto r = RunComputation(s);
+    return r ? r->ResultMatrix[0][0] : NAN;
+}
+
+} // namespace
+
+TEST(DetectionSections, OneSourcePointHasOneValueFromEveryPlane)
+{
+    for (bool degrees : { false, true })
+        for (bool layered : { false, true })
+            for (TShowMode mode : { smMinMagnitude, smLocError, smCornerFreq, smSourceSize }) {
+                SCOPED_TRACE(testing::Message()
+                    << "degrees " << degrees << " layered " << layered << " mode " << int(mode));
+                const double x = degrees ? 30 : 0, y = degrees ? 60 : 0, z = -300;
+                const double xy = FirstNode(vpXY, mode, layered, degrees, x, y, z);
+                ASSERT_TRUE(std::isfinite(xy));
+                for (TViewPlane plane : { vpYZ, vpXZ }) {
+                    const double section = FirstNode(plane, mode, layered, degrees, x, y, z);
+                    // The homogeneous law in metres keeps the plane's own order of
+                    // terms: equal to the printed digit, not always to the bit.
+                    if (!degrees && !layered)
+                        EXPECT_NEAR(section, xy, 1e-12 * std::fabs(xy)) << int(plane);
+                    else
+                        EXPECT_EQ(section, xy) << int(plane);
+                }
+            }
+}
+
+TEST(DetectionSections, ADepthSectionStepsWhereTheRayCrossesIntoTheNextLayer)
+{
+    // Two layers with the boundary at 0 m; one station at the surface, a
+    // column of nodes from 600 m below the boundary to 380 m above it.
+    medium::THorizontalModel model = ThreeLayers(200);
+    model.resize(2);
+    model[0].H = 200;
+    medium::UpdateLayerBounds(model);
+    model[1].Bottom = -INFINITY;
+    TCellTable coo = DefaultCooGrid();
+    coo.SetCell(1, 1, "700");
+    coo.SetCell(1, 2, "-400");
+    coo.SetCell(1, 3, "195");
+    TCalcSnapshot s = Snapshot(smMinMagnitude, vpYZ, Grid(0, 0, 100, -600, 180, 20, 0), 1);
+    s.Stations = ReadStations(coo, DefaultStrGrid(), vpYZ, '.');
+    s.Stations.Count = 1;
+    s.Params.k = 1;
+    s.Params.Medium = TMediumKind::Layered;
+    s.Model = model;
+    const auto r = RunComputation(s);
+    ASSERT_TRUE(r);
+    const auto &column = r->ResultMatrix[0];
+    std::size_t step = 0;
+    double largest = 0;
+    for (std::size_t j = 0; j < column.size(); ++j) {
+        const double z = -600 + 20.0 * static_cast<double>(j);
+        medium::THorizontalModel m = model;
+        const double expected = medium::StationMinMagnitude(
+            true, m, 1, 1.3, 0.0001, 0.4, std::hypot(400, 700), z, 195, 200 - z, 0.04, 3000, 5);
+        EXPECT_EQ(column[j], expected) << z;
+        if (j > 0 && std::fabs(column[j] - column[j - 1]) > largest) {
+            largest = std::fabs(column[j] - column[j - 1]);
+            step = j;
+        }
+    }
+    // The largest change between neighbours lies across the boundary: from
+    // -20 m (a ray through both layers) to 0 m (in the station's layer).
+    EXPECT_EQ(-600 + 20.0 * static_cast<double>(step), 0); // 0 m lies in the upper layer
+}

@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 
+#include "calc/Computation.h"
 #include "calc/geodesy.h"
 
 #ifdef VALDRIN_HAVE_GEOGRAPHICLIB
@@ -127,4 +128,61 @@ TEST(GeoInverse, AgreesWithGeographicLibToATenthOfAMillimetre)
     EXPECT_EQ(checked, 400);
     RecordProperty("WorstDistanceErrorMetres", std::to_string(worst));
 #endif
+}
+
+TEST(GeoInverse, PolesAgreeWithGeographicLib)
+{
+#ifndef VALDRIN_HAVE_GEOGRAPHICLIB
+    GTEST_SKIP() << "GeographicLib not available";
+#else
+    const double f = 0.003352810671830975;
+    const GeographicLib::Geodesic ref(6356752.3142 / (1 - f), f);
+    // Nodes and stations at +-90 degrees, with any longitude, to and from
+    // the other pole, the equator and their neighbourhood.
+    const double cases[][4] = { { 90, 0, 89, 0 }, { 90, 37, 89, -120 }, { 89, 20, 90, 0 },
+        { -90, 10, -89.5, 170 }, { -89.9, 0, -90, 45 }, { 90, 0, -90, 0 }, { 90, 15, 0, 100 },
+        { -90, 0, 30, -60 }, { 90, 5, 90, -175 } };
+    for (const auto &c : cases) {
+        double s12 = 0, azi1 = 0, azi2 = 0;
+        ref.Inverse(c[0], c[1], c[2], c[3], s12, azi1, azi2);
+        const auto v = GeoInverse(MakeGeoPoint(c[0], c[1], 0), MakeGeoPoint(c[2], c[3], 0));
+        EXPECT_NEAR(static_cast<double>(v.Distance), s12, 1e-4)
+            << c[0] << ", " << c[1] << " -> " << c[2] << ", " << c[3];
+    }
+#endif
+}
+
+TEST(GeoInverse, LongitudeDifferencesWrapAcrossTheAntimeridian)
+{
+    EXPECT_EQ(WrapLongitudeDifference(359.5), -0.5);
+    EXPECT_EQ(WrapLongitudeDifference(-180.0), 180);
+    EXPECT_EQ(WrapLongitudeDifference(180.0), 180);
+    EXPECT_EQ(WrapLongitudeDifference(-540.25L), 179.75L);
+    EXPECT_EQ(WrapLongitudeDifference(12.345), 12.345); // untouched inside
+    const auto a = GeoInverse(MakeGeoPoint(10, 179.97, 0), MakeGeoPoint(10.02, 180.03, 0));
+    const auto b = GeoInverse(MakeGeoPoint(10, 179.97, 0), MakeGeoPoint(10.02, -179.97, 0));
+    EXPECT_NEAR(static_cast<double>(a.Distance), static_cast<double>(b.Distance), 1e-6);
+}
+
+TEST(ScanNodes, ALocationErrorAtThePoleIsThatOfItsDistance)
+{
+    // Node at 90 N, station at 89 N (111.7 km): 50 % gives 55.8 km, not the
+    // 9 946 km of the opposite pole.
+    TCalcSnapshot s;
+    s.Params.Mode = TShowMode::smLocError;
+    s.Params.Degrees = true;
+    s.Params.N = 1;
+    s.Params.k = 1;
+    s.Params.LocErrorPct = 50;
+    s.Stations.U = { 37 };
+    s.Stations.V = { 89 };
+    s.Stations.W = { 0 };
+    for (auto *a : { &s.Stations.A0, &s.Stations.A1, &s.Stations.A2, &s.Stations.A3, &s.Stations.An,
+             &s.Stations.SNR })
+        *a = { 1 };
+    s.Stations.Count = 1;
+    s.PlaneGrid = { 0, 0, 1, 90, 90, 1, 0, 1, 1 };
+    const auto r = RunComputation(s);
+    ASSERT_TRUE(r);
+    EXPECT_NEAR(r->ResultMatrix[0][0], 111.694e3 / 2, 10);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -329,4 +330,54 @@ TEST_F(CalcCommand, NoiseLevelIsASubcommand)
     EXPECT_EQ(run.Code, 0);
     EXPECT_NE(run.Out.find("noise-level"), std::string::npos);
     EXPECT_EQ(Run({"noise-level", Path("none.dat")}).Code, 3);
+}
+
+namespace {
+
+// Node lines "u\tv\tvalue..." of a results file by their first two fields.
+std::map<std::pair<std::string, std::string>, std::string> NodeLines(const std::string &text)
+{
+    std::map<std::pair<std::string, std::string>, std::string> nodes;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line); // the header
+    while (std::getline(in, line)) {
+        const auto a = line.find('\t'), b = line.find('\t', a + 1);
+        nodes[{ line.substr(0, a), line.substr(a + 1, b - a - 1) }] = line.substr(b + 1);
+    }
+    return nodes;
+}
+
+} // namespace
+
+TEST_F(CalcCommand, LayeredSectionsGiveThePlaneXYValuesAtTheSharedNodes)
+{
+    // Two layers meeting 100 m below sea level; nodes 400 m below it.
+    app::TWorkingSet ws = app::DefaultWorkingSet();
+    app::SetValue(ws, *app::FindIntControl("LayerCountSpinEdit"), 2);
+    ws.ModelStrGrid.SetCell(1, 1, "300");
+    for (const char *axis : { "X", "Y" }) {
+        const std::string a(axis);
+        app::SetValue(ws, *app::FindRealControl(a + "minSpinEdit"), -800);
+        app::SetValue(ws, *app::FindRealControl(a + "maxSpinEdit"), 800);
+        app::SetValue(ws, *app::FindRealControl("d" + a + "SpinEdit"), 800);
+        app::SetValue(ws, *app::FindRealControl(a + "0SpinEdit"), 0);
+    }
+    app::SetValue(ws, *app::FindRealControl("ZminSpinEdit"), -600);
+    app::SetValue(ws, *app::FindRealControl("ZmaxSpinEdit"), -200);
+    app::SetValue(ws, *app::FindRealControl("dZSpinEdit"), 200);
+    app::SetValue(ws, *app::FindRealControl("Z0SpinEdit"), -400);
+    const std::string params = SaveParams(ws, "layers.ini");
+    auto run = [&](const char *plane) {
+        const TRun r = Run({ "--params", params, "--medium", "layered", "--plane", plane });
+        EXPECT_EQ(r.Code, 0) << plane << r.Err;
+        return NodeLines(r.Out);
+    };
+    const auto xy = run("XY"), yz = run("YZ"), xz = run("XZ");
+    ASSERT_EQ(xy.size(), 9u);
+    for (const char *c : { "-800.0000", "0.0000", "800.0000" }) {
+        // (0, c, -400) and (c, 0, -400)
+        EXPECT_EQ(yz.at({ c, "-400.0000" }), xy.at({ "0.0000", c })) << c;
+        EXPECT_EQ(xz.at({ c, "-400.0000" }), xy.at({ c, "0.0000" })) << c;
+    }
 }

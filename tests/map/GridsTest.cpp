@@ -149,3 +149,18 @@ TEST(AutoRange, EdgesOfTheRule)
     EXPECT_EQ(AutoRange({nan, 10, 20}), (TAxisRange{10, 20, 1, 15}));
     EXPECT_FALSE(AutoRange({-1.7e308, 1.7e308})); // the span overflows
 }
+
+TEST(AutoRange, DegreesStepThroughTheOneTwoFiveSeries)
+{
+    // 0.23 degrees wide: 0.02 is the series step nearest 0.023, about the
+    // dozen nodes a network in metres gets (not 2 whole-degree nodes).
+    EXPECT_EQ(AutoRange({ 30.0, 30.23, 30.1 }, true), (TAxisRange { 30, 30.24, 0.02, 30.12 }));
+    EXPECT_EQ(AutoRange({ 59.99, 60.04 }, true), (TAxisRange { 59.99, 60.04, 0.005, 60.015 }));
+    EXPECT_EQ(AutoRange({ -0.7, 0.0, 0.3 }, true), (TAxisRange { -0.7, 0.3, 0.1, -0.2 }));
+    EXPECT_EQ(AutoRange({ 10, 44.5 }, true), (TAxisRange { 10, 45, 5, 27.5 })); // 3.45 -> 5
+    EXPECT_EQ(AutoRange({ 0, 30 }, true), (TAxisRange { 0, 30, 2, 15 })); // 3 -> 2
+    // One position: the smallest step, 0.001 degree.
+    EXPECT_EQ(
+        AutoRange({ 37.6175, 37.6175 }, true), (TAxisRange { 37.617, 37.618, 0.001, 37.6175 }));
+    EXPECT_FALSE(AutoRange({}, true));
+}

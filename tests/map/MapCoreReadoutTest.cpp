@@ -141,6 +141,14 @@ TEST(NodeReadout, LettersCoordinatesAndValuesWithoutAFiniteValue)
     r.ResultMode = TShowMode::smSourceSize;
     r.ResultMatrix[40][40] = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(NodeReadout(g.MapCentre, g, r, '.'), "x = 0.00000, y = 0.00000, R(x,y) = нет значения");
+    // A section names its own axes.
+    r.Plane = TViewPlane::vpYZ;
+    EXPECT_EQ(
+        NodeReadout(g.MapCentre, g, r, '.'), "y = 0.00000, z = 0.00000, R(y,z) = нет значения");
+    r.Plane = TViewPlane::vpXZ;
+    r.ResultMode = TShowMode::smMinMagnitude;
+    EXPECT_EQ(
+        NodeReadout({ 0, 474 }, g, r, '.'), "x = -2000.00000, z = -2000.00000, M(x,z) = 0.000");
 }
 
 TEST(ResponseReadout, WavenumberFrequencyAndDecibels)
@@ -180,6 +188,11 @@ TEST(Placement, CentrePressPlacesS00AtZeroWithTheLocaleSeparator)
     EXPECT_EQ(PlacementCells(100, {378, 0}, g, 10, -5, '.'),
               (std::array<std::string, 4>{"1010.0", "1990.8", "0", "s99"}));
     EXPECT_EQ(PlacementCells(11, g.MapCentre, g, 0, 0, '.')[3], "s10");
+    // Degrees: six decimals (a tenth of a degree would be up to 11 km off).
+    TMapGeometry geo(504, 475);
+    geo.SetStationScale(calc::TPlaneGrid { 37.5, 37.7, 0.01, 55.6, 55.8, 0.01, 0, 21, 21 });
+    EXPECT_EQ(PlacementCells(1, { 262, 230 }, geo, 37.6, 55.7, ',', true),
+        (std::array<std::string, 4> { "37,603968", "55,702947", "0", "s00" }));
 }
 
 TEST(Placement, CountdownOfTwentyFiveThenRestore)

@@ -415,8 +415,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         control.Progress = [&bar](int done, int total) { bar.Update(done, total); };
     std::optional<calc::TResult> result;
     try {
-        // The window shows this and runs on, but what it computes may not be
-        // saved, so there is nothing to write.
+        // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(app::kModelErrorMessage);
         result = calc::RunComputation(build.Snapshot, control);

@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <new>
 #include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "app/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
+#include "cli/CalcCommand.h"
 #include "common/Error.h"
 
 using namespace valdrin;
@@ -329,4 +334,47 @@ TEST_F(CalcCommand, NoiseLevelIsASubcommand)
     EXPECT_EQ(run.Code, 0);
     EXPECT_NE(run.Out.find("noise-level"), std::string::npos);
     EXPECT_EQ(Run({"noise-level", Path("none.dat")}).Code, 3);
+}
+
+namespace {
+
+// Output that fails with whatever the test throws.
+class TThrowingBuf : public std::streambuf {
+public:
+    explicit TThrowingBuf(std::function<void()> fail)
+        : m_fail(std::move(fail))
+    {
+    }
+
+protected:
+    int_type overflow(int_type) override
+    {
+        m_fail();
+        return traits_type::eof();
+    }
+
+private:
+    std::function<void()> m_fail;
+};
+
+} // namespace
+
+TEST(CalcCommandFailures, EveryExceptionEndsWithAMessageAndStatusThree)
+{
+    const struct {
+        std::function<void()> Fail;
+        std::string Message;
+    } cases[] = {
+        { [] { throw std::runtime_error("device gone"); }, "Непредвиденная ошибка: device gone\n" },
+        { [] { throw std::bad_alloc(); }, "Недостаточно памяти\n" },
+        { [] { throw 42; }, "Непредвиденная ошибка\n" },
+    };
+    for (const auto &c : cases) {
+        TThrowingBuf buf(c.Fail);
+        std::ostream out(&buf);
+        out.exceptions(std::ios::badbit); // lets the buffer's exception through
+        std::ostringstream err;
+        EXPECT_EQ(cli::RunCalcCommand({ "--mode", "location-error" }, out, err), cli::kExitInput);
+        EXPECT_EQ(err.str(), c.Message);
+    }
 }

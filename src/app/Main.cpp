@@ -678,7 +678,11 @@ void TMainForm::connectHandlers()
     connect(AddButton, &QPushButton::clicked, this, &TMainForm::AddButtonClick);
     connect(SourceRadioGroup, &TRadioGroup::Click, this, &TMainForm::SourceRadioGroupClick);
     connect(UnitRadioGroup, &TRadioGroup::Click, this, &TMainForm::SourceRadioGroupClick);
-    connect(ViewRadioGroup, &TRadioGroup::Click, this, &TMainForm::KmaxSpinEditChange);
+    connect(ViewRadioGroup, &TRadioGroup::Click, this, [this] {
+        RedrawMap(); // the stations in the new plane, or a result of it
+        PaintBox->update();
+    });
+    connect(CooGrid, &TStrGrid::CellEdited, this, &TMainForm::queueStationsRedraw);
     connect(PaintBox, &TPaintBox::MouseMove, this, &TMainForm::PaintBoxMouseMove);
     connect(PaintBox, &TPaintBox::MouseDown, this, &TMainForm::PaintBoxMouseDown);
     connect(PaintBox, &TPaintBox::SavePngRequested, this, &TMainForm::SaveMapPng);
@@ -828,6 +832,23 @@ void TMainForm::DrawStations(bool KeepBackground)
         m_legend = map::TLegend {};
         showLegend();
     }
+}
+
+// Edited coordinates move the markers. A paste edits many cells at once: the
+// map is redrawn once, after all of them.
+void TMainForm::queueStationsRedraw()
+{
+    if (m_stationsRedrawQueued)
+        return;
+    m_stationsRedrawQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_stationsRedrawQueued = false;
+            RedrawMap();
+            PaintBox->update();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::showLegend()
@@ -1003,6 +1024,7 @@ void TMainForm::applyStationCount()
     calc::SetStationCount(coo, str, SensorsSpinEdit->Value(), decimalSep());
     CooGrid->FromTable(coo);
     StrGrid->FromTable(str);
+    queueStationsRedraw();
 }
 
 // ---------------------------------------------------------------------------
@@ -1022,10 +1044,12 @@ void TMainForm::CalcButtonClick()
         showMessage(QStringLiteral("Ошибка в параметрах станции №%1").arg(m_stations.Count + 1));
         return;
     }
-    const bool modelRead = build.ModelRead;
-    m_mediumModel = ws.MediumModel;
-    if (!modelRead)
+    if (!build.ModelRead) {
         showMessage(QString::fromUtf8(kModelErrorMessage));
+        return;
+    }
+    m_mediumModel = ws.MediumModel;
+    m_runSnapshot = snap;
     const calc::TShowMode mode = snap.Params.Mode;
     const bool scan = mode >= smMinMagnitude && mode <= smSourceSize;
 
@@ -1042,19 +1066,19 @@ void TMainForm::CalcButtonClick()
             error = U8(e.what());
         }
         m_running = true;
-        finishRun(result, error, modelRead);
+        finishRun(result, error);
         return;
     }
 
     m_running = true;
     m_cancel = false;
     CalcButton->setEnabled(false);
-    Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU : 2 * snap.WaveGrid.KCount);
+    Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU * snap.PlaneGrid.NV : 2 * snap.WaveGrid.KCount);
     Gauge->show();
     Gauge->raise();
     qApp->installEventFilter(this);
 
-    m_worker = std::thread([this, snap = std::move(snap), engine = m_engine, modelRead]() {
+    m_worker = std::thread([this, snap = std::move(snap), engine = m_engine]() {
         calc::TRunControl control;
         control.Cancel = &m_cancel;
         control.Progress = [this](int done, int total) {
@@ -1071,8 +1095,7 @@ void TMainForm::CalcButtonClick()
             error = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
         }
         QMetaObject::invokeMethod(
-            this, [this, result, error, modelRead]() { finishRun(result, error, modelRead); },
-            Qt::QueuedConnection);
+            this, [this, result, error]() { finishRun(result, error); }, Qt::QueuedConnection);
     });
 }
 
@@ -1092,7 +1115,7 @@ void TMainForm::CancelCalc()
 }
 
 void TMainForm::finishRun(
-    std::shared_ptr<std::optional<calc::TResult>> result, const QString &error, bool modelRead)
+    std::shared_ptr<std::optional<calc::TResult>> result, const QString &error)
 {
     if (m_worker.joinable())
         m_worker.join();
@@ -1107,8 +1130,7 @@ void TMainForm::finishRun(
     if (!result || !result->has_value())
         return; // cancelled: the previous result, map and save state stay
     m_result = std::move(**result);
-    if (!modelRead)
-        m_result.Saveable = false;
+    m_resultSource = m_runSnapshot;
     SaveButton->setEnabled(m_result.Saveable);
     SourceRadioGroupClick();
 }
@@ -1408,6 +1430,18 @@ void TMainForm::LoadParamFile(const QString &fileName)
             = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
         if (!load.Applied)
             return;
+        // A result computed from other inputs than the file's is neither
+        // shown nor saved any more.
+        if (m_resultSource) {
+            TWorkingSet loaded = ws;
+            SetValue(loaded, *FindChoiceControl("SourceRadioGroup"),
+                static_cast<int>(m_resultSource->Params.Mode));
+            if (!(MakeCalcSnapshot(loaded, decimalSep()).Snapshot == *m_resultSource)) {
+                m_result = calc::TResult {};
+                m_resultSource.reset();
+                SaveButton->setEnabled(false);
+            }
+        }
         applyPlacement(load.Placement);
         applyWorkingSet(ws);
     } catch (const std::exception &e) {

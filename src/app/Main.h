@@ -239,8 +239,8 @@ private:
     void refreshIfStale();
     void autoRange(int axis);
     void showLegend();
-    void finishRun(
-        std::shared_ptr<std::optional<calc::TResult>> result, const QString &error, bool modelRead);
+    void finishRun(std::shared_ptr<std::optional<calc::TResult>> result, const QString &error);
+    void queueStationsRedraw();
     void onProgress(int done, int total);
     void endPlacement();
 
@@ -252,6 +252,9 @@ private:
     calc::TPlaneGrid m_planeGrid;
     calc::TWaveGrid m_waveGrid;
     calc::TResult m_result;
+    calc::TCalcSnapshot m_runSnapshot; // what the current run reads
+    std::optional<calc::TCalcSnapshot> m_resultSource; // what m_result was computed from
+    bool m_stationsRedrawQueued = false;
     medium::THorizontalModel m_mediumModel;
     map::TMapGeometry m_geometry { kMapWidth, kMapHeight };
     map::TMapPicture m_picture = map::TMapPicture::Stations; // what MapBitmap shows

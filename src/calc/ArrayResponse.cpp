@@ -9,7 +9,7 @@
 // complex multiply-adds only. C(-k) is the conjugate sum, so |C| is symmetric
 // under (p, q) -> (2K - p, 2K - q) and only rows 0..K are computed.
 #include "calc/ArrayResponse.h"
-#include "calc/ParallelRows.h"
+#include "calc/ParallelItems.h"
 
 #include <algorithm>
 #include <atomic>
@@ -185,8 +185,8 @@ std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const
     const int halfRows = t.K + 1; // rows 0..K; the rest are their mirrors
     const int blocks = (halfRows + kRowBlock - 1) / kRowBlock;
     int rowsDone = 0;
-    const bool complete = ParallelRows(
-        blocks, control.Threads, control.Cancel, [] { return 0; },
+    const bool complete = ParallelItems(
+        blocks, control, [] { return 0; },
         [&](int &, int b) {
             ComputeRows(
                 t, b * kRowBlock, std::min(kRowBlock, halfRows - b * kRowBlock), result.Matrix);

@@ -17,6 +17,7 @@ struct TCalcSnapshot {
     TPlaneGrid PlaneGrid;            // UpdatePlaneGrid for Params.Plane
     TWaveGrid WaveGrid;              // UpdateWaveGrid
     medium::THorizontalModel Model;  // read with ReadMediumModel when Params.Medium is layered
+    bool operator==(const TCalcSnapshot &) const = default;
 };
 
 // Runs the computation of Params.Mode. Refused input throws

@@ -26,7 +26,7 @@
 #include <mutex>
 #include <thread>
 
-#include "calc/ParallelRows.h"
+#include "calc/ParallelItems.h"
 #include "calc/geodesy.h"
 #include "medium/Threshold.h"
 #include "medium/godograf.h"
@@ -269,9 +269,19 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
     TMatrix2D matrix(
         static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
 
-    int rowsDone = 0;
-    const bool complete = ParallelRows(
-        NU, control.Threads, control.Cancel,
+    // Rows are cut into pieces, so that a long row is shared among the threads
+    // and cancel and progress need not wait for a whole row. A node's value
+    // does not depend on which thread computes it, or in what order.
+    constexpr int kNodesPerPiece = 64;
+    const int pieces = (NV + kNodesPerPiece - 1) / kNodesPerPiece;
+    const auto pieceStart
+        = [&](int piece) { return static_cast<int>(static_cast<long long>(piece) * NV / pieces); };
+    // Reported about a thousand times a run, and at the end.
+    const int total = NU * NV;
+    const int reportStep = std::max(total / 1000, 1);
+    int nodesDone = 0, reported = 0;
+    const bool complete = ParallelItems(
+        NU * pieces, control,
         [&] {
             TWorker w;
             w.Model = setup.Model;
@@ -285,18 +295,22 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
                     w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
             return w;
         },
-        [&](TWorker &w, int i) {
+        [&](TWorker &w, int item) {
+            const int i = item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;
             auto &row = matrix[static_cast<std::size_t>(i)];
-            for (int j = 0; j < NV; ++j) {
+            for (int j = pieceStart(piece); j < pieceStart(piece + 1); ++j) {
                 const double v = j * setup.Grid.VStep + setup.Grid.VMin;
                 row[static_cast<std::size_t>(j)] = NodeValue(setup, w, u, v, j);
             }
         },
-        [&](int) {
-            ++rowsDone;
-            if (control.Progress)
-                control.Progress(rowsDone, NU);
+        [&](int item) {
+            const int piece = item % pieces;
+            nodesDone += pieceStart(piece + 1) - pieceStart(piece);
+            if (control.Progress && (nodesDone - reported >= reportStep || nodesDone == total)) {
+                reported = nodesDone;
+                control.Progress(nodesDone, total);
+            }
         });
     if (!complete)
         return std::nullopt;

@@ -8,8 +8,9 @@
 namespace valdrin::calc {
 
 // Fills the NU x NV matrix of the snapshot's mode over its plane grid, on
-// control.Threads threads (0: every core), row by row. Expects a snapshot
-// that RunComputation has checked. Cancelled: nullopt.
+// control.Threads threads (0: every core), in pieces of rows. Progress counts
+// nodes, of NU * NV. Expects a snapshot that RunComputation has checked.
+// Cancelled: nullopt.
 std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control);
 
 } // namespace valdrin::calc

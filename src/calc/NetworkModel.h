@@ -37,6 +37,7 @@ struct TStationSet {
     std::vector<std::string> Name;       // station codes
     int Count = 0;                       // complete rows read from the top
     double CentreU = 0, CentreV = 0;     // the station nearest the centroid
+    bool operator==(const TStationSet &) const = default;
 };
 
 struct TPlaneGrid {
@@ -70,6 +71,7 @@ struct TCalcParams {
     TViewPlane Plane = TViewPlane::vpXY;
     TMediumKind Medium = TMediumKind::Homogeneous;
     double C1 = 1.5, C2 = 4.5;  // energy class K = C1*M + C2
+    bool operator==(const TCalcParams &) const = default;
 };
 
 // Column counts of the two station tables (the fixed column included).

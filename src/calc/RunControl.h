@@ -3,15 +3,21 @@
 
 #include <atomic>
 #include <functional>
+#include <thread>
 
 namespace valdrin::calc {
 
 struct TRunControl {
-    // Called after each row of nodes (or of the response matrix), possibly
-    // from a worker thread; done grows to total.
+    // Called as the work proceeds (node scan: nodes done, response: rows
+    // done), possibly from a worker thread, never twice at once; done grows
+    // to total.
     std::function<void(int done, int total)> Progress;
-    const std::atomic<bool> *Cancel = nullptr; // checked once per row
-    int Threads = 0;                           // 0: every core
+    const std::atomic<bool> *Cancel = nullptr; // checked before each piece of work
+    int Threads = 0; // 0: every core
+    // Starts a worker thread; empty: std::thread. A start that throws or
+    // returns no thread ends the starting, and the run goes on with the
+    // threads it has.
+    std::function<std::thread(std::function<void()>)> StartThread;
 };
 
 } // namespace valdrin::calc

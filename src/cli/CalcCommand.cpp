@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <streambuf>
 #include <string_view>
@@ -267,7 +268,8 @@ public:
     }
     void Update(int done, int total)
     {
-        const int percent = total > 0 ? std::clamp(done * 100 / total, 0, 100) : 0;
+        const int percent
+            = total > 0 ? static_cast<int>(std::clamp(100LL * done / total, 0LL, 100LL)) : 0;
         std::lock_guard lock(m_mutex);
         if (percent == m_shown)
             return;
@@ -415,8 +417,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         control.Progress = [&bar](int done, int total) { bar.Update(done, total); };
     std::optional<calc::TResult> result;
     try {
-        // The window shows this and runs on, but what it computes may not be
-        // saved, so there is nothing to write.
+        // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(app::kModelErrorMessage);
         result = calc::RunComputation(build.Snapshot, control);
@@ -449,23 +450,41 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
 int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
                    bool showProgress)
 {
-    TOptions opt;
     try {
-        opt = ParseOptions(args);
-    } catch (const TUsageError &e) {
-        err << e.Message << '\n' << kUsage;
-        return kExitUsage;
-    }
-    if (opt.Help) {
-        out << kUsage << kHelp;
-        return kExitOk;
-    }
-    try {
+        TOptions opt;
+        try {
+            opt = ParseOptions(args);
+        } catch (const TUsageError &e) {
+            err << e.Message << '\n' << kUsage;
+            return kExitUsage;
+        }
+        if (opt.Help) {
+            out << kUsage << kHelp;
+            return kExitOk;
+        }
         return Run(opt, out, err, showProgress);
-    } catch (const common::TValdrinError &e) {
-        err << e.what() << '\n';
-        return kExitInput;
+    } catch (...) {
+        return ReportException(err);
     }
+}
+
+int ReportException(std::ostream &err) noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const common::TValdrinError &e) {
+            err << e.what() << '\n';
+        } catch (const std::bad_alloc &) {
+            err << "Недостаточно памяти\n";
+        } catch (const std::exception &e) {
+            err << "Непредвиденная ошибка: " << e.what() << '\n';
+        } catch (...) {
+            err << "Непредвиденная ошибка\n";
+        }
+    } catch (...) { // err itself failed: the status still tells
+    }
+    return kExitInput;
 }
 
 } // namespace valdrin::cli

@@ -19,4 +19,8 @@ constexpr int kExitInput = 3; // an input error; the window's message on err
 int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
                    bool showProgress = false);
 
+// Called in a catch handler: writes the message of the exception being
+// handled to err (whatever its type) and returns kExitInput.
+int ReportException(std::ostream &err) noexcept;
+
 } // namespace valdrin::cli

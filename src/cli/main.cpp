@@ -12,11 +12,16 @@
 
 int main(int argc, char **argv)
 {
-    std::ios::sync_with_stdio(false);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args.front() == "noise-level") {
-        args.erase(args.begin());
-        return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+    try {
+        std::ios::sync_with_stdio(false);
+        std::vector<std::string> args(argv + 1, argv + argc);
+        if (!args.empty() && args.front() == "noise-level") {
+            args.erase(args.begin());
+            return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+        }
+        return valdrin::cli::RunCalcCommand(
+            args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    } catch (...) {
+        return valdrin::cli::ReportException(std::cerr);
     }
-    return valdrin::cli::RunCalcCommand(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

@@ -18,6 +18,7 @@ struct THorizontalLayer {
     double SpreadExp = 1.0; // geometric-spreading exponent (1: spherical spreading)
     double Rho = 0;         // density (> 0 for a usable layer)
     std::array<double, 3> Velocity{}; // Vp, Vs, Vr, m/s (> 0 for a usable layer)
+    bool operator==(const THorizontalLayer &) const = default;
 };
 
 using THorizontalModel = std::vector<THorizontalLayer>;

@@ -127,16 +127,26 @@ TEST_F(MainCalcTest, EngineRefusalIsShownAndChangesNothing)
     EXPECT_TRUE(form->CalcButton->isEnabled());
 }
 
-TEST_F(MainCalcTest, AnUnreadableLayerTableRunsButLeavesNothingToSave)
+TEST_F(MainCalcTest, AnUnreadableLayerTableStopsTheRun)
 {
+    Compute(3);
+    const calc::TMatrix2D matrix = form->Result().ResultMatrix;
+    const QImage picture = form->MapBitmap;
+    int calls = 0;
+    form->SetEngine([&calls](const calc::TCalcSnapshot &s, const calc::TRunControl &c) {
+        ++calls;
+        return calc::RunComputation(s, c);
+    });
     form->MediumRadioGroup->ClickItem(1);
     form->ModelStrGrid->SetCells(3, 1, QStringLiteral("abc"));
-    Compute(3);
+    form->CalcButton->click();
+    EXPECT_FALSE(form->IsRunning());
     ASSERT_EQ(dialogs->Messages.size(), 1);
     EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Ошибка в параметрах модели!"));
-    EXPECT_EQ(form->Result().ResultMode, TShowMode::smMinMagnitude);
-    EXPECT_FALSE(form->SaveButton->isEnabled());
-    EXPECT_EQ(form->MapBitmap, FreshStations(*form));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(form->Result().ResultMatrix, matrix);
+    EXPECT_TRUE(form->SaveButton->isEnabled());
+    EXPECT_EQ(form->MapBitmap, picture);
 }
 
 TEST_F(MainCalcTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStaysUsable)
@@ -163,7 +173,7 @@ TEST_F(MainCalcTest, TheMapPictureSavesAsPngWithItsLegend)
     EXPECT_EQ(png.size(), QSize(504 + map::kLegendWidth, 475));
 }
 
-// The run is held after its first row until the window cancels it, so the
+// The run is held at a tenth of its nodes until the window cancels it, so the
 // test sees the window in the middle of a run without depending on timing.
 TEST_F(MainCalcTest, ARunCanBeCancelledAndLeavesThePreviousResult)
 {
@@ -177,6 +187,8 @@ TEST_F(MainCalcTest, ARunCanBeCancelledAndLeavesThePreviousResult)
         held.Threads = 1;
         held.Progress = [c](int done, int total) {
             c.Progress(done, total);
+            if (done * 10 < total)
+                return;
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
             while (!c.Cancel->load() && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
@@ -189,9 +201,9 @@ TEST_F(MainCalcTest, ARunCanBeCancelledAndLeavesThePreviousResult)
     form->CalcButton->click();
     ASSERT_TRUE(form->IsRunning());
     // The gauge over the map takes the progress the worker reports.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Gauge->Progress() >= 1; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Gauge->PercentDone() >= 10; }, 30000));
     EXPECT_TRUE(form->Gauge->isVisible());
-    EXPECT_EQ(form->Gauge->MaxValue(), 81);
+    EXPECT_EQ(form->Gauge->MaxValue(), 81 * 81); // nodes
     EXPECT_GT(form->Gauge->PercentDone(), 0);
     EXPECT_FALSE(form->CalcButton->isEnabled());
     // No second run meanwhile, and the window answers the mouse.
@@ -212,7 +224,7 @@ TEST_F(MainCalcTest, ARunCanBeCancelledAndLeavesThePreviousResult)
 
     // The gauge's own button cancels too.
     form->CalcButton->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Gauge->Progress() >= 1; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Gauge->PercentDone() >= 10; }, 30000));
     form->Gauge->CancelButton->click();
     ASSERT_TRUE(WaitForRun());
     EXPECT_EQ(calls.load(), 2);

@@ -3,6 +3,7 @@
 #include "MainTestFixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
 
@@ -12,6 +13,7 @@
 #include "app/RadioGroup.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
+#include "map/MapQt.h"
 
 namespace valdrin::app::test {
 namespace {
@@ -133,6 +135,52 @@ TEST_P(MainMapTest, PlacementInDegreesWritesSixDecimals)
     Press(form->MapCentre() + QPoint(63, -95)); // 500 and 800 units off the centres
     EXPECT_EQ(form->CooGrid->Cells(1, 1), N("537.600000"));
     EXPECT_EQ(form->CooGrid->Cells(2, 1), N("855.700000"));
+}
+
+// The stations of the window's tables drawn on a fresh background in a plane,
+// read without the window.
+QImage StationsIn(const TMainForm &form, calc::TViewPlane plane)
+{
+    map::TRanges r;
+    r.X = { form.XminSpinEdit->Value(), form.XmaxSpinEdit->Value(), form.dXSpinEdit->Value(),
+        form.X0SpinEdit->Value() };
+    r.Y = { form.YminSpinEdit->Value(), form.YmaxSpinEdit->Value(), form.dYSpinEdit->Value(),
+        form.Y0SpinEdit->Value() };
+    r.Z = { form.ZminSpinEdit->Value(), form.ZmaxSpinEdit->Value(), form.dZSpinEdit->Value(),
+        form.Z0SpinEdit->Value() };
+    const char sep = QLocale().decimalPoint().at(0).toLatin1();
+    const common::TCellTable coo = form.CooGrid->ToTable();
+    QImage img = map::NewMapBitmap(TMainForm::kMapWidth, TMainForm::kMapHeight);
+    map::TMapGeometry g(TMainForm::kMapWidth, TMainForm::kMapHeight);
+    map::DrawStations(img, g, calc::ReadStations(coo, form.StrGrid->ToTable(), plane, sep), coo,
+        map::UpdatePlaneGrid(r, plane), false);
+    return img;
+}
+
+TEST_P(MainMapTest, MarkersFollowThePlaneAndEditedOrPastedCoordinates)
+{
+    using enum calc::TViewPlane;
+    const QImage xy = form->MapBitmap;
+    ASSERT_EQ(xy, StationsIn(*form, vpXY));
+    form->ViewRadioGroup->ClickItem(1);
+    EXPECT_EQ(form->MapBitmap, StationsIn(*form, vpYZ));
+    EXPECT_NE(form->MapBitmap, xy);
+    form->ViewRadioGroup->ClickItem(0);
+    EXPECT_EQ(form->MapBitmap, xy);
+
+    form->CooGrid->SetEditText(1, 1, QStringLiteral("1500"));
+    QCoreApplication::processEvents();
+    const QImage typed = form->MapBitmap;
+    EXPECT_NE(typed, xy);
+    EXPECT_EQ(typed, StationsIn(*form, vpXY));
+
+    QApplication::clipboard()->setText(QStringLiteral("-1500\t-1500\n1500\t-1500"));
+    form->CooGrid->setCurrentCell(2, 1);
+    form->CooGrid->PasteFromClipboard();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->CooGrid->Cells(2, 3), QStringLiteral("-1500"));
+    EXPECT_NE(form->MapBitmap, typed);
+    EXPECT_EQ(form->MapBitmap, StationsIn(*form, vpXY));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -11,6 +11,7 @@
 #include "app/RadioGroup.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
+#include "map/MapQt.h"
 
 namespace valdrin::app::test {
 namespace {
@@ -122,6 +123,39 @@ TEST_P(MainParamTest, AFileThatCannotBeWrittenIsReported)
     ASSERT_EQ(dialogs->Messages.size(), 1);
     EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Unable to write to ") + path);
     EXPECT_EQ(form->IniLabel->text(), path);
+}
+
+TEST_P(MainParamTest, AFileWithOtherInputsLeavesNoResultAndShowsItsStations)
+{
+    Compute(3);
+    ASSERT_TRUE(form->SaveButton->isEnabled());
+    const QImage picture = form->MapBitmap;
+
+    // The window's own inputs back from a file: the result stands.
+    const QString same = dir.filePath(QStringLiteral("same.ini"));
+    form->SaveParamFile(same);
+    form->LoadParamFile(same);
+    EXPECT_TRUE(form->SaveButton->isEnabled());
+    EXPECT_EQ(form->Result().ResultMode, calc::TShowMode::smMinMagnitude);
+    EXPECT_EQ(form->MapBitmap, picture);
+
+    // A file with one station elsewhere.
+    const QString moved = dir.filePath(QStringLiteral("moved.ini"));
+    const QString x = form->CooGrid->Cells(1, 1);
+    form->CooGrid->SetCells(1, 1, QStringLiteral("1500"));
+    form->SaveParamFile(moved);
+    form->CooGrid->SetCells(1, 1, x);
+    form->LoadParamFile(moved);
+    EXPECT_TRUE(dialogs->Messages.isEmpty());
+    EXPECT_FALSE(form->SaveButton->isEnabled());
+    EXPECT_EQ(form->Result().ResultMode, calc::TShowMode::smStations);
+    ASSERT_GE(form->Stations().Count, 1);
+    EXPECT_EQ(form->Stations().U[0], 1500);
+    QImage stations = map::NewMapBitmap(TMainForm::kMapWidth, TMainForm::kMapHeight);
+    map::TMapGeometry g(TMainForm::kMapWidth, TMainForm::kMapHeight);
+    map::DrawStations(
+        stations, g, form->Stations(), form->CooGrid->ToTable(), form->PlaneGrid(), false);
+    EXPECT_EQ(form->MapBitmap, stations);
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, MainParamTest,

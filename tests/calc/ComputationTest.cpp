@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "common/Error.h"
 #include "medium/Threshold.h"
@@ -369,7 +374,7 @@ TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)
     }
 }
 
-TEST(RunComputation, ProgressPerRowAndCancel)
+TEST(RunComputation, ProgressCountsNodesAndCancel)
 {
     TCalcSnapshot s = DefaultSnapshot(smMinMagnitude);
     for (int threads : {1, 2}) {
@@ -377,13 +382,13 @@ TEST(RunComputation, ProgressPerRowAndCancel)
         TRunControl rc;
         rc.Threads = threads;
         rc.Progress = [&](int d, int total) {
-            EXPECT_EQ(total, 81);
+            EXPECT_EQ(total, 81 * 81);
+            EXPECT_GT(d, done.empty() ? 0 : done.back());
             done.push_back(d);
         };
         ASSERT_TRUE(RunComputation(s, rc));
-        ASSERT_EQ(done.size(), 81u);
-        for (std::size_t i = 0; i < done.size(); ++i)
-            EXPECT_EQ(done[i], static_cast<int>(i) + 1);
+        EXPECT_GE(done.size(), 81u); // at least once a row
+        EXPECT_EQ(done.back(), 81 * 81);
     }
 
     std::atomic<bool> cancel{true};
@@ -392,20 +397,109 @@ TEST(RunComputation, ProgressPerRowAndCancel)
     EXPECT_FALSE(RunComputation(s, rc));
 
     cancel = false;
-    int rows = 0;
+    int reports = 0;
     rc.Threads = 2;
     rc.Progress = [&](int, int) {
-        if (++rows == 3)
+        if (++reports == 3)
             cancel = true;
     };
     EXPECT_FALSE(RunComputation(s, rc));
-    EXPECT_LT(rows, 81);
+    EXPECT_LT(reports, 81);
 
     TRunControl throwing;
     throwing.Threads = 2;
-    throwing.Progress = [](int d, int) {
-        if (d == 5)
-            throw std::runtime_error("stop");
-    };
+    throwing.Progress = [](int, int) { throw std::runtime_error("stop"); };
     EXPECT_THROW(RunComputation(s, throwing), std::runtime_error);
+}
+
+namespace {
+
+bool SameBits(const TMatrix2D &a, const TMatrix2D &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].size() != b[i].size()
+            || std::memcmp(a[i].data(), b[i].data(), a[i].size() * sizeof(double)) != 0)
+            return false;
+    return true;
+}
+
+// One layered row of 2001 nodes: a profile.
+TCalcSnapshot LayeredProfile()
+{
+    TCalcSnapshot s = Network(smMinMagnitude, { { 0, 0, 400 }, { 300, 0, 400 }, { 0, 700, 400 } },
+        Grid(0, 0, 1, -1000, 1000, 1, -300));
+    s.Params.Medium = TMediumKind::Layered;
+    s.Model = ThreeLayers(200);
+    return s;
+}
+
+} // namespace
+
+TEST(RunComputation, ASingleRowIsSharedAmongThreadsAndStopsWithin)
+{
+    const TCalcSnapshot s = LayeredProfile();
+    ASSERT_EQ(s.PlaneGrid.NU, 1);
+    const auto one = RunComputation(s, TRunControl {});
+    ASSERT_TRUE(one);
+
+    int started = 0;
+    TRunControl two;
+    two.Threads = 2;
+    two.StartThread = [&](std::function<void()> f) {
+        ++started;
+        return std::thread(std::move(f));
+    };
+    const auto shared = RunComputation(s, two);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(started, 2);
+    EXPECT_TRUE(SameBits(shared->ResultMatrix, one->ResultMatrix));
+
+    // Cancelled at the first report: the row is left unfinished.
+    std::atomic<bool> cancel { false };
+    std::vector<int> done;
+    int total = 0;
+    TRunControl rc;
+    rc.Threads = 1;
+    rc.Cancel = &cancel;
+    rc.Progress = [&](int d, int all) {
+        done.push_back(d);
+        total = all;
+        cancel = true;
+    };
+    EXPECT_FALSE(RunComputation(s, rc));
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_LT(done[0], total);
+}
+
+TEST(RunComputation, ThreadsThatCannotStartLeaveTheirShareToTheOthers)
+{
+    TCalcSnapshot profile = LayeredProfile();
+    TCalcSnapshot response = DefaultSnapshot(smCdK);
+    for (TCalcSnapshot *s : { &profile, &response }) {
+        const auto expected = RunComputation(*s);
+        ASSERT_TRUE(expected);
+        for (int allowed : { 0, 1, 2 }) {
+            for (bool throws : { true, false }) {
+                SCOPED_TRACE(testing::Message() << "mode " << int(s->Params.Mode) << " allowed "
+                                                << allowed << " throws " << throws);
+                int starts = 0;
+                TRunControl rc;
+                rc.Threads = 4;
+                rc.StartThread = [&](std::function<void()> f) {
+                    if (starts++ < allowed)
+                        return std::thread(std::move(f));
+                    if (throws)
+                        throw std::system_error(
+                            std::make_error_code(std::errc::resource_unavailable_try_again));
+                    return std::thread();
+                };
+                const auto r = RunComputation(*s, rc);
+                ASSERT_TRUE(r);
+                EXPECT_EQ(starts, allowed + 1);
+                EXPECT_TRUE(SameBits(r->ResultMatrix, expected->ResultMatrix));
+            }
+        }
+    }
 }

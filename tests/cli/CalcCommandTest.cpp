@@ -7,7 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <functional>
+#include <new>
 #include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include "app/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
+#include "cli/CalcCommand.h"
 #include "common/Error.h"
 
 using namespace valdrin;
@@ -379,5 +384,48 @@ TEST_F(CalcCommand, LayeredSectionsGiveThePlaneXYValuesAtTheSharedNodes)
         // (0, c, -400) and (c, 0, -400)
         EXPECT_EQ(yz.at({ c, "-400.0000" }), xy.at({ "0.0000", c })) << c;
         EXPECT_EQ(xz.at({ c, "-400.0000" }), xy.at({ c, "0.0000" })) << c;
+    }
+}
+
+namespace {
+
+// Output that fails with whatever the test throws.
+class TThrowingBuf : public std::streambuf {
+public:
+    explicit TThrowingBuf(std::function<void()> fail)
+        : m_fail(std::move(fail))
+    {
+    }
+
+protected:
+    int_type overflow(int_type) override
+    {
+        m_fail();
+        return traits_type::eof();
+    }
+
+private:
+    std::function<void()> m_fail;
+};
+
+} // namespace
+
+TEST(CalcCommandFailures, EveryExceptionEndsWithAMessageAndStatusThree)
+{
+    const struct {
+        std::function<void()> Fail;
+        std::string Message;
+    } cases[] = {
+        { [] { throw std::runtime_error("device gone"); }, "Непредвиденная ошибка: device gone\n" },
+        { [] { throw std::bad_alloc(); }, "Недостаточно памяти\n" },
+        { [] { throw 42; }, "Непредвиденная ошибка\n" },
+    };
+    for (const auto &c : cases) {
+        TThrowingBuf buf(c.Fail);
+        std::ostream out(&buf);
+        out.exceptions(std::ios::badbit); // lets the buffer's exception through
+        std::ostringstream err;
+        EXPECT_EQ(cli::RunCalcCommand({ "--mode", "location-error" }, out, err), cli::kExitInput);
+        EXPECT_EQ(err.str(), c.Message);
     }
 }

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStackedLayout>
 #include <QTabWidget>
@@ -31,6 +30,7 @@
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/SafeFile.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
 #include "map/Grids.h"
@@ -662,6 +662,7 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     --m_loading;
 
     GeoCheckBoxClick();
+    MediumRadioGroupClick();
     B0SpinEditChange();
     QualitySpinEditChange();
     updatePlaneGrid();
@@ -911,7 +912,7 @@ void TMainForm::SaveMapPng()
     try {
         map::SaveMapPng(name, MapBitmap, m_legend, decimalSep());
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 
@@ -1039,7 +1040,7 @@ void TMainForm::CalcButtonClick()
         try {
             *result = m_engine(snap, calc::TRunControl {});
         } catch (const std::exception &e) {
-            error = U8(e.what());
+            error = U8(common::ErrorText(e));
         }
         m_running = true;
         finishRun(result, error, modelRead);
@@ -1067,6 +1068,8 @@ void TMainForm::CalcButtonClick()
             *result = engine(snap, control);
         } catch (const common::TValdrinError &e) {
             error = U8(e.what());
+        } catch (const std::bad_alloc &) {
+            error = U8(common::kOutOfMemoryMessage);
         } catch (const std::exception &e) {
             error = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
         }
@@ -1151,14 +1154,13 @@ void TMainForm::SaveButtonClick()
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
     if (name.isEmpty())
         return;
-    const std::string text = calc::FormatResultsFile(
-        m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(text.data(), static_cast<qint64>(text.size()))
-            != static_cast<qint64>(text.size())
-        || !file.commit()) {
-        showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, file.errorString()));
+    try {
+        const std::string text = calc::FormatResultsFile(
+            m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
+        if (const auto error = common::WriteWholeFile(name.toStdString(), text))
+            showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, U8(*error)));
+    } catch (const std::exception &e) {
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 
@@ -1400,27 +1402,32 @@ void TMainForm::applyPlacement(const TPlacementRestore &p)
 
 void TMainForm::LoadParamFile(const QString &fileName)
 {
-    IniLabel->setText(fileName);
     TWorkingSet ws = gatherWorkingSet();
+    TParamLoad load;
     try {
-        const TParamLoad load
-            = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
-        if (!load.Applied)
-            return;
-        applyPlacement(load.Placement);
-        applyWorkingSet(ws);
+        load = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        // Refused before anything was applied: the window, its label included, stays.
+        showMessage(U8(common::ErrorText(e)));
+        return;
     }
+    IniLabel->setText(fileName);
+    if (!load.Applied)
+        return;
+    applyPlacement(load.Placement);
+    applyWorkingSet(ws);
 }
 
 void TMainForm::SaveParamFile(const QString &fileName)
 {
     IniLabel->setText(fileName);
     try {
-        app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+        const std::string warning
+            = app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+        if (!warning.empty())
+            showMessage(U8(warning));
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 

@@ -1,6 +1,6 @@
 # make run   - install what is missing, build (Release, build/), start the program
 # make test  - install, build, run every test; then the core tests under ASan/UBSan,
-#              then a minute of fuzzing of the parameter-file reader
+#              then a minute of fuzzing of the parameter-file reader (two targets)
 # make bench - build and run the benchmarks
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -33,12 +33,14 @@ test-sanitize: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-# libFuzzer on the INI reader and the parameter-file restore, about a minute.
+# libFuzzer on the INI reader and the parameter-file restore, and on the INI
+# reader with UTF-8 files, about a minute in all.
 fuzz: deps
 	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-fuzz -j$(JOBS)
-	mkdir -p build-fuzz/corpus
-	build-fuzz/fuzz_params -max_total_time=60 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+	mkdir -p build-fuzz/corpus build-fuzz/corpus-utf8
+	build-fuzz/fuzz_params -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+	build-fuzz/fuzz_ini_utf8 -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus-utf8 fuzz/corpus
 
 bench: build
 	@set -e; for b in build/bench/bench_*; do \

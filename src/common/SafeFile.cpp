@@ -82,10 +82,10 @@ int CreateTemporary(const fs::path &target, std::string &tempName)
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const unsigned long long tag
             = (seed + attempt * 7919u) ^ static_cast<unsigned long long>(::getpid());
-        fs::path name = target;
-        name.replace_filename(
-            "." + target.filename().string() + "." + std::to_string(tag % 1000000007u) + ".tmp");
-        tempName = name.string();
+        std::string base = ".";
+        base.append(target.filename().string()).append(".");
+        base.append(std::to_string(tag % 1000000007u)).append(".tmp");
+        tempName = (target.parent_path() / base).string();
         // 0666 less the umask, as a new file gets it.
         const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)

@@ -1,7 +1,7 @@
 # make run   - install what is missing, build (Release, build/), start the program
 # make test  - install, build, run every test; then the core tests under ASan/UBSan,
-#              then a minute of fuzzing of the parameter-file reader and
-#              15 s of each station-list reader and of the dB spectrum reader
+#              then two minutes of fuzzing: the parameter-file reader (two targets),
+#              each station-list reader and the dB spectrum reader
 # make bench - build and run the benchmarks
 # make package - build the Debian package
 JOBS ?= $(shell nproc)
@@ -35,13 +35,14 @@ test-sanitize: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-# libFuzzer on the INI reader and the parameter-file restore, about a minute;
-# then 15 s on each reader of the exchange formats.
+# libFuzzer on the INI reader and the parameter-file restore, and on the INI
+# reader with UTF-8 files, 30 s each; then 15 s on each exchange-format reader.
 fuzz: deps
 	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-fuzz -j$(JOBS)
-	mkdir -p build-fuzz/corpus
-	build-fuzz/fuzz_params -max_total_time=60 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+	mkdir -p build-fuzz/corpus build-fuzz/corpus-utf8
+	build-fuzz/fuzz_params -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+	build-fuzz/fuzz_ini_utf8 -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus-utf8 fuzz/corpus
 	@set -e; for t in stations_csv:stations stations_fdsn:stations stations_xml:stations noise_db:noise_db; do \
 	  name=$${t%%:*}; seeds=$${t##*:}; mkdir -p build-fuzz/corpus_$$name; \
 	  build-fuzz/fuzz_$$name -max_total_time=15 -max_len=16384 -timeout=10 \

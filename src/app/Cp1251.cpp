@@ -144,6 +144,38 @@ std::string Utf8ToCp1251(std::string_view text)
     return out;
 }
 
+std::string RepairUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(text, pos, cp);
+        if (len == 0) {
+            AppendUtf8(out, ByteToCodePoint(static_cast<unsigned char>(text[pos])));
+            ++pos;
+        } else {
+            out.append(text.substr(pos, len));
+            pos += len;
+        }
+    }
+    return out;
+}
+
+bool FitsCp1251(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(text, pos, cp);
+        if (len == 0 || CodePointToByte(cp) < 0)
+            return false;
+        pos += len;
+    }
+    return true;
+}
+
 bool IsValidUtf8(std::string_view text)
 {
     std::size_t pos = 0;

@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "app/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/SafeFile.h"
 
 namespace valdrin::app {
 
@@ -52,32 +54,53 @@ using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
 enum class TReadStatus { Missing, Read, Unreadable };
 
-TReadStatus ReadFileBytes(const std::string &fileName, std::string &bytes)
+// The file's bytes, or why an existing file was not read.
+TReadStatus ReadFileBytes(const std::string &fileName, std::string &bytes, std::string &reason)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::file_status st = fs::status(fileName, ec);
-    if (ec || !fs::exists(st))
-        return fs::exists(st) ? TReadStatus::Unreadable : TReadStatus::Missing;
+    if (!fs::exists(st)) {
+        if (st.type() == fs::file_type::not_found)
+            return TReadStatus::Missing;
+        reason = "нет доступа";
+        return TReadStatus::Unreadable;
+    }
     // Devices and pipes could block or never end.
-    if (!fs::is_regular_file(st))
+    if (fs::is_directory(st)) {
+        reason = "это папка";
         return TReadStatus::Unreadable;
+    }
+    if (!fs::is_regular_file(st)) {
+        reason = "это не обычный файл";
+        return TReadStatus::Unreadable;
+    }
+    const std::string tooLarge
+        = "файл больше " + std::to_string(TIniFile::kMaxFileSize >> 20) + " МБ";
     const auto size = fs::file_size(fileName, ec);
-    if (ec || size > TIniFile::kMaxFileSize)
+    if (!ec && size > TIniFile::kMaxFileSize) {
+        reason = tooLarge;
         return TReadStatus::Unreadable;
+    }
     TFilePtr f(std::fopen(fileName.c_str(), "rb"));
-    if (!f)
+    if (!f) {
+        reason = errno == EACCES || errno == EPERM ? "нет доступа" : "файл не открывается";
         return TReadStatus::Unreadable;
+    }
     bytes.clear();
     char buf[65536];
     std::size_t n = 0;
     while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
         bytes.append(buf, n);
-        if (bytes.size() > TIniFile::kMaxFileSize)
+        if (bytes.size() > TIniFile::kMaxFileSize) {
+            reason = tooLarge;
             return TReadStatus::Unreadable;
+        }
     }
-    if (std::ferror(f.get()))
+    if (ec || std::ferror(f.get())) {
+        reason = "ошибка чтения";
         return TReadStatus::Unreadable;
+    }
     return TReadStatus::Read;
 }
 
@@ -86,13 +109,13 @@ TReadStatus ReadFileBytes(const std::string &fileName, std::string &bytes)
 TIniFile::TIniFile(std::string fileName)
     : m_fileName(std::move(fileName))
 {
-    std::string bytes;
-    switch (ReadFileBytes(m_fileName, bytes)) {
+    std::string bytes, reason;
+    switch (ReadFileBytes(m_fileName, bytes, reason)) {
     case TReadStatus::Read:
         Parse(bytes);
         break;
     case TReadStatus::Unreadable:
-        m_unreadable = true;
+        Refuse(std::move(reason));
         break;
     case TReadStatus::Missing:
         break;
@@ -107,26 +130,43 @@ TIniFile TIniFile::FromBytes(std::string_view bytes, std::string fileName)
     return ini;
 }
 
+void TIniFile::Refuse(std::string reason)
+{
+    m_unreadable = true;
+    m_readError = "Не удалось прочитать файл " + m_fileName + ": " + reason;
+    m_sections.assign(1, TSection {});
+    m_sectionIndex.clear();
+}
+
 void TIniFile::Parse(std::string_view bytes)
 {
     std::string text;
-    if (IsValidUtf8(bytes)) {
-        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-            bytes.remove_prefix(3);
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        text = RepairUtf8(bytes.substr(3));
+    else if (IsValidUtf8(bytes))
         text.assign(bytes);
-    } else {
+    else
         text = Cp1251ToUtf8(bytes);
-    }
     std::size_t start = 0;
+    std::size_t lines = 0;
     while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            AddLine(text.substr(start), "");
-            break;
-        }
-        const std::size_t eolLen = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end - start > kMaxLineLength)
+            return Refuse("строка " + std::to_string(lines + 1) + " длиннее "
+                + std::to_string(kMaxLineLength) + " байт");
+        if (++lines > kMaxLines)
+            return Refuse("больше " + std::to_string(kMaxLines) + " строк");
+        std::size_t eolLen = 0;
+        if (end < text.size())
+            eolLen = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
         AddLine(text.substr(start, end - start), text.substr(end, eolLen));
+        if (m_sections.size() > kMaxSections + 1)
+            return Refuse("больше " + std::to_string(kMaxSections) + " разделов");
         start = end + eolLen;
+        if (eolLen == 0)
+            break;
     }
 }
 
@@ -283,21 +323,10 @@ std::string TIniFile::Bytes() const
 
 void TIniFile::UpdateFile() const
 {
-    namespace fs = std::filesystem;
     const common::TValdrinError failure("Unable to write to " + m_fileName);
     if (m_unreadable || m_fileName.empty())
         throw failure;
-    std::error_code ec;
-    const fs::file_status st = fs::status(m_fileName, ec);
-    if (fs::exists(st) && !fs::is_regular_file(st))
-        throw failure;
-    const std::string bytes = Bytes();
-    TFilePtr f(std::fopen(m_fileName.c_str(), "wb"));
-    if (!f)
-        throw failure;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size()
-                         && std::fflush(f.get()) == 0;
-    if (std::fclose(f.release()) != 0 || !written)
+    if (common::WriteWholeFile(m_fileName, Bytes()))
         throw failure;
 }
 

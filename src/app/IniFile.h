@@ -5,8 +5,10 @@
 // after the first "=" as written; lines starting with ";" or "#", blank lines
 // and any other text are kept but never read. A key repeated in a section, or
 // in a repeated section, reads its first occurrence and writes there. Lines
-// end with CR LF, LF or CR. The file is read as UTF-8 when the whole of it is
-// valid UTF-8 and as Windows-1251 otherwise, and is written in Windows-1251.
+// end with CR LF, LF or CR. A file that starts with the UTF-8 byte-order mark
+// is UTF-8 (a stray byte in it reads as its Windows-1251 character); any
+// other file is read as UTF-8 when the whole of it is valid UTF-8 and as
+// Windows-1251 otherwise. Files are written in Windows-1251.
 // Writing updates values in place: new keys go after the last key of their
 // section, new sections at the end, and every other line stays as it was.
 #pragma once
@@ -22,18 +24,26 @@ namespace valdrin::app {
 
 class TIniFile {
 public:
-    // Larger files are not read, nor overwritten.
+    // Larger files are not read, nor overwritten. The other bounds keep the
+    // memory of a read near the file's size; a parameter file holds a few
+    // hundred short lines in four sections.
     static constexpr std::size_t kMaxFileSize = 64u << 20;
+    static constexpr std::size_t kMaxLineLength = 16u << 20; // bytes of one line
+    static constexpr std::size_t kMaxLines = 100000;
+    static constexpr std::size_t kMaxSections = 10000;
 
     TIniFile() = default;
     // Reads the file. A missing file reads as empty; so does one that cannot
-    // be read (not a regular file, no permission, too large), which the
-    // layer then refuses to overwrite.
+    // be read (not a regular file, no permission, beyond the bounds above),
+    // which ReadError then names and the layer refuses to overwrite.
     explicit TIniFile(std::string fileName);
     // From the file's bytes, as if read from fileName.
     static TIniFile FromBytes(std::string_view bytes, std::string fileName = {});
 
     const std::string &FileName() const { return m_fileName; }
+    // Why an existing file was not read, in Russian; empty when it was read
+    // or does not exist.
+    const std::string &ReadError() const { return m_readError; }
 
     bool SectionExists(std::string_view section) const;
     bool ValueExists(std::string_view section, std::string_view key) const;
@@ -50,7 +60,9 @@ public:
 
     // The file's bytes as UpdateFile writes them.
     std::string Bytes() const;
-    // Writes the file; throws common::TValdrinError "Unable to write to <path>".
+    // Writes the file whole (common::WriteWholeFile): a failure leaves the
+    // old file as it was and throws common::TValdrinError
+    // "Unable to write to <path>".
     void UpdateFile() const;
 
 private:
@@ -67,12 +79,15 @@ private:
         std::size_t LastKeyLine = 0;
     };
 
+    // Beyond the bounds: refused, with m_readError set and nothing kept.
     void Parse(std::string_view bytes);
     void AddLine(std::string text, std::string eol);
+    void Refuse(std::string reason);
     const TLine *FindLine(std::string_view section, std::string_view key) const;
 
     std::string m_fileName;
     bool m_unreadable = false; // the file exists but was not read
+    std::string m_readError;
     std::vector<TSection> m_sections{1};
     std::unordered_map<std::string, std::vector<std::size_t>> m_sectionIndex; // lower-case name
 };

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStackedLayout>
 #include <QTabWidget>
@@ -31,6 +30,7 @@
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/SafeFile.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
 #include "map/Grids.h"
@@ -662,6 +662,7 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     --m_loading;
 
     GeoCheckBoxClick();
+    MediumRadioGroupClick();
     B0SpinEditChange();
     QualitySpinEditChange();
     updatePlaneGrid();
@@ -932,7 +933,7 @@ void TMainForm::SaveMapPng()
     try {
         map::SaveMapPng(name, MapBitmap, m_legend, decimalSep());
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 
@@ -1063,7 +1064,7 @@ void TMainForm::CalcButtonClick()
         try {
             *result = m_engine(snap, calc::TRunControl {});
         } catch (const std::exception &e) {
-            error = U8(e.what());
+            error = U8(common::ErrorText(e));
         }
         m_running = true;
         finishRun(result, error);
@@ -1091,6 +1092,8 @@ void TMainForm::CalcButtonClick()
             *result = engine(snap, control);
         } catch (const common::TValdrinError &e) {
             error = U8(e.what());
+        } catch (const std::bad_alloc &) {
+            error = U8(common::kOutOfMemoryMessage);
         } catch (const std::exception &e) {
             error = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
         }
@@ -1173,14 +1176,13 @@ void TMainForm::SaveButtonClick()
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
     if (name.isEmpty())
         return;
-    const std::string text = calc::FormatResultsFile(
-        m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(text.data(), static_cast<qint64>(text.size()))
-            != static_cast<qint64>(text.size())
-        || !file.commit()) {
-        showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, file.errorString()));
+    try {
+        const std::string text = calc::FormatResultsFile(
+            m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
+        if (const auto error = common::WriteWholeFile(name.toStdString(), text))
+            showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, U8(*error)));
+    } catch (const std::exception &e) {
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 
@@ -1423,39 +1425,49 @@ void TMainForm::applyPlacement(const TPlacementRestore &p)
 
 void TMainForm::LoadParamFile(const QString &fileName)
 {
-    IniLabel->setText(fileName);
     TWorkingSet ws = gatherWorkingSet();
+    TParamLoad load;
     try {
-        const TParamLoad load
-            = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
-        if (!load.Applied)
-            return;
-        // A result computed from other inputs than the file's is neither
-        // shown nor saved any more.
-        if (m_resultSource) {
-            TWorkingSet loaded = ws;
-            SetValue(loaded, *FindChoiceControl("SourceRadioGroup"),
-                static_cast<int>(m_resultSource->Params.Mode));
-            if (!(MakeCalcSnapshot(loaded, decimalSep()).Snapshot == *m_resultSource)) {
-                m_result = calc::TResult {};
-                m_resultSource.reset();
-                SaveButton->setEnabled(false);
-            }
-        }
-        applyPlacement(load.Placement);
-        applyWorkingSet(ws);
+        load = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        // Refused before anything was applied: the window, its label included, stays.
+        showMessage(U8(common::ErrorText(e)));
+        return;
     }
+    IniLabel->setText(fileName);
+    if (!load.Applied)
+        return;
+    // A result computed from other inputs than the file's is neither shown
+    // nor saved any more; tables that do not read count as other inputs.
+    if (m_resultSource) {
+        TWorkingSet loaded = ws;
+        SetValue(loaded, *FindChoiceControl("SourceRadioGroup"),
+            static_cast<int>(m_resultSource->Params.Mode));
+        bool same = false;
+        try {
+            same = MakeCalcSnapshot(loaded, decimalSep()).Snapshot == *m_resultSource;
+        } catch (const std::exception &) {
+        }
+        if (!same) {
+            m_result = calc::TResult {};
+            m_resultSource.reset();
+            SaveButton->setEnabled(false);
+        }
+    }
+    applyPlacement(load.Placement);
+    applyWorkingSet(ws);
 }
 
 void TMainForm::SaveParamFile(const QString &fileName)
 {
     IniLabel->setText(fileName);
     try {
-        app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+        const std::string warning
+            = app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+        if (!warning.empty())
+            showMessage(U8(warning));
     } catch (const std::exception &e) {
-        showMessage(U8(e.what()));
+        showMessage(U8(common::ErrorText(e)));
     }
 }
 

@@ -362,6 +362,13 @@ void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quin
     if (m_worker.joinable())
         m_worker.join();
     setLoading(false);
+    if (load->Status == noise::TNoiseLoadStatus::OutOfMemory) {
+        // The previous spectrum stays, as the chart shows it.
+        message(QString::fromStdString(load->Message));
+        setColumnItems();
+        emit loadFinished();
+        return;
+    }
     m_spectrum = std::move(load->Spectrum);
     switch (load->Status) {
     case noise::TNoiseLoadStatus::Complete:

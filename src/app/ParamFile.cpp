@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/Cp1251.h"
+#include "common/Error.h"
 #include "common/NumText.h"
 #include "common/StrRout.h"
 
@@ -14,7 +16,7 @@ const char *const kIniSection = "Norbek\\Valdrin";
 
 namespace {
 
-enum class TStoredKind { Real, Integer, Boolean, CooGridRows, ModelGridRows };
+enum class TStoredKind { Real, Integer, Boolean, CooGridRows, ModelGridRows, Choice };
 
 struct TStoredValue {
     std::string_view Control;
@@ -56,17 +58,36 @@ constexpr std::array<TStoredValue, 26> kStoredValues{{
     {"NoiseF2SpinEdit", "Value", Real},
 }};
 
+// The rest of a working set, kept after the values above so that a file
+// without them loads as before and older readers ignore them; applied after
+// them in this order.
+constexpr std::array<TStoredValue, 12> kExtraValues { {
+    { "MediumRadioGroup", "ItemIndex", Choice },
+    { "SurfaceAltSpinEdit", "Value", Real },
+    { "KmaxSpinEdit", "Value", Real },
+    { "dKSpinEdit", "Value", Real },
+    { "FcNumSpinEdit", "Value", Real },
+    { "B0SpinEdit", "Value", Real },
+    { "SSpinEdit", "Value", Real },
+    { "C0SpinEdit", "Value", Real },
+    { "FreqMinSpinEdit", "Value", Real },
+    { "FreqMaxSpinEdit", "Value", Real },
+    { "C1SpinEdit", "Value", Real },
+    { "C2SpinEdit", "Value", Real },
+} };
+
 struct TTableSection {
     std::string_view Section;
     std::string_view KeyPrefix;
     common::TCellTable TWorkingSet::*Table;
+    std::string_view Shown; // the table as a message names it
 };
 
-constexpr std::array<TTableSection, 3> kTableSections{{
-    {"CooGrid", "Sta", &TWorkingSet::CooGrid},
-    {"StrGrid", "Sta", &TWorkingSet::StrGrid},
-    {"ModelGrid", "Layer", &TWorkingSet::ModelStrGrid},
-}};
+constexpr std::array<TTableSection, 3> kTableSections { {
+    { "CooGrid", "Sta", &TWorkingSet::CooGrid, "таблица станций" },
+    { "StrGrid", "Sta", &TWorkingSet::StrGrid, "таблица затухания" },
+    { "ModelGrid", "Layer", &TWorkingSet::ModelStrGrid, "таблица слоев" },
+} };
 
 std::string KeyOf(const TStoredValue &v)
 {
@@ -112,6 +133,8 @@ std::string FormatStored(const TWorkingSet &ws, const TStoredValue &v)
         return std::to_string(ws.CooGrid.RowCount());
     case ModelGridRows:
         return std::to_string(ws.ModelStrGrid.RowCount());
+    case Choice:
+        return std::to_string(ws.*(FindChoiceControl(v.Control)->Field));
     }
     return {};
 }
@@ -142,6 +165,10 @@ void ApplyStored(TWorkingSet &ws, const TStoredValue &v, std::string_view text, 
         break;
     case ModelGridRows:
         SetModelGridRowCount(ws, common::TextToInt(text).value_or(0));
+        break;
+    case Choice: // an index the group does not have leaves it as it is
+        if (const auto index = common::TextToInt(text))
+            SetValue(ws, *FindChoiceControl(v.Control), *index);
         break;
     }
 }
@@ -282,6 +309,8 @@ void WriteParams(TIniFile &ini, const TWorkingSet &ws, const TWindowPlacement &p
     ini.WriteString(kIniSection, "Visible", "0");
     for (const TStoredValue &v : kStoredValues)
         ini.WriteString(kIniSection, KeyOf(v), Trim(FormatStored(ws, v)));
+    for (const TStoredValue &v : kExtraValues)
+        ini.WriteString(kIniSection, KeyOf(v), Trim(FormatStored(ws, v)));
     FormStorageSavePlacement(ini, ws);
 }
 
@@ -303,25 +332,50 @@ TParamLoad RestoreParams(const TIniFile &ini, TWorkingSet &ws, const TCurrentPla
         return load;
     load.Applied = true;
     load.Placement = RestorePlacement(ini, current);
-    for (const TStoredValue &v : kStoredValues)
+    const auto apply = [&](const TStoredValue &v) {
         if (const auto text = ini.Find(kIniSection, KeyOf(v)))
             ApplyStored(ws, v, Trim(*text), decimalSep);
+    };
+    std::for_each(kStoredValues.begin(), kStoredValues.end(), apply);
+    std::for_each(kExtraValues.begin(), kExtraValues.end(), apply);
     FormStorageRestorePlacement(ini, ws);
     return load;
 }
 
-void SaveParamFile(const std::string &fileName, const TWorkingSet &ws,
-                   const TWindowPlacement &placement)
+std::string UnsavedCharsWarning(const TWorkingSet &ws)
+{
+    for (const TTableSection &t : kTableSections) {
+        const common::TCellTable &table = ws.*t.Table;
+        for (int r = 1; r < table.RowCount(); ++r)
+            for (int c = 0; c < table.ColCount; ++c) {
+                const std::string &cell = table.Cell(r, c);
+                if (FitsCp1251(cell))
+                    continue;
+                return "Символы, которых нет в кодировке Windows-1251, записаны в файл как «?». "
+                       "Первая такая ячейка: "
+                    + std::string(t.Shown) + ", строка " + std::to_string(r) + ", столбец "
+                    + table.Cell(0, c) + " («" + cell + "»)";
+            }
+    }
+    return {};
+}
+
+std::string SaveParamFile(
+    const std::string &fileName, const TWorkingSet &ws, const TWindowPlacement &placement)
 {
     TIniFile ini(fileName);
     WriteParams(ini, ws, placement);
     ini.UpdateFile();
+    return UnsavedCharsWarning(ws);
 }
 
 TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
                          const TCurrentPlacement &current, char decimalSep)
 {
-    return RestoreParams(TIniFile(fileName), ws, current, decimalSep);
+    const TIniFile ini(fileName);
+    if (!ini.ReadError().empty())
+        throw common::TValdrinError(ini.ReadError());
+    return RestoreParams(ini, ws, current, decimalSep);
 }
 
 } // namespace valdrin::app

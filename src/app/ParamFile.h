@@ -2,7 +2,9 @@
 // file, Windows-1251.
 //
 // Section "Norbek\Valdrin" holds the store's version, the placement and 26
-// control values (key: control name, "_", property); sections "CooGrid",
+// control values (key: control name, "_", property), then the rest of the
+// working set in keys of the same form (medium choice, surface elevation,
+// wavenumber range and step, n, the I(M,R) and LgE coefficients); "CooGrid",
 // "StrGrid" and "ModelGrid" hold the table rows, cells joined by ";".
 // Loading applies the values in a fixed order, each through its control's
 // range rule and, when it changes, the control's change effect, then fills
@@ -83,12 +85,18 @@ TParamLoad RestoreParams(const TIniFile &ini, TWorkingSet &ws, const TCurrentPla
 // leaves its cell empty, fields beyond the last column are dropped.
 void FormStorageRestorePlacement(const TIniFile &ini, TWorkingSet &ws);
 
-// Save into fileName, keeping every other line of an existing file. Throws
-// common::TValdrinError "Unable to write to <fileName>".
-void SaveParamFile(const std::string &fileName, const TWorkingSet &ws,
-                   const TWindowPlacement &placement);
+// Empty when every table cell fits Windows-1251; otherwise a message naming
+// the first cell whose characters the file holds as "?".
+std::string UnsavedCharsWarning(const TWorkingSet &ws);
+
+// Save into fileName, keeping every other line of an existing file; returns
+// UnsavedCharsWarning. The file is replaced whole or not at all: a failure
+// throws common::TValdrinError "Unable to write to <fileName>".
+std::string SaveParamFile(
+    const std::string &fileName, const TWorkingSet &ws, const TWindowPlacement &placement);
 // A file that does not exist reads as empty: every value stays, every table
-// row becomes "0".
+// row becomes "0". One that exists but cannot be read (TIniFile::ReadError)
+// throws common::TValdrinError with that reason, ws untouched.
 TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
                          const TCurrentPlacement &current, char decimalSep);
 

@@ -121,6 +121,9 @@ void CheckNodeScan(const TCalcSnapshot &snapshot)
     }
     const bool layered = p.Medium == TMediumKind::Layered;
     if (p.Mode == smCornerFreq || p.Mode == smSourceSize || layered) {
+        // The corner frequency is proportional to Vs: at 0 every node would show 0.
+        if (!(p.Vs > 0) || !std::isfinite(p.Vs))
+            throw TValdrinError("Скорость поперечных волн Vs должна быть больше нуля");
         const TPlaneGrid &g = snapshot.PlaneGrid;
         if (p.Plane == TViewPlane::vpYZ || p.Plane == TViewPlane::vpXZ) {
             // In a section each node has its own depth; the highest row is the shallowest.

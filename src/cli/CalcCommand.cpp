@@ -1,7 +1,6 @@
 #include "cli/CalcCommand.h"
 
 #include <QLocale>
-#include <QSaveFile>
 #include <QString>
 #ifdef VALDRIN_CLI_PNG
 #include <QGuiApplication>
@@ -18,7 +17,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <streambuf>
 #include <string_view>
 
 #include "app/ParamFile.h"
@@ -27,6 +25,7 @@
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/SafeFile.h"
 
 namespace valdrin::cli {
 
@@ -294,61 +293,12 @@ private:
     int m_shown = -1;
 };
 
-// Streams into a QSaveFile, so that a failed run never leaves half a file.
-class TSaveFileBuf : public std::streambuf {
-public:
-    explicit TSaveFileBuf(QSaveFile &file)
-        : m_file(file)
-    {
-        setp(m_buf.data(), m_buf.data() + m_buf.size());
-    }
-    ~TSaveFileBuf() override { sync(); }
-
-protected:
-    int_type overflow(int_type ch) override
-    {
-        if (sync() != 0)
-            return traits_type::eof();
-        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(ch);
-            pbump(1);
-        }
-        return traits_type::not_eof(ch);
-    }
-    int sync() override
-    {
-        const qint64 n = pptr() - pbase();
-        if (n > 0 && m_file.write(pbase(), n) != n)
-            return -1;
-        setp(m_buf.data(), m_buf.data() + m_buf.size());
-        return 0;
-    }
-
-private:
-    QSaveFile &m_file;
-    std::array<char, 1 << 16> m_buf{};
-};
-
 void WriteResults(const std::string &path, const calc::TResult &result, const TWorkingSet &ws)
 {
-    const QString name = QString::fromStdString(path);
-    QSaveFile file(name);
-    const auto fail = [&] {
-        return common::TValdrinError(
-            QStringLiteral("Ошибка записи файла %1: %2").arg(name, file.errorString()).toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail();
-    {
-        TSaveFileBuf buf(file);
-        std::ostream stream(&buf);
-        calc::WriteResultsFile(stream, result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
-        stream.flush();
-        if (!stream)
-            throw fail();
-    }
-    if (!file.commit())
-        throw fail();
+    const std::string text
+        = calc::FormatResultsFile(result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
+    if (const auto error = common::WriteWholeFile(path, text))
+        throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
 }
 
 #ifdef VALDRIN_CLI_PNG
@@ -476,7 +426,7 @@ int ReportException(std::ostream &err) noexcept
         } catch (const common::TValdrinError &e) {
             err << e.what() << '\n';
         } catch (const std::bad_alloc &) {
-            err << "Недостаточно памяти\n";
+            err << common::kOutOfMemoryMessage << '\n';
         } catch (const std::exception &e) {
             err << "Непредвиденная ошибка: " << e.what() << '\n';
         } catch (...) {

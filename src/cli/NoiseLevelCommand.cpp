@@ -1,6 +1,7 @@
 #include "cli/NoiseLevelCommand.h"
 
 #include "app/Cp1251.h"
+#include "common/Error.h"
 #include "common/NumText.h"
 #include "noise/NoiseLevel.h"
 #include "noise/NoiseSpectrum.h"
@@ -50,52 +51,9 @@ int Usage(std::ostream &err, const std::string &problem)
     return kExitUsage;
 }
 
-} // namespace
-
-int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+// The levels of the chosen columns, after the options were read.
+int Report(const TOptions &opt, std::ostream &out, std::ostream &err)
 {
-    TOptions opt;
-    bool haveFile = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            out << kUsage;
-            return 0;
-        }
-        if (arg.rfind("--", 0) != 0 || arg == "--") {
-            if (arg == "--" && i + 1 < args.size())
-                arg = args[++i];
-            if (haveFile)
-                return Usage(err, "Лишний аргумент: " + arg);
-            opt.File = arg;
-            haveFile = true;
-            continue;
-        }
-        std::string value;
-        const auto eq = arg.find('=');
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax") {
-            if (i + 1 >= args.size())
-                return Usage(err, "Не задано значение " + arg);
-            value = args[++i];
-        }
-        if (arg == "--column") {
-            opt.Column = value;
-        } else if (arg == "--fmin" || arg == "--fmax") {
-            const auto f = ParseFreq(value);
-            if (!f)
-                return Usage(
-                    err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
-            (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
-        } else {
-            return Usage(err, "Неизвестный параметр: " + arg);
-        }
-    }
-    if (!haveFile || opt.File.empty())
-        return Usage(err, "Не задан файл спектров");
-
     const noise::TNoiseLoad load = noise::LoadNoiseFile(opt.File);
     if (load.Status != noise::TNoiseLoadStatus::Complete) {
         err << load.Message << '\n';
@@ -141,7 +99,69 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
         out << name << '\t' << common::FormatFixed(level->WaMm, 5) << '\t'
             << common::FormatExponent(level->TrueMm, 5) << '\n';
     }
+    out.flush();
+    if (!out) {
+        err << "Ошибка записи результата в стандартный вывод\n";
+        return kExitInput;
+    }
     return code;
+}
+
+} // namespace
+
+int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    TOptions opt;
+    bool haveFile = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            out << kUsage;
+            return 0;
+        }
+        if (arg.rfind("--", 0) != 0 || arg == "--") {
+            if (arg == "--" && i + 1 < args.size())
+                arg = args[++i];
+            if (haveFile)
+                return Usage(err, "Лишний аргумент: " + arg);
+            opt.File = arg;
+            haveFile = true;
+            continue;
+        }
+        std::string value;
+        const auto eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax") {
+            if (i + 1 >= args.size())
+                return Usage(err, "Не задано значение " + arg);
+            value = args[++i];
+        }
+        if (arg == "--column") {
+            opt.Column = value;
+        } else if (arg == "--fmin" || arg == "--fmax") {
+            const auto f = ParseFreq(value);
+            if (!f)
+                return Usage(
+                    err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
+            (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
+        } else {
+            return Usage(err, "Неизвестный параметр: " + arg);
+        }
+    }
+    if (!haveFile || opt.File.empty())
+        return Usage(err, "Не задан файл спектров");
+    if (opt.Fmin > opt.Fmax)
+        return Usage(err,
+            "Частота --fmin " + common::FormatGeneral(opt.Fmin) + " больше частоты --fmax "
+                + common::FormatGeneral(opt.Fmax));
+    try {
+        return Report(opt, out, err);
+    } catch (const std::bad_alloc &) {
+        err << common::kOutOfMemoryMessage << '\n';
+        return kExitInput;
+    }
 }
 
 } // namespace valdrin::cli

@@ -1,9 +1,11 @@
 // Reading of noise spectrum files. Numbers are taken one after another
 // across white space, a line break included: a row takes the first 1 + n
-// numbers (n data columns) and the rest of its line is skipped. Numbers are
-// parsed with std::from_chars, so a point is the separator in any locale.
+// numbers (n data columns) and the rest of its line is skipped. Lines end
+// with LF, CR LF or CR. Numbers are parsed with std::from_chars, so a point
+// is the separator in any locale.
 #include "noise/NoiseSpectrum.h"
 
+#include "common/Error.h"
 #include "common/StrRout.h"
 
 #include <charconv>
@@ -23,6 +25,9 @@ using enum TNoiseLoadStatus;
 
 constexpr int kRowsPerTick = 100; // progress and cancel granularity
 constexpr std::size_t kShownTokenMax = 24; // bytes of a bad number quoted in the message
+// Far above a header of a few hundred named columns; keeps a file without
+// line ends (or a header of millions of names) from taking all memory.
+constexpr std::size_t kMaxLineLength = 1u << 20;
 
 bool IsBlank(char c)
 {
@@ -37,10 +42,38 @@ public:
     {
     }
 
+    // False at the end of the stream, and at a line longer than
+    // kMaxLineLength (TooLong).
     bool NextLine()
     {
-        if (!std::getline(m_in, m_line))
+        using Traits = std::istream::traits_type;
+        m_line.clear();
+        std::streambuf *buf = m_in.good() ? m_in.rdbuf() : nullptr;
+        if (!buf || m_tooLong)
             return false;
+        Traits::int_type ch = buf->sbumpc();
+        if (Traits::eq_int_type(ch, Traits::eof())) {
+            m_in.setstate(std::ios::eofbit | std::ios::failbit);
+            return false;
+        }
+        for (; !Traits::eq_int_type(ch, Traits::eof()); ch = buf->sbumpc()) {
+            const char c = Traits::to_char_type(ch);
+            if (c == '\n')
+                break;
+            if (c == '\r') {
+                if (Traits::eq_int_type(buf->sgetc(), Traits::to_int_type('\n')))
+                    buf->sbumpc();
+                break;
+            }
+            if (m_line.size() >= kMaxLineLength) {
+                m_tooLong = true;
+                ++m_lineNo;
+                return false;
+            }
+            m_line.push_back(c);
+        }
+        if (Traits::eq_int_type(ch, Traits::eof()))
+            m_in.setstate(std::ios::eofbit);
         ++m_lineNo;
         m_pos = 0;
         return true;
@@ -67,12 +100,14 @@ public:
     void SkipRestOfLine() { m_pos = m_line.size(); }
     const std::string &Line() const { return m_line; }
     int LineNo() const { return m_lineNo; }
+    bool TooLong() const { return m_tooLong; }
 
 private:
     std::istream &m_in;
     std::string m_line;
     std::size_t m_pos = 0;
     int m_lineNo = 0;
+    bool m_tooLong = false;
 };
 
 bool IsDigit(char c)
@@ -176,9 +211,18 @@ bool HasControlBytes(std::string_view s)
     return false;
 }
 
-} // namespace
+// A line too long to be read ends the load where it stands.
+bool FailTooLong(TNoiseLoad &load, const TTokenReader &reader, const std::string &FileName)
+{
+    if (!reader.TooLong())
+        return false;
+    Fail(load, BadData, reader.LineNo(),
+        LinePrefix(FileName, reader.LineNo()) + "строка длиннее " + std::to_string(kMaxLineLength)
+            + " байт");
+    return true;
+}
 
-TNoiseLoad ReadNoiseFile(
+TNoiseLoad ReadNoiseStream(
     std::istream &in, const std::string &FileName, const TNoiseLoadControl &control)
 {
     TNoiseLoad load;
@@ -186,6 +230,8 @@ TNoiseLoad ReadNoiseFile(
     TTokenReader reader(in);
 
     if (!reader.NextLine()) {
+        if (FailTooLong(load, reader, FileName))
+            return load;
         if (in.bad())
             Fail(load, ReadError, 0, "Ошибка чтения файла " + FileName);
         else
@@ -228,6 +274,8 @@ TNoiseLoad ReadNoiseFile(
         const int rowLine = reader.LineNo();
         for (std::size_t k = 0; k < row.size(); ++k) {
             if (k > 0 && !(tok = reader.NextToken())) {
+                if (FailTooLong(load, reader, FileName))
+                    return load;
                 if (in.bad())
                     Fail(load, ReadError, 0, "Ошибка чтения файла " + FileName);
                 else
@@ -258,9 +306,26 @@ TNoiseLoad ReadNoiseFile(
             }
         }
     }
+    if (FailTooLong(load, reader, FileName))
+        return load;
     if (in.bad())
         Fail(load, ReadError, 0, "Ошибка чтения файла " + FileName);
     return load;
+}
+
+} // namespace
+
+TNoiseLoad ReadNoiseFile(
+    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control)
+{
+    try {
+        return ReadNoiseStream(in, FileName, control);
+    } catch (const std::bad_alloc &) {
+        // What was read is freed by now; nothing of it is kept.
+        TNoiseLoad load;
+        Fail(load, OutOfMemory, 0, common::kOutOfMemoryMessage);
+        return load;
+    }
 }
 
 TNoiseLoad LoadNoiseFile(const std::string &FileName, const TNoiseLoadControl &control)
@@ -272,6 +337,12 @@ TNoiseLoad LoadNoiseFile(const std::string &FileName, const TNoiseLoadControl &c
     if (st.type() == fs::file_type::not_found) {
         TNoiseLoad load;
         Fail(load, NotFound, 0, "Файл " + FileName + " не найден");
+        return load;
+    }
+    // A pipe or a device could block the load for ever, or never end.
+    if (!ec && !fs::is_directory(st) && !fs::is_regular_file(st)) {
+        TNoiseLoad load;
+        Fail(load, ReadError, 0, "Файл " + FileName + " не является обычным файлом");
         return load;
     }
     std::ifstream in;

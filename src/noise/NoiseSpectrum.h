@@ -32,8 +32,9 @@ enum class TNoiseLoadStatus {
     Complete, // read to the end
     NotFound, // no such file; the spectrum is empty
     BadData, // a number could not be read, or the file is not a spectrum
-    ReadError, // the file could not be opened or read
+    ReadError, // the file could not be opened or read, or is not a regular file
     Cancelled,
+    OutOfMemory, // memory ran out; the spectrum is empty and the previous one is to stay
 };
 
 struct TNoiseLoad {

@@ -130,10 +130,15 @@ TEST_F(IniFileTest, ReadsWindows1251OrWholeFileUtf8AndWritesWindows1251)
         ini.UpdateFile();
         EXPECT_EQ(ReadBytes(Path(name)), cp1251 + "Sta2=1;\xA8\xEB\xEA\xE0\r\n") << name;
     }
-    // One stray byte makes the whole file Windows-1251.
+    // One stray byte makes the whole file Windows-1251...
     const auto mixed = TIniFile::FromBytes("[S]\nA=Станция\nB=\xC0\n");
     EXPECT_EQ(mixed.ReadString("S", "B", ""), "А");
     EXPECT_EQ(mixed.ReadString("S", "A", ""), Cp1251ToUtf8("Станция"));
+    // ...unless the file starts with the byte-order mark: then it is UTF-8,
+    // and the stray byte alone reads as its Windows-1251 character.
+    const auto marked = TIniFile::FromBytes("\xEF\xBB\xBF[S]\nA=Станция\nB=\xC0\n");
+    EXPECT_EQ(marked.ReadString("S", "A", ""), "Станция");
+    EXPECT_EQ(marked.ReadString("S", "B", ""), "А");
 }
 
 TEST_F(IniFileTest, AFileThatCannotBeWrittenRaisesAndKeepsWhatItHeld)
@@ -193,4 +198,25 @@ TEST_F(IniFileTest, GarbageHugeLinesAndOddLinesNeverBreakTheReader)
         EXPECT_EQ(garbage.ReadString("S", "K", ""), "v");
         EXPECT_EQ(TIniFile::FromBytes(garbage.Bytes()).ReadString("S", "K", ""), "v");
     }
+}
+
+TEST_F(IniFileTest, AFileBeyondTheBoundsIsRefusedWithTheReason)
+{
+    std::string sections;
+    for (std::size_t i = 0; i <= TIniFile::kMaxSections; ++i)
+        sections += "[a]\n";
+    const auto many = TIniFile::FromBytes(sections + "[S]\nK=v\n", "s.ini");
+    EXPECT_EQ(many.ReadError(), "Не удалось прочитать файл s.ini: больше 10000 разделов");
+    EXPECT_FALSE(many.SectionExists("a"));
+    const auto lines = TIniFile::FromBytes(std::string(TIniFile::kMaxLines + 1, '\n'), "l.ini");
+    EXPECT_EQ(lines.ReadError(), "Не удалось прочитать файл l.ini: больше 100000 строк");
+    const auto longLine
+        = TIniFile::FromBytes("[S]\nK=" + std::string(TIniFile::kMaxLineLength, 'x'), "w.ini");
+    EXPECT_EQ(longLine.ReadError(), "Не удалось прочитать файл w.ini: строка 2 длиннее 16777216 байт");
+    EXPECT_TRUE(TIniFile::FromBytes("[S]\nK=v\n").ReadError().empty());
+    EXPECT_TRUE(TIniFile(Path("missing.ini")).ReadError().empty());
+
+    fs::create_directory(Path("adir"));
+    EXPECT_EQ(TIniFile(Path("adir")).ReadError(),
+              "Не удалось прочитать файл " + Path("adir") + ": это папка");
 }

@@ -3,7 +3,9 @@
 #include "MainTestFixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -160,6 +162,19 @@ TEST_F(MainCalcTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStaysUsable)
     // A cancelled dialog does nothing.
     form->SaveButton->click();
     EXPECT_EQ(dialogs->Messages.size(), 1);
+
+    // A folder is refused for the results and the map alike, and stays a folder.
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QDir().mkdir(folder);
+    dialogs->FileNames << folder << folder;
+    form->SaveButton->click();
+    form->PaintBox->SavePngAction->trigger();
+    ASSERT_EQ(dialogs->Messages.size(), 3);
+    EXPECT_EQ(
+        dialogs->Messages[1], QStringLiteral("Ошибка записи файла %1: это папка").arg(folder));
+    EXPECT_EQ(dialogs->Messages[2],
+        QStringLiteral("Не удалось сохранить карту в файл %1: это папка").arg(folder));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST_F(MainCalcTest, TheMapPictureSavesAsPngWithItsLegend)

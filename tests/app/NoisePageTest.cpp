@@ -15,8 +15,14 @@
 #include <QTest>
 #include <QValueAxis>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "app/NoisePage.h"
 #include "controls/SpinExt.h"
@@ -270,6 +276,23 @@ TEST_F(NoisePageTest, BadInputKeepsTheRowsReadAndTheChart)
     QTest::keyClick(page->ColomnComBox, Qt::Key_Down);
     EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("A"));
     EXPECT_EQ(page->SeriesSpc->count(), 1);
+}
+
+TEST_F(NoisePageTest, APipeIsRefusedAndTheButtonComesBack)
+{
+    const QString pipe = dir.filePath(QStringLiteral("pipe.dat"));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    // A late writer lets a load that opened the pipe go on to its end.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::close(::open(pipe.toLocal8Bit().constData(), O_RDWR));
+    });
+    const bool loaded = open(pipe);
+    writer.join();
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("Файл %1 не является обычным файлом").arg(pipe));
+    EXPECT_TRUE(page->NoiseLoadBitBtn->isEnabled());
 }
 
 TEST_F(NoisePageTest, NothingReadsTheArraysWhileALoadRuns)

@@ -136,6 +136,19 @@ TEST_F(ParamFileTest, SavedFileHasTheKnownLayout)
                              "RoSpinEdit_Value=2\r\n"
                              "NoiseF1SpinEdit_Value=1\r\n"
                              "NoiseF2SpinEdit_Value=10\r\n"
+                             // The rest of the working set, after the 26.
+                             "MediumRadioGroup_ItemIndex=0\r\n"
+                             "SurfaceAltSpinEdit_Value=200\r\n"
+                             "KmaxSpinEdit_Value=0.005\r\n"
+                             "dKSpinEdit_Value=0.00002\r\n"
+                             "FcNumSpinEdit_Value=5\r\n"
+                             "B0SpinEdit_Value=1.5\r\n"
+                             "SSpinEdit_Value=-3.5\r\n"
+                             "C0SpinEdit_Value=3\r\n"
+                             "FreqMinSpinEdit_Value=0.1\r\n"
+                             "FreqMaxSpinEdit_Value=10\r\n"
+                             "C1SpinEdit_Value=1.5\r\n"
+                             "C2SpinEdit_Value=4.5\r\n"
                              "\r\n"
                              "[CooGrid]\r\n"
                              "Sta1=0;0;0;403;ARA0\r\n"
@@ -148,7 +161,6 @@ TEST_F(ParamFileTest, SavedFileHasTheKnownLayout)
                         "Layer1=#1;100.0;1500.0;750.0;500.0;10.0;1.80\r\n"),
               std::string::npos);
     EXPECT_EQ(text.find("Sta26"), std::string::npos);
-    EXPECT_EQ(text.find("KmaxSpinEdit"), std::string::npos); // not stored
 
     TWindowPlacement minimized = DesignPlacement();
     minimized.ShowCmd = 3;
@@ -186,7 +198,10 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
         "dXSpinEdit", "dYSpinEdit", "dZSpinEdit", "X0SpinEdit", "XmaxSpinEdit", "XminSpinEdit",
         "Y0SpinEdit", "YmaxSpinEdit", "YminSpinEdit", "Z0SpinEdit", "ZmaxSpinEdit", "ZminSpinEdit",
         "VpSpinEdit", "VrSpinEdit", "VsSpinEdit", "QualitySpinEdit", "RoSpinEdit",
-        "NoiseF1SpinEdit", "NoiseF2SpinEdit"};
+        "NoiseF1SpinEdit", "NoiseF2SpinEdit",
+        // kept after the 26
+        "SurfaceAltSpinEdit", "KmaxSpinEdit", "dKSpinEdit", "FcNumSpinEdit", "B0SpinEdit",
+        "SSpinEdit", "C0SpinEdit", "FreqMinSpinEdit", "FreqMaxSpinEdit", "C1SpinEdit", "C2SpinEdit"};
     std::mt19937_64 rng(2024);
     const std::vector<std::string> atoms = {"a", "Z", "7", "-", ".", ",", " ", ";", "=", "[",
                                             "А", "я", "Ё", "ё", "№", "Ж", "\"", "\n"};
@@ -207,6 +222,7 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
         const int ks[] = {INT_MIN, -1, 0, 3, 100, INT_MAX};
         SetValue(ws, *FindIntControl("MinSensCountSpinEdit"), ks[rng() % 6]);
         ws.GeoCheckBox = rng() % 2;
+        ws.MediumRadioGroup = static_cast<int>(rng() % 2);
         for (const char *name : kStoredReals) {
             const TRealControl &c = *FindRealControl(name);
             double x = 0;
@@ -531,4 +547,91 @@ TEST_F(ParamFileTest, BadInputNeverBreaksTheLoad)
         if (HasFailure())
             break;
     }
+}
+
+TEST_F(ParamFileTest, AFileWithoutTheLaterKeysKeepsThoseValues)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    ws.MediumRadioGroup = 1;
+    ws.SurfaceAltSpinEdit = -150;
+    ws.KmaxSpinEdit = 0.02;
+    ws.C2SpinEdit = 5.25;
+    TWorkingSet loaded = ws;
+    LoadParamFile(Path("none.ini"), loaded, kCurrent, '.');
+    WriteBytes(Path("old.ini"), "[Norbek\\Valdrin]\r\nFormVersion=0\r\ndXSpinEdit_Value=25\r\n");
+    LoadParamFile(Path("old.ini"), loaded, kCurrent, '.');
+    EXPECT_EQ(loaded.dXSpinEdit, 25);
+    EXPECT_EQ(loaded.MediumRadioGroup, 1);
+    EXPECT_EQ(loaded.SurfaceAltSpinEdit, -150);
+    EXPECT_EQ(loaded.KmaxSpinEdit, 0.02);
+    EXPECT_EQ(loaded.C2SpinEdit, 5.25);
+
+    // A layered set comes back layered; an index the group lacks changes nothing.
+    SaveParamFile(Path("l.ini"), ws, DesignPlacement());
+    TWorkingSet back = DefaultWorkingSet();
+    LoadParamFile(Path("l.ini"), back, kCurrent, '.');
+    EXPECT_EQ(back.MediumRadioGroup, 1);
+    EXPECT_EQ(back.SurfaceAltSpinEdit, -150);
+    EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\nMediumRadioGroup_ItemIndex=2\r\n").MediumRadioGroup, 0);
+}
+
+TEST_F(ParamFileTest, AFileThatCannotBeReadIsRefusedAndChangesNothing)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    ws.CooGrid.SetCell(1, 4, "MINE");
+    const TWorkingSet before = ws;
+    const auto expectRefused = [&](const std::string &path, const std::string &reason) {
+        try {
+            LoadParamFile(path, ws, kCurrent, '.');
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const common::TValdrinError &e) {
+            EXPECT_EQ(std::string(e.what()), "Не удалось прочитать файл " + path + ": " + reason);
+        }
+        ExpectSameWorkingSet(ws, before, " " + path);
+    };
+    fs::create_directory(Path("dir.ini"));
+    expectRefused(Path("dir.ini"), "это папка");
+    std::string sections;
+    for (int i = 0; i < 10001; ++i)
+        sections += "[CooGrid]\n";
+    WriteBytes(Path("many.ini"), sections);
+    expectRefused(Path("many.ini"), "больше 10000 разделов");
+    {
+        std::ofstream big(Path("big.ini"), std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(TIniFile::kMaxFileSize) + 1);
+        big << "x";
+    }
+    expectRefused(Path("big.ini"), "файл больше 64 МБ");
+    if (::geteuid() != 0) { // root reads whatever the permissions say
+        WriteBytes(Path("locked.ini"), "[CooGrid]\r\nSta1=x\r\n");
+        fs::permissions(Path("locked.ini"), fs::perms::none);
+        expectRefused(Path("locked.ini"), "нет доступа");
+    }
+}
+
+TEST_F(ParamFileTest, AMarkedUtf8FileLoadsWhateverStrayBytesItHolds)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    SetValue(ws, *FindRealControl("dXSpinEdit"), 12.5);
+    SetValue(ws, *FindIntControl("SensorsSpinEdit"), 30);
+    ws.CooGrid.SetCell(1, 4, "Обнинск");
+    SaveParamFile(Path("cp.ini"), ws, DesignPlacement());
+    const std::string utf8 = Cp1251ToUtf8(ReadBytes(Path("cp.ini")));
+    const TWorkingSet loaded = LoadBytes("\xEF\xBB\xBF" + utf8 + "; note \xE7\xE0\xEC\xE5\xF2\xEA\xE0\r\n");
+    EXPECT_EQ(loaded.dXSpinEdit, 12.5);
+    EXPECT_EQ(loaded.SensorsSpinEdit, 30);
+    EXPECT_EQ(loaded.CooGrid.Cell(1, 4), "Обнинск");
+}
+
+TEST_F(ParamFileTest, CharactersTheCodePageLacksAreNamedAfterTheSave)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    EXPECT_EQ(SaveParamFile(Path("ok.ini"), ws, DesignPlacement()), "");
+    ws.CooGrid.SetCell(2, 4, "Ёлкино №2"); // all in the code page
+    ws.CooGrid.SetCell(3, 4, "Zürich-β");
+    ws.StrGrid.SetCell(1, 0, "Zürich-β");
+    EXPECT_EQ(SaveParamFile(Path("p.ini"), ws, DesignPlacement()),
+              "Символы, которых нет в кодировке Windows-1251, записаны в файл как «?». Первая "
+              "такая ячейка: таблица станций, строка 3, столбец Name («Zürich-β»)");
+    EXPECT_NE(ReadBytes(Path("p.ini")).find(";Z?rich-?\r\nSta4="), std::string::npos);
 }

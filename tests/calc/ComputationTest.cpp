@@ -307,6 +307,14 @@ TEST(RunComputation, StressDropAndLayeredModelChecks)
     EXPECT_FALSE(RefusalOf(s).empty());
     s.Params.Mode = smMinMagnitude; // homogeneous: the law needs no source
     EXPECT_EQ(RefusalOf(s), "");
+    // The corner frequency is proportional to Vs: 0 would map Fc = 0 everywhere.
+    for (double vs : { 0.0, -1.0, std::nan("") }) {
+        TCalcSnapshot v = DefaultSnapshot(smCornerFreq);
+        v.Params.Vs = vs;
+        EXPECT_EQ(RefusalOf(v), "Скорость поперечных волн Vs должна быть больше нуля") << vs;
+        v.Params.Mode = smMinMagnitude;
+        EXPECT_EQ(RefusalOf(v), "") << vs;
+    }
     s.Params.Medium = TMediumKind::Layered;
     s.Model = ThreeLayers(200);
     EXPECT_TRUE(StartsWith(RefusalOf(s), "Плоскость источников выше поверхности"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Cp1251.h"
@@ -250,6 +253,29 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
         << unwritable.Err;
 }
 
+TEST_F(CalcCommand, APipeIsWrittenDirectlyAndAFolderIsRefused)
+{
+    // Our own write end keeps the reader's open from waiting and its read
+    // from ending before the program has written; closing it ends the read.
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+    const int hold = ::open(Path("pipe").c_str(), O_RDWR);
+    ASSERT_GE(hold, 0);
+    std::string received;
+    std::thread reader([&] { received = ReadBytes(Path("pipe")); });
+    const TRun run = Run({ "--output", Path("pipe") });
+    ::close(hold);
+    reader.join();
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+    EXPECT_EQ(received, Run({}).Out);
+
+    fs::create_directory(Path("out"));
+    const TRun folder = Run({ "--output", Path("out") });
+    EXPECT_EQ(folder.Code, 3);
+    EXPECT_EQ(folder.Err, "Ошибка записи файла " + Path("out") + ": это папка\n");
+    EXPECT_TRUE(fs::is_directory(Path("out")));
+}
+
 TEST_F(CalcCommand, AFailedRunLeavesAnExistingOutputFileAlone)
 {
     std::ofstream(Path("out.dat")) << "previous";
@@ -335,6 +361,27 @@ TEST_F(CalcCommand, NoiseLevelIsASubcommand)
     EXPECT_EQ(run.Code, 0);
     EXPECT_NE(run.Out.find("noise-level"), std::string::npos);
     EXPECT_EQ(Run({"noise-level", Path("none.dat")}).Code, 3);
+
+    // A full disk behind standard output is a failure, not a result.
+    const std::string fixture
+        = (fs::path(__FILE__).parent_path().parent_path() / "noise/data/station_psd.dat").string();
+    const std::string cmd = Quote(VALDRIN_CALC_PATH) + " noise-level " + Quote(fixture)
+        + " >/dev/full 2>" + Quote(Path("err"));
+    const int status = std::system(cmd.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 3);
+    EXPECT_EQ(ReadBytes(Path("err")), "Ошибка записи результата в стандартный вывод\n");
+}
+
+TEST_F(CalcCommand, AShearVelocityOfZeroIsRefusedWhereTheSourceNeedsIt)
+{
+    app::TWorkingSet ws = app::DefaultWorkingSet();
+    app::SetValue(ws, *app::FindRealControl("VsSpinEdit"), 0);
+    const std::string file = SaveParams(ws, "vs.ini");
+    const TRun fc = Run({ "--params", file, "--mode", "corner-frequency" });
+    EXPECT_EQ(fc.Code, 3);
+    EXPECT_EQ(fc.Err, "Скорость поперечных волн Vs должна быть больше нуля\n");
+    EXPECT_EQ(fc.Out, "");
+    EXPECT_EQ(Run({ "--params", file, "--mode", "magnitude" }).Code, 0); // homogeneous: no Vs
 }
 
 namespace {

@@ -97,6 +97,13 @@ TEST_F(NoiseLevelCommand, UsageErrors)
         EXPECT_NE(run.Err.find("Использование: valdrin-calc noise-level"), std::string::npos);
         EXPECT_TRUE(run.Out.empty());
     }
+    // A band turned round, as the page's edits refuse it.
+    const auto reversed = RunCommand({ kFixture, "--fmin", "20", "--fmax", "10" });
+    EXPECT_EQ(reversed.Code, 2);
+    EXPECT_EQ(reversed.Err.rfind("Частота --fmin 20 больше частоты --fmax 10\n", 0), 0u)
+        << reversed.Err;
+    EXPECT_TRUE(reversed.Out.empty());
+
     const auto help = RunCommand({ "--help" });
     EXPECT_EQ(help.Code, 0);
     EXPECT_NE(help.Out.find("--column"), std::string::npos);
@@ -134,4 +141,12 @@ TEST_F(NoiseLevelCommand, AColumnWithoutAValueIsMarked)
     EXPECT_EQ(run.Out.substr(0, 6), "Z\t-\t-\n");
     EXPECT_EQ(run.Out.substr(6), Expected(path, 1, 1, 10));
     EXPECT_NE(run.Err.find("Столбец Z: нет значения"), std::string::npos) << run.Err;
+}
+
+TEST_F(NoiseLevelCommand, AnOutputThatCannotBeWrittenIsAFailure)
+{
+    std::ostringstream out, err;
+    out.setstate(std::ios::badbit); // as a full disk leaves standard output
+    EXPECT_EQ(RunNoiseLevel({ kFixture }, out, err), 3);
+    EXPECT_EQ(err.str(), "Ошибка записи результата в стандартный вывод\n");
 }

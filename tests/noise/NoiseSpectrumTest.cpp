@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "noise/NoiseSpectrum.h"
 
@@ -105,6 +111,30 @@ TEST(NoiseFileRows, BlankLinesAtTheEndAreNoRows)
     EXPECT_EQ(noFinalBreak.Spectrum.Freq, (std::vector<double> { 1, 3 }));
 }
 
+TEST(NoiseFileRows, CarriageReturnsAloneEndLinesToo)
+{
+    const auto load = Read("f Z N\r1 10 20 junk\r2 30 40\r\r");
+    ASSERT_EQ(load.Status, Status::Complete) << load.Message;
+    EXPECT_EQ(load.Spectrum.Names, (TChanLongNames { "Z", "N" }));
+    EXPECT_EQ(load.Spectrum.Freq, (std::vector<double> { 1, 2 }));
+    EXPECT_EQ(Column(load, 1), (std::vector<double> { 20, 40 }));
+    const auto bad = Read("f Z\r1 2\r3 x\r");
+    EXPECT_EQ(bad.ErrorLine, 3);
+}
+
+TEST(NoiseFileMalformed, ALineBeyondAMegabyteIsRefused)
+{
+    const std::string names(2u << 20, 'Z');
+    const auto header = Read("f " + names + "\n1 2\n");
+    EXPECT_EQ(header.Status, Status::BadData);
+    EXPECT_EQ(header.Message, "Файл spc.dat, строка 1: строка длиннее 1048576 байт");
+    EXPECT_TRUE(header.Spectrum.Names.empty());
+    const auto row = Read("f Z\n1 2\n3" + std::string(2u << 20, ' ') + "4\n");
+    EXPECT_EQ(row.Status, Status::BadData);
+    EXPECT_EQ(row.ErrorLine, 3);
+    EXPECT_EQ(row.Spectrum.Freq, (std::vector<double> { 1 }));
+}
+
 TEST(NoiseFileMalformed, ALetterInANumberKeepsTheRowsBefore)
 {
     const auto load = Read("f Z N\n1 2 3\n4 5 6\n7 8x 9\n10 11 12\n");
@@ -203,6 +233,20 @@ TEST(NoiseFileLoad, FromDisk)
     const auto folder = LoadNoiseFile(dir.string());
     EXPECT_EQ(folder.Status, Status::ReadError);
     EXPECT_TRUE(folder.Found());
+
+    // A pipe or a device is refused before it is opened: reading one could
+    // wait for ever. The writer only lets a reader that opens it go on.
+    const std::string pipe = (dir / "pipe.dat").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::close(::open(pipe.c_str(), O_RDWR));
+    });
+    const auto fromPipe = LoadNoiseFile(pipe);
+    writer.join();
+    EXPECT_EQ(fromPipe.Status, Status::ReadError);
+    EXPECT_EQ(fromPipe.Message, "Файл " + pipe + " не является обычным файлом");
+    EXPECT_EQ(LoadNoiseFile("/dev/zero").Status, Status::ReadError);
 
     const std::string path = (dir / "two.dat").string();
     std::ofstream(path) << "f Z\n1 2\n";

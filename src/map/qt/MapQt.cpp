@@ -3,16 +3,19 @@
 // covers x1 .. x2 - 1, and text is placed by the top-left corner of its cell.
 #include "map/qt/MapQt.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string_view>
 
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/SafeFile.h"
 
 namespace valdrin::map {
 
@@ -203,20 +206,19 @@ QImage MapWithLegend(const QImage &map, const TLegend &legend, char decimalSep)
 void SaveMapPng(const QString &fileName, const QImage &map, const TLegend &legend, char decimalSep)
 {
     const QImage image = MapWithLegend(map, legend, decimalSep);
-    QSaveFile file(fileName);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-    } else {
-        QImageWriter writer(&file, "png");
-        if (!writer.write(image))
-            error = writer.errorString();
-        else if (!file.commit())
-            error = file.errorString();
-    }
-    if (!error.isEmpty())
-        throw common::TValdrinError("Не удалось сохранить карту в файл " + fileName.toStdString() +
-                                    ": " + error.toStdString());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    std::optional<std::string> error;
+    if (!writer.write(image))
+        error = writer.errorString().toStdString();
+    else
+        error = common::WriteWholeFile(fileName.toStdString(),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (error)
+        throw common::TValdrinError(
+            "Не удалось сохранить карту в файл " + fileName.toStdString() + ": " + *error);
 }
 
 } // namespace valdrin::map

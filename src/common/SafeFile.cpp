@@ -1,0 +1,147 @@
+#include "common/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace valdrin::common {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Reason(int err)
+{
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return "нет места на диске";
+    case EACCES:
+    case EPERM:
+        return "нет доступа";
+    case ENOENT:
+    case ENOTDIR:
+        return "папка не найдена";
+    case EROFS:
+        return "диск только для чтения";
+    case EISDIR:
+        return "это папка";
+    case ENAMETOOLONG:
+        return "слишком длинное имя";
+    default:
+        return std::string("ошибка записи (") + std::strerror(err) + ")";
+    }
+}
+
+// 0, or the errno of the first failure.
+int WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int CloseChecked(int fd)
+{
+    return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
+}
+
+std::optional<std::string> WriteDirectly(const std::string &fileName, std::string_view bytes)
+{
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Reason(errno);
+    int err = WriteAll(fd, bytes);
+    const int closeErr = CloseChecked(fd);
+    if (err == 0)
+        err = closeErr;
+    return err == 0 ? std::nullopt : std::optional<std::string>(Reason(err));
+}
+
+// A name beside target that is not taken, opened exclusively; -1 with errno.
+int CreateTemporary(const fs::path &target, std::string &tempName)
+{
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const unsigned long long tag
+            = (seed + attempt * 7919u) ^ static_cast<unsigned long long>(::getpid());
+        std::string base = ".";
+        base.append(target.filename().string()).append(".");
+        base.append(std::to_string(tag % 1000000007u)).append(".tmp");
+        tempName = (target.parent_path() / base).string();
+        // 0666 less the umask, as a new file gets it.
+        const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+} // namespace
+
+std::optional<std::string> WriteWholeFile(const std::string &fileName, std::string_view bytes)
+{
+    if (fileName.empty())
+        return Reason(ENOENT);
+    std::error_code ec;
+    fs::path target(fileName);
+    const fs::file_status st = fs::status(target, ec);
+    if (fs::is_directory(st))
+        return Reason(EISDIR);
+    if (fs::exists(st) && !fs::is_regular_file(st))
+        return WriteDirectly(fileName, bytes);
+    if (fs::exists(st)) {
+        if (fs::is_symlink(fs::symlink_status(target, ec))) {
+            target = fs::canonical(target, ec);
+            if (ec)
+                return Reason(ec.value());
+        }
+        // A write-protected file stays protected, though its folder would
+        // let the rename replace it.
+        if (::access(target.c_str(), W_OK) != 0)
+            return Reason(errno);
+    }
+
+    std::string tempName;
+    const int fd = CreateTemporary(target, tempName);
+    if (fd < 0)
+        return Reason(errno);
+    struct stat old { };
+    int err = 0;
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+        err = errno;
+    if (err == 0)
+        err = WriteAll(fd, bytes);
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    const int closeErr = CloseChecked(fd);
+    if (err == 0)
+        err = closeErr;
+    if (err == 0 && std::rename(tempName.c_str(), target.c_str()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(tempName.c_str());
+        return Reason(err);
+    }
+    return std::nullopt;
+}
+
+} // namespace valdrin::common

@@ -134,8 +134,7 @@ map::TRanges RangesOf(const TWorkingSet &ws);
 struct TSnapshotBuild {
     calc::TCalcSnapshot Snapshot;
     // False when the layered model was to be read and a cell did not convert:
-    // the window shows "Ошибка в параметрах модели!", runs, and the result
-    // may not be saved.
+    // both front ends show "Ошибка в параметрах модели!" and do not run.
     bool ModelRead = true;
 };
 

@@ -126,7 +126,6 @@ TEST_P(MainParamTest, AFileThatCannotBeWrittenIsReported)
     EXPECT_EQ(form->IniLabel->text(), path);
 }
 
-<<<<<<< HEAD
 TEST_P(MainParamTest, AFileWithOtherInputsLeavesNoResultAndShowsItsStations)
 {
     Compute(3);
@@ -158,7 +157,8 @@ TEST_P(MainParamTest, AFileWithOtherInputsLeavesNoResultAndShowsItsStations)
     map::DrawStations(
         stations, g, form->Stations(), form->CooGrid->ToTable(), form->PlaneGrid(), false);
     EXPECT_EQ(form->MapBitmap, stations);
-=======
+}
+
 TEST_P(MainParamTest, AFileThatCannotBeReadIsRefusedAndTheWindowStaysAsItWas)
 {
     const QString folder = dir.filePath(QStringLiteral("folder.ini"));
@@ -204,7 +204,6 @@ TEST_P(MainParamTest, TheWholeWorkingSetComesBackAndUnsavableCharactersAreNamed)
     EXPECT_DOUBLE_EQ(form->KmaxSpinEdit->Value(), 0.02);
     EXPECT_DOUBLE_EQ(form->C2SpinEdit->Value(), 5.25);
     EXPECT_EQ(form->CooGrid->Cells(4, 3), QStringLiteral("Z?rich-?"));
->>>>>>> wip-c
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, MainParamTest,

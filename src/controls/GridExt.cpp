@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -206,6 +207,21 @@ void TStrGrid::SetColWidths(const QList<int> &widths)
         setColumnWidth(c, std::max(widths[c], kMinColWidth));
 }
 
+int TStrGrid::ColumnWidthFor(const QString &sample) const
+{
+    ensurePolished();
+    // The style's own margins around a cell's text, so that no style elides it.
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    opt.features |= QStyleOptionViewItem::HasDisplay;
+    opt.text = sample;
+    opt.rect = QRect(0, 0, 1000, opt.fontMetrics.height() + 4);
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, this);
+    const int margins = opt.rect.width() - text.width();
+    constexpr int kSlack = 2; // the text layout may round the advance up
+    return opt.fontMetrics.horizontalAdvance(sample) + margins + (showGrid() ? 1 : 0) + kSlack;
+}
+
 void TStrGrid::SetDefaultColWidth(int width)
 {
     horizontalHeader()->setDefaultSectionSize(std::max(width, kMinColWidth));
@@ -336,9 +352,14 @@ void TStrGrid::PasteFromClipboard()
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
     if (!mime || !mime->hasText())
         return;
-    const std::string T = mime->text().toStdString();
+    std::string T = mime->text().toStdString();
     if (T.empty())
         return;
+    // Spreadsheets and editors end the copied block with a line break; like
+    // the breaks between lines it ends a line and starts no new one. Text of
+    // breaks only is one empty cell.
+    while (!T.empty() && (T.back() == '\r' || T.back() == '\n'))
+        T.pop_back();
     const TRect sel = selectionRect();
     if (sel.left > sel.right || sel.top > sel.bottom)
         return;

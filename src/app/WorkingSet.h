@@ -134,9 +134,9 @@ map::TRanges RangesOf(const TWorkingSet &ws);
 struct TSnapshotBuild {
     calc::TCalcSnapshot Snapshot;
     // False when the layered model was to be read and a cell did not convert:
-    // the window shows "Ошибка в параметрах модели!", runs, and the result
-    // may not be saved.
+    // the window shows ModelMessage, runs, and the result may not be saved.
     bool ModelRead = true;
+    std::string ModelMessage; // "Ошибка в параметрах модели! (слой №…)" when !ModelRead
 };
 
 // The road of "Считать" up to the engine: the stations for the plane, the

@@ -49,6 +49,19 @@ std::string WithSeparator(std::string text, char decimalSep)
     return text;
 }
 
+constexpr int kLatitudeCol = 2; // CooGrid column of Y, the latitude in degrees
+
+// A column as the user sees it named: the table's header cell, or the
+// default caption when the header is blank.
+std::string ColumnCaption(const TCellTable &table, int c, bool cooGrid)
+{
+    const std::string &header = table.Cell(0, c);
+    if (!header.empty())
+        return header;
+    const TCellTable defaults = cooGrid ? DefaultCooGrid() : DefaultStrGrid();
+    return defaults.Cell(0, c);
+}
+
 // CooGrid columns of U, V, W for a plane.
 std::array<int, 3> PlaneColumns(TViewPlane plane)
 {
@@ -90,7 +103,7 @@ TCellTable DefaultStrGrid(char decimalSep)
 }
 
 TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
-                         char decimalSep)
+                         char decimalSep, bool degrees)
 {
     TStationSet s;
     const int rows = std::max(cooGrid.RowCount() - 1, 0);
@@ -103,9 +116,14 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     // Each value is stored as soon as it converts, so a row that stops the
     // reading leaves its leading cells in the arrays.
     auto read = [&](const TCellTable &table, int r, int c, TDoubleDynArray &into) {
-        const auto v = common::TextToFloat(table.Cell(r, c), decimalSep);
-        if (!v)
+        const std::string &text = table.Cell(r, c);
+        const auto v = common::TextToFloatAnySep(text, decimalSep);
+        const bool latitude = degrees && &table == &cooGrid && c == kLatitudeCol;
+        if (!v || (latitude && !(std::fabs(*v) <= 90))) {
+            s.BadCell = "столбец " + ColumnCaption(table, c, &table == &cooGrid) + ": «" + text
+                        + "»" + (v ? ", широта вне пределов от -90 до 90°" : "");
             return false;
+        }
         into[static_cast<std::size_t>(r - 1)] = *v;
         return true;
     };
@@ -146,6 +164,14 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     s.CentreU = s.U[static_cast<std::size_t>(best)];
     s.CentreV = s.V[static_cast<std::size_t>(best)];
     return s;
+}
+
+std::string StationRowMessage(const TStationSet &set)
+{
+    std::string text = "Ошибка в параметрах станции №" + std::to_string(set.Count + 1);
+    if (!set.BadCell.empty())
+        text += " (" + set.BadCell + ")";
+    return text;
 }
 
 void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N, char decimalSep)

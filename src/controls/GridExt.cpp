@@ -210,16 +210,14 @@ void TStrGrid::SetColWidths(const QList<int> &widths)
 int TStrGrid::ColumnWidthFor(const QString &sample) const
 {
     ensurePolished();
-    // The style's own margins around a cell's text, so that no style elides it.
+    // What the delegate asks of the style for such a cell, margins included,
+    // as a column sized to its contents would get.
     QStyleOptionViewItem opt;
     initViewItemOption(&opt);
     opt.features |= QStyleOptionViewItem::HasDisplay;
     opt.text = sample;
-    opt.rect = QRect(0, 0, 1000, opt.fontMetrics.height() + 4);
-    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, this);
-    const int margins = opt.rect.width() - text.width();
-    constexpr int kSlack = 2; // the text layout may round the advance up
-    return opt.fontMetrics.horizontalAdvance(sample) + margins + (showGrid() ? 1 : 0) + kSlack;
+    const QSize hint = style()->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), this);
+    return hint.width() + (showGrid() ? 1 : 0);
 }
 
 void TStrGrid::SetDefaultColWidth(int width)

@@ -115,13 +115,14 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     const auto cols = PlaneColumns(plane);
     // Each value is stored as soon as it converts, so a row that stops the
     // reading leaves its leading cells in the arrays.
-    auto read = [&](const TCellTable &table, int r, int c, TDoubleDynArray &into) {
+    auto read = [&](bool coordinates, int r, int c, TDoubleDynArray &into) {
+        const TCellTable &table = coordinates ? cooGrid : strGrid;
         const std::string &text = table.Cell(r, c);
         const auto v = common::TextToFloatAnySep(text, decimalSep);
-        const bool latitude = degrees && &table == &cooGrid && c == kLatitudeCol;
+        const bool latitude = degrees && coordinates && c == kLatitudeCol;
         if (!v || (latitude && !(std::fabs(*v) <= 90))) {
-            s.BadCell = "столбец " + ColumnCaption(table, c, &table == &cooGrid) + ": «" + text
-                        + "»" + (v ? ", широта вне пределов от -90 до 90°" : "");
+            s.BadCell = "столбец " + ColumnCaption(table, c, coordinates) + ": «" + text + "»"
+                        + (v ? ", широта вне пределов от -90 до 90°" : "");
             return false;
         }
         into[static_cast<std::size_t>(r - 1)] = *v;
@@ -129,14 +130,14 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     };
     int count = 0;
     for (int r = 1; r <= rows; ++r) {
-        if (!read(cooGrid, r, cols[0], s.U) || !read(cooGrid, r, cols[1], s.V)
-            || !read(cooGrid, r, cols[2], s.W))
+        if (!read(true, r, cols[0], s.U) || !read(true, r, cols[1], s.V)
+            || !read(true, r, cols[2], s.W))
             break;
         s.Name[static_cast<std::size_t>(r - 1)] = cooGrid.Cell(r, 4);
         bool complete = true;
         TDoubleDynArray *coeffs[] = {&s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR};
         for (int c = 1; c <= 6 && complete; ++c)
-            complete = read(strGrid, r, c, *coeffs[c - 1]);
+            complete = read(false, r, c, *coeffs[c - 1]);
         if (!complete)
             break;
         ++count;

@@ -2,10 +2,39 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTranslator>
 
 namespace valdrin::app {
+
+namespace {
+
+QString RunFileDialog(QWidget *parent, const QString &pipeFilter, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, QString(), QString(), QtFileFilter(pipeFilter));
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    else
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // The dialog adds the suffix before it checks the name, so a typed
+    // "stations" opens "stations.ini".
+    auto follow
+        = [&dialog](const QString &filter) { dialog.setDefaultSuffix(FilterExtension(filter)); };
+    follow(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString name = dialog.selectedFiles().constFirst();
+    // A native dialog may ignore the default suffix.
+    return mode == QFileDialog::AcceptSave ? WithFilterExtension(name, dialog.selectedNameFilter())
+                                           : name;
+}
+
+} // namespace
 
 QString QtFileFilter(const QString &pipeFilter)
 {
@@ -23,6 +52,40 @@ QString QtFileFilter(const QString &pipeFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
+QString FilterExtension(const QString &qtFilter)
+{
+    QString masks = qtFilter;
+    if (const qsizetype open = masks.lastIndexOf(QLatin1Char('(')); open >= 0) {
+        masks = masks.mid(open + 1);
+        if (masks.endsWith(QLatin1Char(')')))
+            masks.chop(1);
+    }
+    const QString first = masks.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    if (!first.startsWith(QStringLiteral("*.")))
+        return {};
+    const QString ext = first.mid(2);
+    if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
+        return {};
+    return ext;
+}
+
+QString WithFilterExtension(const QString &name, const QString &qtFilter)
+{
+    const QString ext = FilterExtension(qtFilter);
+    if (name.isEmpty() || ext.isEmpty() || QFileInfo(name).fileName().contains(QLatin1Char('.')))
+        return name;
+    return name + QLatin1Char('.') + ext;
+}
+
+std::unique_ptr<QTranslator> LoadQtRussian()
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(
+            QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
+}
+
 void TDialogs::ShowMessage(QWidget *parent, const QString &text)
 {
     QMessageBox box(
@@ -32,13 +95,12 @@ void TDialogs::ShowMessage(QWidget *parent, const QString &text)
 
 QString TDialogs::OpenFileName(QWidget *parent, const QString &pipeFilter)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), QtFileFilter(pipeFilter));
+    return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptOpen);
 }
 
 QString TDialogs::SaveFileName(QWidget *parent, const QString &pipeFilter)
 {
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), QtFileFilter(pipeFilter),
-        nullptr, QFileDialog::DontConfirmOverwrite);
+    return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptSave);
 }
 
 } // namespace valdrin::app

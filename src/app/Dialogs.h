@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class QTranslator;
 class QWidget;
 
 namespace valdrin::app {
@@ -13,15 +16,27 @@ namespace valdrin::app {
 // ("INI (*.ini);;Все файлы (*.*)").
 QString QtFileFilter(const QString &pipeFilter);
 
+// The extension of a Qt filter's first mask without the dot: "ini" for
+// "INI (*.ini)"; empty for a filter of every name ("Все файлы (*)").
+QString FilterExtension(const QString &qtFilter);
+
+// name with the chosen filter's extension added when its file name has none.
+QString WithFilterExtension(const QString &name, const QString &qtFilter);
+
+// Qt's own Russian texts (the file dialogs, standard buttons and messages),
+// or null when the translations are not installed.
+std::unique_ptr<QTranslator> LoadQtRussian();
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
 
     // A message box with the application's title and one OK button.
     virtual void ShowMessage(QWidget *parent, const QString &text);
-    // The chosen path, or an empty text when the user cancelled.
+    // The chosen path, or an empty text when the user cancelled. A name typed
+    // without an extension takes the chosen filter's ("Все файлы" adds none).
     virtual QString OpenFileName(QWidget *parent, const QString &pipeFilter);
-    // No default extension is added and an existing file is replaced without a question.
+    // As OpenFileName; an existing file is replaced without a question.
     virtual QString SaveFileName(QWidget *parent, const QString &pipeFilter);
 };
 

@@ -14,11 +14,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <numeric>
 
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
@@ -76,6 +79,13 @@ QLineEdit *makeReadOnlyEdit(const char *name, const char *text, QWidget *parent)
     edit->setPalette(pal);
     edit->setMinimumWidth(72);
     return edit;
+}
+
+// A read-only number longer than its field shows its leading digits.
+void showNumber(QLineEdit *edit, const QString &text)
+{
+    edit->setText(text);
+    edit->setCursorPosition(0);
 }
 
 QPushButton *makeButton(const char *name, const char *caption, QWidget *parent)
@@ -204,7 +214,11 @@ void TMainForm::buildCalcPage(QWidget *page)
 
     CooGrid = makeGrid("CooGrid", 26, calc::kCooGridCols, page);
     CooGrid->SetDefaultColWidth(30);
-    CooGrid->SetColWidths({ 30, 43, 43, 44, 46 });
+    // Coordinates in metres with a decimal and degrees with six must show whole.
+    const int coordWidth = std::max({ 43, CooGrid->ColumnWidthFor(QStringLiteral("-12345.6")),
+        CooGrid->ColumnWidthFor(QStringLiteral("179.123456")) });
+    const QList<int> cooWidths { 30, coordWidth, coordWidth, coordWidth, 46 };
+    CooGrid->SetColWidths(cooWidths);
     left->addWidget(CooGrid, 1);
 
     SourceRadioGroup = new TRadioGroup(QStringLiteral("Что показывать"),
@@ -233,7 +247,10 @@ void TMainForm::buildCalcPage(QWidget *page)
     auto *leftBox = new QWidget(page);
     leftBox->setLayout(left);
     left->setContentsMargins(0, 0, 0, 0);
-    leftBox->setFixedWidth(262);
+    // As wide as the station table needs beside its vertical scroll bar.
+    const int tableWidth = std::accumulate(cooWidths.begin(), cooWidths.end(), 0)
+        + 2 * CooGrid->frameWidth() + CooGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 1;
+    leftBox->setFixedWidth(std::max(262, tableWidth));
     layout->addWidget(leftBox);
 
     // Right: the read-out over the map, the map with the gauge over it, the legend.
@@ -362,7 +379,9 @@ void TMainForm::buildMediumPage(QWidget *page)
 
     ModelStrGrid = makeGrid("ModelStrGrid", 2, medium::kModelGridCols, page);
     ModelStrGrid->SetFixedCols(0);
-    ModelStrGrid->SetDefaultColWidth(56); // "1500.0" needs more than 48 pixels here
+    // The fields hold up to 100000 with one decimal.
+    ModelStrGrid->SetDefaultColWidth(
+        std::max(56, ModelStrGrid->ColumnWidthFor(QStringLiteral("100000.0"))));
     ModelStrGrid->setEnabled(false);
     right->addWidget(ModelStrGrid, 1);
 
@@ -777,8 +796,8 @@ calc::TViewPlane TMainForm::selectedPlane() const
 
 void TMainForm::readStations()
 {
-    m_stations
-        = calc::ReadStations(CooGrid->ToTable(), StrGrid->ToTable(), selectedPlane(), decimalSep());
+    m_stations = calc::ReadStations(CooGrid->ToTable(), StrGrid->ToTable(), selectedPlane(),
+        decimalSep(), GeoCheckBox->isChecked());
     m_stationsPlane = selectedPlane();
     updatePlaneGrid();
 }
@@ -1042,11 +1061,11 @@ void TMainForm::CalcButtonClick()
     m_stationsPlane = snap.Params.Plane;
     m_planeGrid = snap.PlaneGrid;
     if (m_stations.Count != snap.Params.N) {
-        showMessage(QStringLiteral("Ошибка в параметрах станции №%1").arg(m_stations.Count + 1));
+        showMessage(U8(calc::StationRowMessage(m_stations)));
         return;
     }
     if (!build.ModelRead) {
-        showMessage(QString::fromUtf8(kModelErrorMessage));
+        showMessage(U8(build.ModelMessage));
         return;
     }
     m_mediumModel = ws.MediumModel;
@@ -1281,8 +1300,8 @@ void TMainForm::QualitySpinEditChange()
     const double Vs = VsSpinEdit->Value();
     const medium::TA2Range a2 = medium::A2Range(
         FreqMinSpinEdit->Value(), FreqMaxSpinEdit->Value(), Vs, QualitySpinEdit->Value());
-    A2minEdit->setText(a2.Min ? U8(medium::A2Text(*a2.Min, sep)) : kNoNumber);
-    A2maxEdit->setText(a2.Max ? U8(medium::A2Text(*a2.Max, sep)) : kNoNumber);
+    showNumber(A2minEdit, a2.Min ? U8(medium::A2Text(*a2.Min, sep)) : kNoNumber);
+    showNumber(A2maxEdit, a2.Max ? U8(medium::A2Text(*a2.Max, sep)) : kNoNumber);
     const auto caption = medium::VpVsCaption(VpSpinEdit->Value(), Vs, sep);
     AlfaLabel->setText(caption ? U8(*caption) : QStringLiteral("Vp/Vs = ") + kNoNumber);
 }
@@ -1294,12 +1313,12 @@ void TMainForm::B0SpinEditChange()
         = medium::MagnitudeTransform(B0SpinEdit->Value(), SSpinEdit->Value(), C0SpinEdit->Value());
     if (!t) {
         for (auto *e : edits)
-            e->setText(kNoNumber);
+            showNumber(e, kNoNumber);
         return;
     }
     const auto texts = medium::TransformTexts(*t, decimalSep());
     for (std::size_t i = 0; i < texts.size(); ++i)
-        edits[i]->setText(U8(texts[i]));
+        showNumber(edits[i], U8(texts[i]));
 }
 
 void TMainForm::MediumRadioGroupClick()

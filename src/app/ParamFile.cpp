@@ -142,15 +142,11 @@ std::string FormatStored(const TWorkingSet &ws, const TStoredValue &v)
 void ApplyStored(TWorkingSet &ws, const TStoredValue &v, std::string_view text, char decimalSep)
 {
     switch (v.Kind) {
-    case Real: {
-        std::string local(text);
-        for (char &c : local)
-            if (c == '.')
-                c = decimalSep;
-        if (const auto x = common::TextToFloat(local, decimalSep))
+    case Real:
+        // Written with a point; a file from a comma locale may hold a comma.
+        if (const auto x = common::TextToFloatAnySep(text, '.'))
             SetValue(ws, *FindRealControl(v.Control), *x);
         break;
-    }
     case Integer:
         SetValue(ws, *FindIntControl(v.Control), common::TextToInt(text).value_or(0), decimalSep);
         break;

@@ -7,7 +7,6 @@
 
 namespace valdrin::app {
 
-const char *const kModelErrorMessage = "Ошибка в параметрах модели!";
 
 namespace {
 
@@ -229,15 +228,20 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
     TSnapshotBuild build;
     calc::TCalcSnapshot &s = build.Snapshot;
     s.Params = CalcParamsOf(ws);
-    s.Stations = calc::ReadStations(ws.CooGrid, ws.StrGrid, s.Params.Plane, decimalSep);
+    s.Stations
+        = calc::ReadStations(ws.CooGrid, ws.StrGrid, s.Params.Plane, decimalSep, s.Params.Degrees);
     s.PlaneGrid = map::UpdatePlaneGrid(RangesOf(ws), s.Params.Plane);
     s.WaveGrid = map::UpdateWaveGrid(ws.KmaxSpinEdit, ws.dKSpinEdit);
     const bool nodeMode = s.Params.Mode >= TShowMode::smMinMagnitude
                           && s.Params.Mode <= TShowMode::smSourceSize;
     if (nodeMode && s.Params.Medium == calc::TMediumKind::Layered
-        && s.Stations.Count == s.Params.N)
-        build.ModelRead = medium::ReadMediumModel(ws.ModelStrGrid, ws.SurfaceAltSpinEdit,
-                                                  decimalSep, ws.MediumModel);
+        && s.Stations.Count == s.Params.N) {
+        std::string badCell;
+        build.ModelRead = medium::ReadMediumModel(
+            ws.ModelStrGrid, ws.SurfaceAltSpinEdit, decimalSep, ws.MediumModel, &badCell);
+        if (!build.ModelRead)
+            build.ModelMessage = medium::ModelReadMessage(badCell);
+    }
     s.Model = ws.MediumModel;
     return build;
 }

@@ -134,8 +134,9 @@ map::TRanges RangesOf(const TWorkingSet &ws);
 struct TSnapshotBuild {
     calc::TCalcSnapshot Snapshot;
     // False when the layered model was to be read and a cell did not convert:
-    // both front ends show "Ошибка в параметрах модели!" and do not run.
+    // both front ends show ModelMessage and do not run.
     bool ModelRead = true;
+    std::string ModelMessage; // "Ошибка в параметрах модели! (слой №…)" when !ModelRead
 };
 
 // The road of "Считать" up to the engine: the stations for the plane, the
@@ -144,6 +145,5 @@ struct TSnapshotBuild {
 // unless the station rows are incomplete and the run stops before that.
 TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep);
 
-extern const char *const kModelErrorMessage; // "Ошибка в параметрах модели!"
 
 } // namespace valdrin::app

@@ -45,6 +45,8 @@ bool UsesMagnitude(TShowMode mode)
 // Count must equal N, and every array must hold N entries.
 void CheckStationSet(const TStationSet &set, int N)
 {
+    if (set.Count < N)
+        throw TValdrinError(StationRowMessage(set));
     if (set.Count != N)
         throw TValdrinError(StationRowError(static_cast<long long>(set.Count) + 1));
     const std::size_t need = N > 0 ? static_cast<std::size_t>(N) : 0;

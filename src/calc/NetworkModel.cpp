@@ -49,6 +49,19 @@ std::string WithSeparator(std::string text, char decimalSep)
     return text;
 }
 
+constexpr int kLatitudeCol = 2; // CooGrid column of Y, the latitude in degrees
+
+// A column as the user sees it named: the table's header cell, or the
+// default caption when the header is blank.
+std::string ColumnCaption(const TCellTable &table, int c, bool cooGrid)
+{
+    const std::string &header = table.Cell(0, c);
+    if (!header.empty())
+        return header;
+    const TCellTable defaults = cooGrid ? DefaultCooGrid() : DefaultStrGrid();
+    return defaults.Cell(0, c);
+}
+
 // CooGrid columns of U, V, W for a plane.
 std::array<int, 3> PlaneColumns(TViewPlane plane)
 {
@@ -90,7 +103,7 @@ TCellTable DefaultStrGrid(char decimalSep)
 }
 
 TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
-                         char decimalSep)
+                         char decimalSep, bool degrees)
 {
     TStationSet s;
     const int rows = std::max(cooGrid.RowCount() - 1, 0);
@@ -102,23 +115,29 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     const auto cols = PlaneColumns(plane);
     // Each value is stored as soon as it converts, so a row that stops the
     // reading leaves its leading cells in the arrays.
-    auto read = [&](const TCellTable &table, int r, int c, TDoubleDynArray &into) {
-        const auto v = common::TextToFloat(table.Cell(r, c), decimalSep);
-        if (!v)
+    auto read = [&](bool coordinates, int r, int c, TDoubleDynArray &into) {
+        const TCellTable &table = coordinates ? cooGrid : strGrid;
+        const std::string &text = table.Cell(r, c);
+        const auto v = common::TextToFloatAnySep(text, decimalSep);
+        const bool latitude = degrees && coordinates && c == kLatitudeCol;
+        if (!v || (latitude && !(std::fabs(*v) <= 90))) {
+            s.BadCell = "столбец " + ColumnCaption(table, c, coordinates) + ": «" + text + "»"
+                        + (v ? ", широта вне пределов от -90 до 90°" : "");
             return false;
+        }
         into[static_cast<std::size_t>(r - 1)] = *v;
         return true;
     };
     int count = 0;
     for (int r = 1; r <= rows; ++r) {
-        if (!read(cooGrid, r, cols[0], s.U) || !read(cooGrid, r, cols[1], s.V)
-            || !read(cooGrid, r, cols[2], s.W))
+        if (!read(true, r, cols[0], s.U) || !read(true, r, cols[1], s.V)
+            || !read(true, r, cols[2], s.W))
             break;
         s.Name[static_cast<std::size_t>(r - 1)] = cooGrid.Cell(r, 4);
         bool complete = true;
         TDoubleDynArray *coeffs[] = {&s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR};
         for (int c = 1; c <= 6 && complete; ++c)
-            complete = read(strGrid, r, c, *coeffs[c - 1]);
+            complete = read(false, r, c, *coeffs[c - 1]);
         if (!complete)
             break;
         ++count;
@@ -146,6 +165,14 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     s.CentreU = s.U[static_cast<std::size_t>(best)];
     s.CentreV = s.V[static_cast<std::size_t>(best)];
     return s;
+}
+
+std::string StationRowMessage(const TStationSet &set)
+{
+    std::string text = "Ошибка в параметрах станции №" + std::to_string(set.Count + 1);
+    if (!set.BadCell.empty())
+        text += " (" + set.BadCell + ")";
+    return text;
 }
 
 void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N, char decimalSep)

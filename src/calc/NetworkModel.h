@@ -36,6 +36,8 @@ struct TStationSet {
     TDoubleDynArray An, SNR;             // noise level (mm WA) and signal-to-noise ratio
     std::vector<std::string> Name;       // station codes
     int Count = 0;                       // complete rows read from the top
+    std::string BadCell;                 // the cell that ended the reading at row Count + 1,
+                                         // "столбец Y: «42.8a»"; empty when no cell did
     double CentreU = 0, CentreV = 0;     // the station nearest the centroid
     bool operator==(const TStationSet &) const = default;
 };
@@ -88,10 +90,16 @@ namespace valdrin::calc {
 TCellTable DefaultCooGrid();
 TCellTable DefaultStrGrid(char decimalSep = '.');
 
-// Reads both tables for the plane; numbers with the user's decimal separator.
-// Count tells how many rows were complete from the top.
+// Reads both tables for the plane; numbers with the user's decimal separator
+// or either of "." and ",". Count tells how many rows were complete from the
+// top. In degrees a latitude (column Y) outside [-90, 90] ends the reading
+// as a cell that does not convert.
 TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
-                         char decimalSep);
+                         char decimalSep, bool degrees = false);
+
+// "Ошибка в параметрах станции №<Count + 1>", with the bad cell in brackets
+// when one ended the reading.
+std::string StationRowMessage(const TStationSet &set);
 
 // Keeps both tables at N + 1 rows, renumbers column 0, copies the station
 // codes and fills blank attenuation cells with their default texts (with the

@@ -64,8 +64,8 @@ const char *const kHelp =
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
     "заданы здесь. Числа в параметрах командной строки - с точкой или запятой.\n"
-    "Числа в ячейках таблиц (станции, затухание, слои) читаются с десятичным\n"
-    "разделителем системной локали (LC_ALL, LC_NUMERIC, LANG), как в окне.\n"
+    "Числа в ячейках таблиц (станции, затухание, слои) читаются, как в окне, с\n"
+    "десятичным разделителем - точкой или запятой, при любой системной локали.\n"
     "\n"
     "Код возврата: 0 - готово, 2 - ошибка в командной строке, 3 - ошибка во входных\n"
     "данных (сообщение, как в окне, выводится в стандартный поток ошибок).\n";
@@ -369,7 +369,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     try {
         // The window stops here too.
         if (!build.ModelRead)
-            throw common::TValdrinError(app::kModelErrorMessage);
+            throw common::TValdrinError(build.ModelMessage);
         result = calc::RunComputation(build.Snapshot, control);
     } catch (...) {
         bar.Clear();

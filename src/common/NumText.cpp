@@ -99,6 +99,15 @@ std::optional<double> TextToFloat(std::string_view text, char decimalSep)
     return value;
 }
 
+std::optional<double> TextToFloatAnySep(std::string_view text, char decimalSep)
+{
+    // At most one separator is allowed, so no text reads two ways.
+    for (const char sep : {decimalSep, '.', ','})
+        if (const auto value = TextToFloat(text, sep))
+            return value;
+    return std::nullopt;
+}
+
 std::optional<int> TextToInt(std::string_view text)
 {
     text = Trim(text);

@@ -14,6 +14,11 @@ namespace valdrin::common {
 // "inf", "nan") makes the text not a number.
 std::optional<double> TextToFloat(std::string_view text, char decimalSep);
 
+// A table cell or an edit's text: TextToFloat with decimalSep, the point or
+// the comma. Neither is a digit-group separator in these texts, so a cell
+// written under another locale reads as its writer meant it.
+std::optional<double> TextToFloatAnySep(std::string_view text, char decimalSep);
+
 // A decimal 32-bit integer: optional blanks, sign, digits, optional blanks.
 std::optional<int> TextToInt(std::string_view text);
 

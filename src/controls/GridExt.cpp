@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -206,6 +207,19 @@ void TStrGrid::SetColWidths(const QList<int> &widths)
         setColumnWidth(c, std::max(widths[c], kMinColWidth));
 }
 
+int TStrGrid::ColumnWidthFor(const QString &sample) const
+{
+    ensurePolished();
+    // What the delegate asks of the style for such a cell, margins included,
+    // as a column sized to its contents would get.
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    opt.features |= QStyleOptionViewItem::HasDisplay;
+    opt.text = sample;
+    const QSize hint = style()->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), this);
+    return hint.width() + (showGrid() ? 1 : 0);
+}
+
 void TStrGrid::SetDefaultColWidth(int width)
 {
     horizontalHeader()->setDefaultSectionSize(std::max(width, kMinColWidth));
@@ -336,9 +350,14 @@ void TStrGrid::PasteFromClipboard()
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
     if (!mime || !mime->hasText())
         return;
-    const std::string T = mime->text().toStdString();
+    std::string T = mime->text().toStdString();
     if (T.empty())
         return;
+    // Spreadsheets and editors end the copied block with a line break; like
+    // the breaks between lines it ends a line and starts no new one. Text of
+    // breaks only is one empty cell.
+    while (!T.empty() && (T.back() == '\r' || T.back() == '\n'))
+        T.pop_back();
     const TRect sel = selectionRect();
     if (sel.left > sel.right || sel.top > sel.bottom)
         return;

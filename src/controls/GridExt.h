@@ -46,6 +46,8 @@ public:
     void SetColWidths(const QList<int> &widths);
     void SetDefaultColWidth(int width);
     void SetDefaultRowHeight(int height);
+    // The column width that shows sample whole, not cut short, at the grid's font.
+    int ColumnWidthFor(const QString &sample) const;
 
     // The block commands. The selection is the bounding rectangle of the
     // selected cells, or the current cell when nothing is selected.

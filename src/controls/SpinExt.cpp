@@ -120,8 +120,13 @@ QString TCustomSpinEdit::Text() const
 
 void TCustomSpinEdit::SetText(const QString &text)
 {
-    if (lineEdit()->text() != text)
-        lineEdit()->setText(text);
+    if (lineEdit()->text() == text)
+        return;
+    lineEdit()->setText(text);
+    // A number longer than the field shows its leading digits, not a tail
+    // such as "0684931506"; the field being edited keeps its cursor.
+    if (!hasFocus())
+        lineEdit()->setCursorPosition(0);
 }
 
 QSize TCustomSpinEdit::sizeHintFor(const QString &sample) const
@@ -245,7 +250,24 @@ void TCustomSpinEdit::keyPressEvent(QKeyEvent *event)
     // Characters typed without Ctrl, Alt or Meta are checked before the
     // editor sees them; shortcuts pass unchecked.
     const QString text = event->text();
-    if (!text.isEmpty() && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    const bool typed
+        = !text.isEmpty() && !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    // The point and the comma both type the user's separator: a keypad or a
+    // habit gives either, and a refused key would turn 42.8 into 428.
+    const QString dp = QLocale().decimalPoint();
+    if (typed && text.size() == 1 && (text[0] == u'.' || text[0] == u',') && dp.size() == 1
+        && text != dp) {
+        if (!acceptsChar(dp[0])) {
+            Beep();
+            event->accept();
+            return;
+        }
+        QKeyEvent asSeparator(event->type(), Qt::Key_unknown, mods, dp, event->isAutoRepeat());
+        QAbstractSpinBox::keyPressEvent(&asSeparator);
+        event->setAccepted(asSeparator.isAccepted());
+        return;
+    }
+    if (typed) {
         for (QChar c : text) {
             if (!acceptsChar(c)) {
                 Beep();
@@ -496,7 +518,7 @@ double TFloatSpinEdit::Value() const
         text.remove(QChar(0x202F));
         text = text.trimmed();
     }
-    const auto value = common::TextToFloat(text.toStdString(), decimalSep());
+    const auto value = common::TextToFloatAnySep(text.toStdString(), decimalSep());
     return value && std::isfinite(*value) ? *value : m_min;
 }
 

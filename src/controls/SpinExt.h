@@ -2,7 +2,8 @@
 //
 // In the spin edits the displayed text is the value: Value() converts the
 // current text with the user's decimal separator (QLocale().decimalPoint()
-// at the moment of use) and reads MinValue() when it does not convert;
+// at the moment of use), the point or the comma, and reads MinValue() when
+// it does not convert; the "." and "," keys both type the user's separator;
 // SetValue() applies the range rule and replaces the text. There is no
 // separate stored number, and changed() fires only when the text changes.
 // A range of 0 to 0 means unbounded.

@@ -36,8 +36,10 @@ bool Positive(double x)
 } // namespace
 
 bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char decimalSep,
-                     THorizontalModel &model)
+                     THorizontalModel &model, std::string *badCell)
 {
+    if (badCell)
+        badCell->clear();
     if (model.empty())
         return false;
     bool ok = true;
@@ -50,8 +52,15 @@ bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char de
         double *fields[] = {&layer.H,           &layer.Velocity[0], &layer.Velocity[1],
                             &layer.Velocity[2], &layer.Q,           &layer.Rho};
         for (int c = 0; c < 6; ++c) {
-            const auto value = common::TextToFloat(table.Cell(row, c + 1), decimalSep);
+            const std::string &text = table.Cell(row, c + 1);
+            const auto value = common::TextToFloatAnySep(text, decimalSep);
             if (!value) {
+                if (badCell) {
+                    const std::string &header = table.Cell(0, c + 1);
+                    *badCell = "слой №" + std::to_string(row) + ", столбец "
+                               + (header.empty() ? kModelHeaders[c + 1] : header) + ": «" + text
+                               + "»";
+                }
                 ok = false;
                 break;
             }
@@ -64,6 +73,11 @@ bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char de
     }
     model.back().Bottom = -std::numeric_limits<double>::infinity();
     return ok;
+}
+
+std::string ModelReadMessage(const std::string &badCell)
+{
+    return std::string("Ошибка в параметрах модели!") + (badCell.empty() ? "" : " (" + badCell + ")");
 }
 
 THorizontalLayer StartupLayer(double surfaceAlt)
@@ -192,8 +206,9 @@ TAverageOutcome CalcAvModel(const common::TCellTable &table, double surfaceAlt, 
                             THorizontalModel &model, double G, double fMax)
 {
     TAverageOutcome out;
-    if (!ReadMediumModel(table, surfaceAlt, decimalSep, model)) {
-        out.Messages = {"Ошибка в параметрах модели!", "Ошибка в модели среды!"};
+    std::string badCell;
+    if (!ReadMediumModel(table, surfaceAlt, decimalSep, model, &badCell)) {
+        out.Messages = {ModelReadMessage(badCell), "Ошибка в модели среды!"};
         return out;
     }
     try {

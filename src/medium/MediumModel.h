@@ -33,12 +33,16 @@ constexpr int kModelGridCols = 7;   // "Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho
 namespace valdrin::medium {
 
 // Reads ModelStrGrid (row k+1 = layer k) into model, numbers with the user's
-// decimal separator. False at the first cell that does not convert (the
-// caller shows "Ошибка в параметрах модели!"); the layers before it stay read.
-// The last layer's Bottom becomes -infinity either way. An empty model reads
-// as a failure: there is nothing to trace through.
+// decimal separator or either of "." and ",". False at the first cell that
+// does not convert (the caller shows ModelReadMessage); the layers before it
+// stay read, and badCell (when given) names that cell: "слой №2, столбец Vp:
+// «1,5a»". The last layer's Bottom becomes -infinity either way. An empty
+// model reads as a failure: there is nothing to trace through.
 bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char decimalSep,
-                     THorizontalModel &model);
+                     THorizontalModel &model, std::string *badCell = nullptr);
+
+// "Ошибка в параметрах модели!", with the bad cell in brackets when there is one.
+std::string ModelReadMessage(const std::string &badCell);
 
 // The start-up layer "#1" at the surface.
 THorizontalLayer StartupLayer(double surfaceAlt);

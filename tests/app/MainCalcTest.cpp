@@ -3,6 +3,7 @@
 #include "MainTestFixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,17 +74,46 @@ TEST_F(MainCalcTest, EachModeOnTheDefaultsSavesWhatTheEngineWrites)
     }
 }
 
-TEST_F(MainCalcTest, ABlankCoordinateStopsTheRunWithItsStationNumber)
+TEST_F(MainCalcTest, ABadCellStopsTheRunWithItsStationNumberAndColumn)
 {
     Compute(3);
     const calc::TMatrix2D before = form->Result().ResultMatrix;
     form->CooGrid->SetCells(2, 5, QString());
     Compute(4);
     ASSERT_EQ(dialogs->Messages.size(), 1);
-    EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Ошибка в параметрах станции №5"));
+    EXPECT_EQ(
+        dialogs->Messages[0], QStringLiteral("Ошибка в параметрах станции №5 (столбец Y: «»)"));
     EXPECT_EQ(form->Result().ResultMode, TShowMode::smMinMagnitude);
     EXPECT_EQ(form->Result().ResultMatrix, before);
     EXPECT_TRUE(form->SaveButton->isEnabled());
+
+    // Under a comma locale a point reads too; a cell that reads neither way
+    // and an attenuation cell are named the same way.
+    QLocale::setDefault(QLocale(QLocale::Russian));
+    form->CooGrid->SetCells(2, 5, QStringLiteral("42.8"));
+    form->CooGrid->SetCells(1, 1, QStringLiteral("42.8a"));
+    Compute(4);
+    ASSERT_EQ(dialogs->Messages.size(), 2);
+    EXPECT_EQ(dialogs->Messages[1],
+        QStringLiteral("Ошибка в параметрах станции №1 (столбец X: «42.8a»)"));
+    form->CooGrid->SetCells(1, 1, QStringLiteral("0.5"));
+    form->StrGrid->SetCells(5, 2, QStringLiteral("0,4,"));
+    Compute(4);
+    ASSERT_EQ(dialogs->Messages.size(), 3);
+    EXPECT_EQ(dialogs->Messages[2],
+        QStringLiteral("Ошибка в параметрах станции №2 (столбец An: «0,4,»)"));
+    form->StrGrid->SetCells(5, 2, QStringLiteral("0.010"));
+    Compute(4);
+    EXPECT_EQ(dialogs->Messages.size(), 3);
+    EXPECT_EQ(form->Stations().V[4], 42.8);
+
+    // In degrees the metre network's latitudes beyond 90 are refused.
+    form->GeoCheckBox->setChecked(true);
+    Compute(4);
+    ASSERT_EQ(dialogs->Messages.size(), 4);
+    EXPECT_EQ(dialogs->Messages[3],
+        QStringLiteral("Ошибка в параметрах станции №2 (столбец Y: «160», широта вне пределов от "
+                       "-90 до 90°)"));
 }
 
 TEST_F(MainCalcTest, ModeZeroLeavesNoResultToSaveAndShowsTheStations)
@@ -144,7 +174,8 @@ TEST_F(MainCalcTest, AnUnreadableLayerTableStopsTheRun)
     form->CalcButton->click();
     EXPECT_FALSE(form->IsRunning());
     ASSERT_EQ(dialogs->Messages.size(), 1);
-    EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Ошибка в параметрах модели!"));
+    EXPECT_EQ(dialogs->Messages[0],
+        QStringLiteral("Ошибка в параметрах модели! (слой №1, столбец Vs: «abc»)"));
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(form->Result().ResultMatrix, matrix);
     EXPECT_TRUE(form->SaveButton->isEnabled());

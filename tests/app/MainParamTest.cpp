@@ -105,7 +105,8 @@ TEST_P(MainParamTest, AMissingFileKeepsTheValuesAndEmptiesTheRows)
     // The emptied table refuses a run with its first row.
     Compute(3);
     ASSERT_EQ(dialogs->Messages.size(), 1);
-    EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Ошибка в параметрах станции №1"));
+    EXPECT_EQ(
+        dialogs->Messages[0], QStringLiteral("Ошибка в параметрах станции №1 (столбец X: «»)"));
 }
 
 TEST_P(MainParamTest, ACancelledDialogTouchesNothing)

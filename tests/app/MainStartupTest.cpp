@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 
 #include <cmath>
@@ -223,6 +224,46 @@ TEST_F(MainFormTest, DrawsTheTwentyFiveStationsAtStart)
     EXPECT_EQ(form->MapBitmap.pixel(5, 5), qRgb(255, 255, 255));
 }
 
+// Whether a column shows text whole: the width Qt would size it to for that
+// text (the delegate's size hint) is no more than it has.
+bool ShowsWhole(controls::TStrGrid *g, int col, const QString &text)
+{
+    g->SetCells(col, 1, text);
+    const int needed = static_cast<const QAbstractItemView *>(g)->sizeHintForColumn(col);
+    return needed <= g->columnWidth(col);
+}
+
+TEST_F(MainFormTest, TablesAndReadOutsShowTheirNumbersWhole)
+{
+    for (int c = 1; c <= 3; ++c)
+        for (const QString &text : { QStringLiteral("-12345.6"), QStringLiteral("179.123456") })
+            EXPECT_TRUE(ShowsWhole(form->CooGrid, c, text)) << c << " " << text.toStdString();
+    int tableWidth = 2 * form->CooGrid->frameWidth()
+        + form->CooGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int c = 0; c < form->CooGrid->ColCount(); ++c)
+        tableWidth += form->CooGrid->columnWidth(c);
+    EXPECT_LE(tableWidth, form->CooGrid->parentWidget()->width()); // no sideways scrolling
+    // An average with many digits shows its leading ones.
+    form->LayerCountSpinEdit->SetValue(2);
+    form->Z0SpinEdit->SetValue(-50);
+    ASSERT_EQ(form->PlaneGrid().WPlane, -50);
+    form->CalcAvModelButton->click();
+    ASSERT_TRUE(dialogs->Messages.isEmpty());
+    for (TFloatSpinEdit *e : { form->VpSpinEdit, form->VsSpinEdit }) {
+        const QLineEdit *editor = e->findChild<QLineEdit *>();
+        EXPECT_GT(editor->text().size(), 10) << editor->text().toStdString();
+        EXPECT_EQ(editor->cursorPosition(), 0) << e->objectName().toStdString();
+    }
+    EXPECT_TRUE(form->VpSpinEdit->Text().startsWith(QStringLiteral("1666.66")));
+    form->FreqMaxSpinEdit->SetValue(15);
+    EXPECT_EQ(form->A2maxEdit->cursorPosition(), 0);
+    form->B0SpinEdit->SetValue(1.1);
+    EXPECT_EQ(form->A1WAEdit->cursorPosition(), 0);
+
+    for (int c = 1; c < form->ModelStrGrid->ColCount(); ++c)
+        EXPECT_TRUE(ShowsWhole(form->ModelStrGrid, c, QStringLiteral("100000.0"))) << c;
+}
+
 TEST_F(MainFormTest, EnablesVpAndVsForTheFrequencyResponseOnly)
 {
     for (int mode = 0; mode < 7; ++mode) {
@@ -372,7 +413,8 @@ TEST_P(MainMediumLocaleTest, LayerCountDerivesRowsAndAveragingWritesTheFields)
     form->VpSpinEdit->SetValue(6000);
     form->CalcAvModelButton->click();
     ASSERT_EQ(dialogs->Messages.size(), 2);
-    EXPECT_EQ(dialogs->Messages[0], QStringLiteral("Ошибка в параметрах модели!"));
+    EXPECT_EQ(dialogs->Messages[0],
+        QStringLiteral("Ошибка в параметрах модели! (слой №2, столбец Vp: «x»)"));
     EXPECT_TRUE(dialogs->Messages[1].startsWith(QStringLiteral("Ошибка в модели среды!")));
     EXPECT_DOUBLE_EQ(form->VpSpinEdit->Value(), 6000);
 }

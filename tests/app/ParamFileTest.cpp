@@ -376,9 +376,10 @@ TEST_F(ParamFileTest, StoredValuesGoThroughTheControlsRules)
     EXPECT_EQ(ws.RoSpinEdit, 20);
     EXPECT_EQ(ws.VsSpinEdit, 3000);
     EXPECT_EQ(ws.dXSpinEdit, 75.5);
-    EXPECT_EQ(ws.dYSpinEdit, 50); // a comma is not the point of the file
+    EXPECT_EQ(ws.dYSpinEdit, 1.5); // written under a comma locale: reads the same
     EXPECT_TRUE(ws.GeoCheckBox);
     EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\ndYSpinEdit_Value=1,5\r\n", ',').dYSpinEdit, 1.5);
+    EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\ndYSpinEdit_Value=1,5.0\r\n").dYSpinEdit, 50);
 
     EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\nSensorsSpinEdit_Value=abc\r\n").SensorsSpinEdit, 1);
     TWorkingSet ticked = DefaultWorkingSet();

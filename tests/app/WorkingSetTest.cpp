@@ -153,25 +153,23 @@ TEST(CalcSnapshot, DefaultsGiveTheStartUpNetworkAndGrids)
     EXPECT_EQ(yz.Snapshot.Stations.V[1], 411); // Z of ARA1
 }
 
-TEST(CalcSnapshot, CellsAreReadWithTheUsersSeparator)
+TEST(CalcSnapshot, CellsAreReadWithEitherSeparator)
 {
     TWorkingSet ws = DefaultWorkingSet();
     ws.CooGrid.SetCell(2, 1, "53.5");
     EXPECT_EQ(MakeCalcSnapshot(ws, '.').Snapshot.Stations.U[1], 53.5);
-    // The default attenuation texts carry a point, so with a comma the first
-    // row already stops the reading.
-    EXPECT_EQ(MakeCalcSnapshot(ws, ',').Snapshot.Stations.Count, 0);
-    for (int r = 1; r <= 25; ++r)
-        for (int c = 1; c <= 6; ++c) {
-            std::string t = ws.StrGrid.Cell(r, c);
-            for (char &ch : t)
-                if (ch == '.')
-                    ch = ',';
-            ws.StrGrid.SetCell(r, c, t);
-        }
-    EXPECT_EQ(MakeCalcSnapshot(ws, ',').Snapshot.Stations.Count, 1); // "53.5" stops row 2
-    ws.CooGrid.SetCell(2, 1, "53,5");
+    // The default attenuation texts carry a point; a comma user reads them too.
     EXPECT_EQ(MakeCalcSnapshot(ws, ',').Snapshot.Stations.Count, 25);
+    ws.CooGrid.SetCell(2, 1, "53,5");
+    EXPECT_EQ(MakeCalcSnapshot(ws, '.').Snapshot.Stations.U[1], 53.5);
+
+    // In degrees a latitude beyond a pole stops the snapshot's stations.
+    SetValue(ws, *FindChoiceControl("SourceRadioGroup"), 3);
+    ws.GeoCheckBox = true;
+    const TSnapshotBuild b = MakeCalcSnapshot(ws, ',');
+    EXPECT_EQ(b.Snapshot.Stations.Count, 1); // "160" in row 2
+    EXPECT_EQ(calc::StationRowMessage(b.Snapshot.Stations),
+        "Ошибка в параметрах станции №2 (столбец Y: «160», широта вне пределов от -90 до 90°)");
 }
 
 TEST(CalcSnapshot, TheLayeredModelIsReadOnlyForANodeModeThatWillRun)
@@ -189,6 +187,7 @@ TEST(CalcSnapshot, TheLayeredModelIsReadOnlyForANodeModeThatWillRun)
     SetValue(ws, *FindChoiceControl("SourceRadioGroup"), 4);
     const TSnapshotBuild b = MakeCalcSnapshot(ws, '.');
     EXPECT_FALSE(b.ModelRead);
+    EXPECT_EQ(b.ModelMessage, "Ошибка в параметрах модели! (слой №2, столбец Vp: «fast»)");
     EXPECT_EQ(ws.MediumModel[0].H, 150); // read as far as it converted, and kept
     EXPECT_EQ(b.Snapshot.Model[0].H, 150);
 

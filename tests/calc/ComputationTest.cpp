@@ -237,20 +237,35 @@ TEST(RunComputation, ResponseModesGoThroughTheArrayResponse)
     EXPECT_THROW(RunComputation(one), TValdrinError); // fewer than two stations
 }
 
-TEST(RunComputation, IncompleteStationRowIsNamed)
+TEST(RunComputation, IncompleteStationRowIsNamedWithItsCell)
 {
     auto coo = DefaultCooGrid();
     coo.SetCell(5, 2, "");
     TCalcSnapshot s = DefaultSnapshot(smMinMagnitude);
     s.Stations = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXY, '.');
-    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №5");
+    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №5 (столбец Y: «»)");
     s.Params.Mode = smStations; // checked before any mode
-    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №5");
+    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №5 (столбец Y: «»)");
 
-    // Point texts read with a comma separator: the first row already fails.
-    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, ',');
-    EXPECT_EQ(s.Stations.Count, 0); // integer coordinates read either way; a0 "1.000" does not
-    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №1");
+    // Point texts read under a comma separator; a bad attenuation cell is
+    // named by its column.
+    auto str = DefaultStrGrid();
+    str.SetCell(1, 2, "1.3x");
+    s.Stations = ReadStations(DefaultCooGrid(), str, TViewPlane::vpXY, ',');
+    EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №1 (столбец a1: «1.3x»)");
+
+    // In degrees a latitude beyond a pole is refused, in every plane.
+    coo = DefaultCooGrid();
+    for (int r = 1; r <= 25; ++r)
+        coo.SetCell(r, 2, "42.8");
+    coo.SetCell(3, 2, "90,5");
+    for (TViewPlane plane : {TViewPlane::vpXY, TViewPlane::vpYZ, TViewPlane::vpXZ}) {
+        s.Stations = ReadStations(coo, DefaultStrGrid(), plane, '.', true);
+        EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №3 (столбец Y: «90,5», широта вне "
+                                "пределов от -90 до 90°)");
+    }
+    s.Stations = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXY, '.');
+    EXPECT_EQ(s.Stations.Count, 25); // in metres it is a plain coordinate
 
     // Arrays shorter than N are refused the same way, not read past their end.
     s = DefaultSnapshot(smMinMagnitude);

@@ -98,13 +98,44 @@ TEST(ReadStations, ReadsTheUsersDecimalSeparator)
     EXPECT_EQ(comma.A2, point.A2);
     EXPECT_EQ(comma.U[1], 53.5);
 
-    // The other separator stops the reading at the first row that has one.
-    EXPECT_EQ(ReadStations(commaCoo, commaStr, TViewPlane::vpXY, '.').Count, 0);
-    EXPECT_EQ(ReadStations(commaCoo, DefaultStrGrid(), TViewPlane::vpXY, ',').Count, 0);
-    auto integersOnly = DefaultStrGrid();
-    for (int r = 1; r <= 25; ++r)
-        integersOnly.Rows[r] = {integersOnly.Rows[r][0], "1", "1", "0", "0", "1", "4"};
-    EXPECT_EQ(ReadStations(pointCoo, integersOnly, TViewPlane::vpXY, ',').Count, 1);
+    // Cells written under the other locale read the same; a mixed table too.
+    for (char sep : {'.', ','}) {
+        const auto other = ReadStations(commaCoo, DefaultStrGrid(), TViewPlane::vpXY, sep);
+        EXPECT_EQ(other.Count, 25);
+        EXPECT_EQ(other.U, point.U);
+        EXPECT_EQ(other.A2, point.A2);
+        EXPECT_TRUE(other.BadCell.empty());
+    }
+
+    // A cell that reads neither way names its column by the header.
+    auto bad = pointCoo;
+    bad.Rows[1][2] = "42.8a";
+    const auto s = ReadStations(bad, commaStr, TViewPlane::vpXY, ',');
+    EXPECT_EQ(s.Count, 0);
+    EXPECT_EQ(StationRowMessage(s), "Ошибка в параметрах станции №1 (столбец Y: «42.8a»)");
+    bad.Rows[0][2] = "";
+    EXPECT_EQ(ReadStations(bad, commaStr, TViewPlane::vpXY, ',').BadCell, "столбец Y: «42.8a»");
+    auto badStr = DefaultStrGrid();
+    badStr.Rows[4][6] = "4,0,0";
+    const auto t = ReadStations(pointCoo, badStr, TViewPlane::vpXY, '.');
+    EXPECT_EQ(StationRowMessage(t), "Ошибка в параметрах станции №4 (столбец SNR: «4,0,0»)");
+}
+
+TEST(ReadStations, InDegreesALatitudeBeyondAPoleEndsTheReading)
+{
+    auto coo = DefaultCooGrid();
+    coo.Rows[0] = {"№", "Lon", "Lat", "Z", "Name"};
+    for (int r = 3; r <= 25; ++r)
+        coo.Rows[r][2] = "42,8";
+    coo.Rows[1][2] = "-90";
+    coo.Rows[2][2] = "90.000";
+    coo.Rows[3][1] = "179.5"; // longitudes are not bounded here
+    EXPECT_EQ(ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXY, '.', true).Count, 25);
+    coo.Rows[3][2] = "-90.0001";
+    const auto s = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXZ, '.', true);
+    EXPECT_EQ(s.Count, 2);
+    EXPECT_EQ(StationRowMessage(s), "Ошибка в параметрах станции №3 (столбец Lat: «-90.0001», "
+                                    "широта вне пределов от -90 до 90°)");
 }
 
 TEST(ReadStations, AnIncompleteRowEndsTheReadingSilently)

@@ -222,7 +222,7 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
     blank.CooGrid.SetCell(5, 2, "");
     const TRun station = Run({"--params", SaveParams(blank, "blank.ini")});
     EXPECT_EQ(station.Code, 3);
-    EXPECT_EQ(station.Err, "Ошибка в параметрах станции №5\n");
+    EXPECT_EQ(station.Err, "Ошибка в параметрах станции №5 (столбец Y: « »)\n");
     EXPECT_EQ(station.Out, "");
 
     app::TWorkingSet model = app::DefaultWorkingSet();
@@ -230,7 +230,7 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
     const std::string modelFile = SaveParams(model, "model.ini");
     const TRun badModel = Run({"--params", modelFile, "--medium", "layered"});
     EXPECT_EQ(badModel.Code, 3);
-    EXPECT_EQ(badModel.Err, "Ошибка в параметрах модели!\n");
+    EXPECT_EQ(badModel.Err, "Ошибка в параметрах модели! (слой №1, столбец Vs: «x»)\n");
     EXPECT_EQ(Run({"--params", modelFile}).Code, 0); // homogeneous: the table is not read
 
     app::TWorkingSet k = app::DefaultWorkingSet();
@@ -308,9 +308,9 @@ TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
     EXPECT_EQ(help.Err, "");
 }
 
-TEST_F(CalcCommand, TableCellsFollowTheSystemDecimalSeparator)
+TEST_F(CalcCommand, TableCellsReadWithEitherSeparatorWhateverTheLocale)
 {
-    // In a comma locale the cells must carry commas, as in the window.
+    // A file saved by the window under a comma locale: its cells carry commas.
     app::TWorkingSet ws = app::DefaultWorkingSet(',');
     for (auto *t : {&ws.StrGrid, &ws.ModelStrGrid})
         for (int r = 1; r < t->RowCount(); ++r)
@@ -328,9 +328,10 @@ TEST_F(CalcCommand, TableCellsFollowTheSystemDecimalSeparator)
     SetMode(ws, 3);
     EXPECT_EQ(comma.Out, Expected(ws, ','));
 
+    // The same file under a point locale: the commas read as well.
     const TRun point = Run({"--params", file});
-    EXPECT_EQ(point.Code, 3);
-    EXPECT_EQ(point.Err, "Ошибка в параметрах станции №1\n");
+    ASSERT_EQ(point.Code, 0) << point.Err;
+    EXPECT_EQ(point.Out, comma.Out);
 }
 
 TEST_F(CalcCommand, PngHoldsTheMapWithItsLegendBesideTheResults)

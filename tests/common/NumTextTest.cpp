@@ -30,6 +30,18 @@ TEST(TextToFloat, RejectsWhatIsNotANumber)
     EXPECT_EQ(TextToFloat("1e-400", '.'), 0.0);
 }
 
+TEST(TextToFloatAnySep, ReadsEitherSeparatorButNeverTwo)
+{
+    for (char sep : {'.', ','}) {
+        SCOPED_TRACE(sep);
+        EXPECT_EQ(TextToFloatAnySep("43,000", sep), 43);
+        EXPECT_EQ(TextToFloatAnySep("42.8", sep), 42.8);
+        EXPECT_EQ(TextToFloatAnySep("-,5E2", sep), -50);
+        for (const char *bad : {"1,000.5", "1.000,5", "1,2,3", "42.8a", "", "1 000"})
+            EXPECT_FALSE(TextToFloatAnySep(bad, sep)) << bad;
+    }
+}
+
 TEST(TextToInt, DecimalIntegersOnly)
 {
     EXPECT_EQ(TextToInt("25"), 25);

@@ -153,13 +153,28 @@ TEST_F(GridTest, SmallBlockRepeatsOverAWholeMultipleOnly)
 
 TEST_F(GridTest, LineBreaksAndFieldsOfTheClipboardText)
 {
-    // A trailing CR LF adds one empty line: it empties the cell below.
+    // A trailing line break, as spreadsheets copy a block, adds no row: the
+    // cells below keep their texts, also when the block repeats.
+    for (const char *end : { "\r\n", "\n", "\r", "\r\n\r\n" }) {
+        Make(5, 5);
+        Select(1, 1, 1, 1);
+        Paste(QStringLiteral("a\tb\r\nc\td") + QString::fromLatin1(end));
+        EXPECT_EQ(grid.Cells(1, 2), QStringLiteral("c"));
+        EXPECT_EQ(grid.Cells(1, 3), Tag(1, 3)) << end;
+        EXPECT_EQ(grid.Cells(2, 3), Tag(2, 3));
+    }
+    Make(5, 5);
+    Select(1, 1, 2, 4);
+    QSignalSpy edited(&grid, &TStrGrid::CellEdited);
+    Paste(QStringLiteral("111\t222\n"));
+    EXPECT_EQ(edited.count(), 8); // the single row fills all four selected rows
+    EXPECT_EQ(grid.Cells(2, 4), QStringLiteral("222"));
+    // A copied empty cell is one empty line.
     Make(5, 5);
     Select(1, 1, 1, 1);
-    Paste(QStringLiteral("a\tb\r\nc\td\r\n"));
-    EXPECT_EQ(grid.Cells(1, 2), QStringLiteral("c"));
-    EXPECT_EQ(grid.Cells(1, 3), QString());
-    EXPECT_EQ(grid.Cells(2, 3), Tag(2, 3));
+    Paste(QStringLiteral("\r\n"));
+    EXPECT_EQ(grid.Cells(1, 1), QString());
+    EXPECT_EQ(grid.Cells(1, 2), Tag(1, 2));
 
     // Blank lines and lone LFs count as one break.
     Make(5, 5);

@@ -188,7 +188,7 @@ TEST_P(FloatSpinTest, EqualNonZeroBoundsClamp)
     EXPECT_EQ(w.Text(), N("5.00"));
 }
 
-TEST_P(FloatSpinTest, RefusesLettersAndTheOtherSeparatorButTakesExponents)
+TEST_P(FloatSpinTest, RefusesLettersButTakesExponents)
 {
     BeepCounter beeps;
     TFloatSpinEdit w;
@@ -197,29 +197,64 @@ TEST_P(FloatSpinTest, RefusesLettersAndTheOtherSeparatorButTakesExponents)
     QSignalSpy changed(&w, &TFloatSpinEdit::changed);
     QTest::keyClicks(&w, QStringLiteral("a"));
     TypeText(w, QStringLiteral("ж"));
-    QTest::keyClicks(&w, OtherSep());
-    EXPECT_EQ(beeps.count, 3);
+    EXPECT_EQ(beeps.count, 2);
     EXPECT_EQ(w.Text(), QStringLiteral("12"));
     EXPECT_EQ(changed.count(), 0);
 
     Retype(w, QStringLiteral("1e3"));
-    EXPECT_EQ(beeps.count, 3);
+    EXPECT_EQ(beeps.count, 2);
     EXPECT_DOUBLE_EQ(w.Value(), 1000);
     Retype(w, N("-2.5E-1"));
     EXPECT_DOUBLE_EQ(w.Value(), -0.25);
+}
+
+TEST_P(FloatSpinTest, PointAndCommaKeysBothTypeTheUsersSeparator)
+{
+    BeepCounter beeps;
+    TFloatSpinEdit w;
+    MakeB0(w);
+    for (const QString &sep : { QStringLiteral("."), QStringLiteral(",") }) {
+        Retype(w, QStringLiteral("42") + sep + QStringLiteral("8"));
+        EXPECT_EQ(w.Text(), N("42.8")) << sep.toStdString();
+        EXPECT_DOUBLE_EQ(w.Value(), 42.8);
+    }
+    QTest::keyClick(&w, Qt::Key_Period); // a second separator is typed, not read
+    EXPECT_EQ(w.Text(), N("42.8."));
+    EXPECT_DOUBLE_EQ(w.Value(), 0.1);
+    EXPECT_EQ(beeps.count, 0);
+
+    // Read-only and disabled editors refuse the key as before.
+    w.SetReadOnly(true);
+    Retype(w, QStringLiteral(","));
+    EXPECT_EQ(w.Text(), N("42.8."));
+    w.SetReadOnly(false);
+    w.SetEditorEnabled(false);
+    QTest::keyClicks(&w, OtherSep());
+    EXPECT_EQ(w.Text(), N("42.8."));
+    EXPECT_EQ(beeps.count, 1);
 }
 
 TEST_P(FloatSpinTest, TextsThatAreNotNumbersReadAsMinValue)
 {
     TFloatSpinEdit w;
     MakeB0(w);
-    for (const QString &text : { N("1.2.3"), QStringLiteral("-"), QString(), OtherSep() + u'5',
-             QStringLiteral("1e"), QStringLiteral("1e999") }) {
+    for (const QString &text : { N("1.2.3"), QStringLiteral("-"), QString(),
+             QStringLiteral("1,2.3"), QStringLiteral("1e"), QStringLiteral("1e999") }) {
         w.SetText(text);
         EXPECT_DOUBLE_EQ(w.Value(), 0.1) << text.toStdString();
     }
     w.SetText(N("2.25"));
     EXPECT_DOUBLE_EQ(w.Value(), 2.25);
+    w.SetText(OtherSep() + u'5'); // pasted from another locale
+    EXPECT_DOUBLE_EQ(w.Value(), 0.5);
+}
+
+TEST_P(FloatSpinTest, ALongValueShowsItsLeadingDigits)
+{
+    TFloatSpinEdit w;
+    w.SetFormat(TFloatFormat::General);
+    w.SetValue(1234.0684931506849);
+    EXPECT_EQ(EditorOf(w)->cursorPosition(), 0);
 }
 
 TEST_P(FloatSpinTest, ShowsEachFormat)
@@ -388,6 +423,7 @@ TEST_P(SpinKeysTest, ChangedFiresOnlyWhenTheTextChanges)
     EXPECT_EQ(changed.count(), 0);
     w.SetValue(2);
     EXPECT_EQ(changed.count(), 1);
+    EditorOf(w)->end(false); // a value set from outside shows its start
     QTest::keyClick(&w, Qt::Key_Backspace);
     EXPECT_EQ(changed.count(), 2);
     QTest::keyClick(&w, Qt::Key_Up); // from 2.0, read as typed

@@ -151,8 +151,12 @@ TEST(ReadMediumModel, ReadsTheUsersSeparatorAndChainsTheBounds)
         EXPECT_EQ(model[2].Rho, 2.178);
         EXPECT_EQ(model[2].SpreadExp, 0.5);
     }
-    THorizontalModel model(3);
-    EXPECT_FALSE(ReadMediumModel(ThreeLayerTable(','), 200, '.', model));
+    // A table written under the other locale reads the same.
+    THorizontalModel point(3), comma(3);
+    ASSERT_TRUE(ReadMediumModel(ThreeLayerTable('.'), 200, ',', point));
+    ASSERT_TRUE(ReadMediumModel(ThreeLayerTable(','), 200, '.', comma));
+    EXPECT_EQ(point[1].Velocity[1], 1040.5);
+    EXPECT_EQ(comma[2].Rho, 2.178);
 }
 
 TEST(ReadMediumModel, StopsAtTheFirstBadCellKeepingWhatWasRead)
@@ -162,7 +166,10 @@ TEST(ReadMediumModel, StopsAtTheFirstBadCellKeepingWhatWasRead)
     THorizontalModel model(3);
     model[1].Q = 77;
     model[2].H = 55;
-    EXPECT_FALSE(ReadMediumModel(t, 200, '.', model));
+    std::string badCell = "stale";
+    EXPECT_FALSE(ReadMediumModel(t, 200, '.', model, &badCell));
+    EXPECT_EQ(badCell, "слой №2, столбец Vr: «7x»");
+    EXPECT_EQ(ModelReadMessage(badCell), "Ошибка в параметрах модели! (слой №2, столбец Vr: «7x»)");
     EXPECT_EQ(model[0].Bottom, 100);
     EXPECT_EQ(model[1].Name, "#2");
     EXPECT_EQ(model[1].H, 200);
@@ -173,7 +180,8 @@ TEST(ReadMediumModel, StopsAtTheFirstBadCellKeepingWhatWasRead)
     EXPECT_EQ(model[2].Bottom, -INFINITY);
 
     THorizontalModel none;
-    EXPECT_FALSE(ReadMediumModel(t, 200, '.', none));
+    EXPECT_FALSE(ReadMediumModel(t, 200, '.', none, &badCell));
+    EXPECT_EQ(ModelReadMessage(badCell), "Ошибка в параметрах модели!"); // nothing to name
 }
 
 TEST(AverageMedium, SourcePlaneAboveTheSurfaceGivesTheFirstLayer)
@@ -265,7 +273,8 @@ TEST(CalcAvModel, ReadFailureGivesBothMessagesInOrder)
     const TAverageOutcome bad = CalcAvModel(t, 200, '.', model, -300, 10);
     EXPECT_FALSE(bad.Values);
     EXPECT_EQ(bad.Messages,
-              (std::vector<std::string>{"Ошибка в параметрах модели!", "Ошибка в модели среды!"}));
+              (std::vector<std::string>{"Ошибка в параметрах модели! (слой №3, столбец Rho: «»)",
+                                        "Ошибка в модели среды!"}));
 
     const TAverageOutcome zero = CalcAvModel(ThreeLayerTable('.'), 200, '.', model, 200, 10);
     EXPECT_FALSE(zero.Values);

@@ -152,7 +152,7 @@ std::vector<double> AutoContourLevels(double lo, double hi, int about)
     // Of the 1-2-5 steps on both sides of span / about, the one whose level
     // count comes nearer to about.
     double step = NiceStep(span / about);
-    const double finer = NiceStep(step * 0.45); // the next step down the series
+    const double finer = NiceStep(step * 0.4); // the next step down the series: 5 -> 2 -> 1 -> 0.5
     if (std::fabs(count(finer) - about) < std::fabs(count(step) - about))
         step = finer;
     // 1e-9 keeps a level that merely touches lo or hi out: it would be a point.

@@ -196,9 +196,11 @@ std::string MapTitleLine(TMapPicture picture, const TResult &result, TResponseUn
         parts.push_back(q);
         parts.push_back(fixed);
     }
-    if (info.k > 0)
+    // The array response depends on neither k nor the medium.
+    const bool planeMap = picture != TMapPicture::Response;
+    if (planeMap && info.k > 0)
         parts.push_back("k = " + std::to_string(info.k));
-    if (info.Medium)
+    if (planeMap && info.Medium)
         parts.push_back(
             *info.Medium == TMediumKind::Layered ? "слоистая среда" : "однородная среда");
     if (info.RunTime) {

@@ -75,7 +75,8 @@ struct TTitleInfo {
 
 // "Минимальная магнитуда — плоскость XY, Z = 400 м — k = 3 — однородная среда —
 // 05.03.2025 14:07": the quantity, the plane and its fixed coordinate, k,
-// the medium and the run's date and time, each part only when known.
+// the medium and the run's date and time, each part only when known (k and
+// the medium not on the response map).
 std::string MapTitleLine(TMapPicture picture, const calc::TResult &result, TResponseUnit unit,
     calc::TViewPlane plane, const calc::TPlaneGrid &grid, bool degrees, const TTitleInfo &info,
     char decimalSep = '.');

@@ -177,6 +177,6 @@ TEST(MapTitle, NamesQuantityPlaneKMediumAndTime)
     tm.tm_year = 125, tm.tm_mon = 2, tm.tm_mday = 5, tm.tm_hour = 14, tm.tm_min = 7;
     tm.tm_isdst = -1;
     const std::string line = MapTitleLine(TMapPicture::Response, r, TResponseUnit::Decibel,
-        TViewPlane::vpXY, r.PlaneGrid, false, { 0, std::nullopt, std::mktime(&tm) });
+        TViewPlane::vpXY, r.PlaneGrid, false, { 3, calc::TMediumKind::Layered, std::mktime(&tm) });
     EXPECT_EQ(line, "Функция C(dF), дБ — расчет 05.03.2025 14:07");
 }

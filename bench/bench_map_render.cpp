@@ -24,8 +24,8 @@ TPage MakePage()
 {
     TPage p;
     map::TRanges ranges;
-    ranges.X = {-2000, 2000, 10, 0}; // 401 nodes
-    ranges.Y = {-2000, 2000, 10, 0};
+    ranges.X = { -2000, 2000, 10, 0 }; // 401 nodes
+    ranges.Y = { -2000, 2000, 10, 0 };
     const calc::TPlaneGrid grid = map::UpdatePlaneGrid(ranges, calc::TViewPlane::vpXY);
     p.Result.ResultMode = calc::TShowMode::smMinMagnitude;
     p.Result.Saveable = true;

@@ -189,7 +189,7 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
                 const double half = fm.horizontalAdvance(text) / 2 + 2 * s;
                 const QRectF box(l.At.X - half, l.At.Y - half, 2 * half, 2 * half);
                 if (std::any_of(taken.begin(), taken.end(),
-                                [&box](const QRectF &r) { return r.intersects(box); }))
+                        [&box](const QRectF &r) { return r.intersects(box); }))
                     continue;
                 taken.push_back(box);
                 p.save();
@@ -256,8 +256,8 @@ void DrawStationLayer(QPainter &p, const TMapScene &scene, const TMapFrame &fram
     for (std::size_t i = 0; i < n; ++i) {
         const TLabelPlace &l = places[i];
         // A label pushed off a crowded plot would cover the axes.
-        if (!l.Placed || !plot.Contains(l.Rect.X, l.Rect.Y) ||
-            !plot.Contains(l.Rect.Right(), l.Rect.Bottom()))
+        if (!l.Placed || !plot.Contains(l.Rect.X, l.Rect.Y)
+            || !plot.Contains(l.Rect.Right(), l.Rect.Bottom()))
             continue;
         if (l.Leader) {
             p.setRenderHint(QPainter::Antialiasing, true);

@@ -27,7 +27,7 @@ TMapScene Scene(TViewPlane plane)
     s.Plane = plane;
     s.CooGrid = calc::DefaultCooGrid();
     s.Stations = calc::ReadStations(s.CooGrid, calc::DefaultStrGrid(), plane, '.');
-    s.PlaneGrid = UpdatePlaneGrid(TRanges{}, plane);
+    s.PlaneGrid = UpdatePlaneGrid(TRanges {}, plane);
     s.WaveGrid = UpdateWaveGrid(0.005, 0.0001);
     return s;
 }
@@ -63,7 +63,7 @@ QString ReadText(const QString &path)
 TEST(MapRender, StationsPageKeepsTheMarksAndMapsPixelsBothWays)
 {
     const TMapScene scene = Scene(TViewPlane::vpXY);
-    for (const QSize size : {QSize(640, 480), QSize(1200, 700)}) {
+    for (const QSize size : { QSize(640, 480), QSize(1200, 700) }) {
         TRenderOptions o;
         o.Size = size;
         TRenderedPage page;
@@ -91,8 +91,8 @@ TEST(MapRender, StationsPageKeepsTheMarksAndMapsPixelsBothWays)
 TEST(MapRender, VolumeColoursRangeAndSmoothing)
 {
     TRanges ranges;
-    ranges.X = {-2000, 2000, 1000, 0}; // 5 x 5 nodes: big blocks
-    ranges.Y = {-2000, 2000, 1000, 0};
+    ranges.X = { -2000, 2000, 1000, 0 }; // 5 x 5 nodes: big blocks
+    ranges.Y = { -2000, 2000, 1000, 0 };
     TMapScene scene = Scene(TViewPlane::vpXY);
     scene.PlaneGrid = UpdatePlaneGrid(ranges, TViewPlane::vpXY);
     const TResult r = Ramp(scene.PlaneGrid);
@@ -109,7 +109,7 @@ TEST(MapRender, VolumeColoursRangeAndSmoothing)
     EXPECT_TRUE(page.Legend.Shown);
     const TRectF p = page.Frame.Plot();
     const double midY = p.Y + p.H / 2;
-    EXPECT_EQ(At(img, p.X + 3, midY), 0xffffffu);       // value 0: white
+    EXPECT_EQ(At(img, p.X + 3, midY), 0xffffffu); // value 0: white
     EXPECT_EQ(At(img, p.Right() - 3, midY), 0x000000u); // value 4: black
     // Blocks: a pixel a third of the way from node 0 to node 1 takes node 0's white.
     const double third = p.X + p.W / 4 / 3;
@@ -117,7 +117,7 @@ TEST(MapRender, VolumeColoursRangeAndSmoothing)
     // Smooth: the colour of about 1/3 on that ramp, no longer white.
     o.Smooth = true;
     img = RenderMapImage(scene, o);
-    const TColor c = RangeColor(1.0 / 3, {0, 4, false, true});
+    const TColor c = RangeColor(1.0 / 3, { 0, 4, false, true });
     const QRgb got = At(img, third, midY);
     EXPECT_NEAR(qRed(got), c.R, 6);
     EXPECT_NEAR(qGreen(got), c.G, 6);
@@ -186,8 +186,8 @@ TEST(MapRender, FilesCarryTheTextsAndRefuseBadTargets)
     SaveMapSvg(svg, scene, o);
     const QString text = ReadText(svg);
     // Qt's SVG writes one text element per script run: "X, " and "м" apart.
-    for (const char *s : {"Ошибка локации", "X, ", "Y, ", "-2000", "1000", "ARA0", "ARD9", "k = 3",
-                          "км", "не регистрируется"})
+    for (const char *s : { "Ошибка локации", "X, ", "Y, ", "-2000", "1000", "ARA0", "ARD9", "k = 3",
+             "км", "не регистрируется" })
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s;
 
     const QString pdf = dir.filePath(QStringLiteral("map.pdf"));

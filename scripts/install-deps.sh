@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
   libpugixml-dev libnetcdf-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth poppler-utils librsvg2-bin
   desktop-file-utils appstream
 )
 

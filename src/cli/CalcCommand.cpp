@@ -7,11 +7,13 @@
 #include <QImage>
 
 #include "map/qt/MapQt.h"
+#include "map/qt/MapRender.h"
 #endif
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -26,6 +28,7 @@
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
+#include "map/Contours.h"
 
 namespace valdrin::cli {
 
@@ -38,6 +41,8 @@ const char *const kUsage =
     "                    [--output ФАЙЛ] [--medium homogeneous|layered]\n"
     "                    [--surface-elevation M] [--fc-multiplier N] [--kmax K] [--dk D]\n"
     "                    [--c1 C1] [--c2 C2] [--threads N] [--png ФАЙЛ.png] [--unit 0-1|db]\n"
+    "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
+    "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
     "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n";
 
 const char *const kHelp =
@@ -60,6 +65,14 @@ const char *const kHelp =
     "  --threads N        число потоков расчета, 0 - все ядра (0)\n"
     "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n"
     "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n"
+    "  --pdf ФАЙЛ, --svg ФАЙЛ   карта для отчета: оси, изолинии, подписи станций,\n"
+    "                     масштабная линейка, заголовок и легенда (PDF, SVG)\n"
+    "  --size ШxВ         размер карты для отчета в пикселях (960x720); с ним и\n"
+    "                     --png рисует карту для отчета\n"
+    "  --dpi N            разрешение карты для отчета, точек на дюйм (96)\n"
+    "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
+    "                     (auto; для функции C - линии -3 и -6 дБ)\n"
+    "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -101,7 +114,13 @@ struct TOptions {
     std::optional<int> Plane, Medium;
     std::vector<std::pair<const app::TRealControl *, double>> Reals; // in command-line order
     int Threads = 0;
-    std::optional<std::string> Png;
+    std::optional<std::string> Png, Pdf, Svg;
+    // The report map; any of its options sends --png through it as well.
+    bool ReportMap = false;
+    map::TContourLevels Contours{true, {}};
+    map::TAspectMode Aspect = map::TAspectMode::TrueProportions;
+    int Width = 960, Height = 720;
+    double Dpi = 96;
     int Unit = 0; // UnitRadioGroup: 0 "0-1", 1 "дБ"
     bool Help = false;
 };
@@ -192,6 +211,44 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                 throw TUsageError{"Неизвестная модель среды --medium: " + v};
         } else if (name == "--png") {
             opt.Png = value();
+        } else if (name == "--pdf") {
+            opt.Pdf = value();
+        } else if (name == "--svg") {
+            opt.Svg = value();
+        } else if (name == "--size") {
+            const std::string v = value();
+            const auto x = Lower(v).find('x');
+            const auto w = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
+            const auto h = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
+            if (!w || !h || *w < 64 || *w > 16000 || *h < 64 || *h > 16000)
+                throw TUsageError{"Неверный размер --size: " + v + " (ШxВ, от 64 до 16000)"};
+            opt.Width = *w;
+            opt.Height = *h;
+            opt.ReportMap = true;
+        } else if (name == "--dpi") {
+            const std::string v = value();
+            const auto x = ParseReal(v);
+            if (!x || !(*x >= 36 && *x <= 2400))
+                throw TUsageError{"Неверное разрешение --dpi: " + v + " (от 36 до 2400)"};
+            opt.Dpi = *x;
+            opt.ReportMap = true;
+        } else if (name == "--contours") {
+            try {
+                opt.Contours = map::ParseContourLevels(value());
+            } catch (const common::TValdrinError &e) {
+                throw TUsageError{std::string("--contours: ") + e.what()};
+            }
+            opt.ReportMap = true;
+        } else if (name == "--aspect") {
+            const std::string v = value();
+            const std::string a = Lower(v);
+            if (a == "true")
+                opt.Aspect = map::TAspectMode::TrueProportions;
+            else if (a == "fill")
+                opt.Aspect = map::TAspectMode::Fill;
+            else
+                throw TUsageError{"Неизвестный режим --aspect: " + v};
+            opt.ReportMap = true;
         } else if (name == "--unit") {
             const std::string v = value();
             const std::string u = Lower(v);
@@ -302,29 +359,44 @@ void WriteResults(const std::string &path, const calc::TResult &result, const TW
 }
 
 #ifdef VALDRIN_CLI_PNG
+// Text drawing without a display: a QGuiApplication on the offscreen
+// platform for as long as this lives.
+class TOffscreenGui {
+public:
+    TOffscreenGui()
+    {
+        static int argc = 1;
+        static char name[] = "valdrin-calc";
+        static char *argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            m_app = std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    ~TOffscreenGui()
+    {
+        m_app.reset();
+        qInstallMessageHandler(m_previous);
+    }
+    TOffscreenGui(const TOffscreenGui &) = delete;
+    TOffscreenGui &operator=(const TOffscreenGui &) = delete;
+
+private:
+    // Qt's own notes about the headless platform would end up among the
+    // command's messages.
+    QtMessageHandler m_previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        });
+    std::unique_ptr<QGuiApplication> m_app;
+};
+
 // The window's map of the result with its legend, drawn without a display.
 void WritePng(const std::string &path, const calc::TResult &result,
               const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
 {
-    static int argc = 1;
-    static char name[] = "valdrin-calc";
-    static char *argv[] = {name, nullptr};
-    // Qt's own notes about the headless platform would end up among the
-    // command's messages.
-    struct TQuietQt {
-        QtMessageHandler Previous = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext &, const QString &text) {
-                if (type == QtCriticalMsg || type == QtFatalMsg)
-                    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-            });
-        ~TQuietQt() { qInstallMessageHandler(Previous); }
-    } quiet;
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
     map::TMapGeometry geometry;
     QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
     map::TMapScene scene;
@@ -339,6 +411,37 @@ void WritePng(const std::string &path, const calc::TResult &result,
     scene.Unit = static_cast<map::TResponseUnit>(ws.UnitRadioGroup);
     const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
     map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, sep);
+}
+
+// The report map: the same scene through the page renderer.
+void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
+                     const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
+{
+    map::TMapScene scene;
+    scene.Selected = result.ResultMode;
+    scene.Result = &result;
+    scene.SaveEnabled = result.Saveable;
+    scene.Plane = snapshot.Params.Plane;
+    scene.Stations = snapshot.Stations;
+    scene.CooGrid = ws.CooGrid;
+    scene.PlaneGrid = snapshot.PlaneGrid;
+    scene.WaveGrid = snapshot.WaveGrid;
+    scene.Unit = static_cast<map::TResponseUnit>(ws.UnitRadioGroup);
+    map::TRenderOptions o;
+    o.Size = QSize(opt.Width, opt.Height);
+    o.Dpi = opt.Dpi;
+    o.Aspect = opt.Aspect;
+    o.Contours = opt.Contours;
+    o.Degrees = snapshot.Params.Degrees;
+    o.Vp = snapshot.Params.Vp;
+    o.Title = {snapshot.Params.k, snapshot.Params.Medium, std::time(nullptr)};
+    o.DecimalSep = sep;
+    if (opt.Png && opt.ReportMap)
+        map::SaveMapPng(QString::fromStdString(*opt.Png), scene, o);
+    if (opt.Pdf)
+        map::SaveMapPdf(QString::fromStdString(*opt.Pdf), scene, o);
+    if (opt.Svg)
+        map::SaveMapSvg(QString::fromStdString(*opt.Svg), scene, o);
 }
 #endif
 
@@ -385,9 +488,12 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         calc::WriteResultsFile(out, *result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
         out.flush();
     }
-    if (opt.Png) {
+    if (opt.Png || opt.Pdf || opt.Svg) {
 #ifdef VALDRIN_CLI_PNG
-        WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
+        const TOffscreenGui gui;
+        if (opt.Png && !opt.ReportMap)
+            WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
+        WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
 #else
         throw common::TValdrinError("Карта в PNG недоступна: программа собрана без модуля карты");
 #endif

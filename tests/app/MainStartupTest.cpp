@@ -331,10 +331,10 @@ TEST_F(MainFormTest, AutoRangesEachAxisFromTheStations)
     // In degrees X and Y take a step of the 1-2-5 series; Z stays in metres.
     form->GeoCheckBox->setChecked(true);
     form->SensorsSpinEdit->SetValue(2);
-    form->CooGrid->SetCells(1, 1, N("30.00"));
-    form->CooGrid->SetCells(2, 1, N("60.00"));
-    form->CooGrid->SetCells(1, 2, N("30.23"));
-    form->CooGrid->SetCells(2, 2, N("60.10"));
+    form->CooGrid->SetCells(1, 1, QStringLiteral("30.00"));
+    form->CooGrid->SetCells(2, 1, QStringLiteral("60.00"));
+    form->CooGrid->SetCells(1, 2, QStringLiteral("30.23"));
+    form->CooGrid->SetCells(2, 2, QStringLiteral("60.10"));
     form->XAutoButton->click();
     EXPECT_DOUBLE_EQ(form->XminSpinEdit->Value(), 30);
     EXPECT_DOUBLE_EQ(form->XmaxSpinEdit->Value(), 30.24);

@@ -356,6 +356,30 @@ TEST_F(CalcCommand, PngHoldsTheMapWithItsLegendBesideTheResults)
     EXPECT_NE(bad.Err.find(Path("no/dir/map.png")), std::string::npos) << bad.Err;
 }
 
+TEST_F(CalcCommand, ReportMapsInPdfSvgAndPngOfTheChosenSize)
+{
+    const TRun run = Run({"--mode", "magnitude", "--output", Path("r.dat"), "--pdf", Path("m.pdf"),
+                          "--svg", Path("m.svg"), "--png", Path("m.png"), "--size", "800x600",
+                          "--contours", "-1,5 -1", "--aspect", "fill"},
+                         "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(ReadBytes(Path("m.pdf")).substr(0, 5), "%PDF-");
+    const std::string svg = ReadBytes(Path("m.svg"));
+    EXPECT_NE(svg.find("Минимальная магнитуда"), std::string::npos);
+    EXPECT_NE(svg.find(">ARA0<"), std::string::npos);
+    const std::string png = ReadBytes(Path("m.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(static_cast<unsigned char>(png[18]) * 256 + static_cast<unsigned char>(png[19]), 800);
+
+    for (const std::vector<std::string> &bad :
+         {std::vector<std::string>{"--size", "800"}, {"--size", "10x10"}, {"--contours", "1 x"},
+          {"--aspect", "square"}, {"--dpi", "5"}}) {
+        const TRun r = Run(bad);
+        EXPECT_EQ(r.Code, 2) << bad[1];
+        EXPECT_NE(r.Err.find(bad[0]), std::string::npos) << r.Err;
+    }
+}
+
 TEST_F(CalcCommand, NoiseLevelIsASubcommand)
 {
     const TRun run = Run({"noise-level", "--help"});

@@ -124,13 +124,23 @@ QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep)
     image.fill(Qt::white);
     if (!legend.Shown)
         return image;
-
     QPainter p(&image);
-    const QFontMetrics fm(p.font());
-    const int margin = 6;
-    const int w = image.width(), h = image.height();
-    p.setPen(Qt::black);
+    PaintLegend(p, image.rect(), legend, decimalSep);
+    return image;
+}
 
+void PaintLegend(
+    QPainter &p, const QRect &rect, const TLegend &legend, char decimalSep, double scale)
+{
+    if (!legend.Shown)
+        return;
+    p.save();
+    p.translate(rect.topLeft());
+    const QFontMetrics fm(p.font());
+    const auto px = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
+    const int margin = px(6);
+    const int w = rect.width(), h = rect.height();
+    p.setPen(QPen(Qt::black, scale));
     // Title: quantity and unit, wrapped to the width.
     QRect title(margin, margin, w - 2 * margin, 3 * fm.height());
     QString caption = QString::fromStdString(legend.Quantity);
@@ -149,32 +159,34 @@ QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep)
         swatches.push_back({kNoValueColor, kNoValueText});
     if (legend.ShowNotRegistered)
         swatches.push_back({kNotRegisteredColor, kNotRegisteredText});
-    const int rowH = fm.height() + 4;
+    const int rowH = fm.height() + px(4);
     int sy = h - margin - static_cast<int>(swatches.size()) * rowH;
     const int swatchTop = sy;
     for (const Swatch &s : swatches) {
-        p.fillRect(QRect(margin, sy + 2, 24, fm.height() - 2), ToQColor(s.Color));
-        p.setPen(Qt::black);
+        p.fillRect(QRect(margin, sy + 2, px(24), fm.height() - 2), ToQColor(s.Color));
+        p.setPen(QPen(Qt::black, scale));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(QRect(margin, sy + 2, 23, fm.height() - 3));
-        p.drawText(margin + 30, sy + 2 + fm.ascent() - 1, QString::fromUtf8(s.Text));
+        p.drawRect(QRect(margin, sy + 2, px(24) - 1, fm.height() - 3));
+        p.drawText(margin + px(30), sy + 2 + fm.ascent() - 1, QString::fromUtf8(s.Text));
         sy += rowH;
     }
 
     // Colour bar: highest value at the top, lowest at the bottom.
-    const int barX = margin, barW = 24;
-    const int barTop = title.bottom() + fm.height() / 2 + 6;
-    const int barBottom = swatchTop - fm.height() / 2 - 6;
+    const int barX = margin, barW = px(24);
+    const int barTop = title.bottom() + fm.height() / 2 + px(6);
+    const int barBottom = swatchTop - fm.height() / 2 - px(6);
     const TColourRange &r = legend.Range;
-    if (barBottom - barTop < 10 || !r.Found)
-        return image;
+    if (barBottom - barTop < px(10) || !r.Found) {
+        p.restore();
+        return;
+    }
     const int span = barBottom - barTop;
     for (int y = barTop; y <= barBottom; ++y) {
         const double f = static_cast<double>(barBottom - y) / span;
         const double v = r.Lo + f * (r.Hi - r.Lo);
         p.fillRect(QRect(barX, y, barW, 1), ToQColor(RangeColor(v, r)));
     }
-    p.setPen(Qt::black);
+    p.setPen(QPen(Qt::black, scale));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRect(barX, barTop, barW - 1, span));
 
@@ -184,11 +196,11 @@ QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep)
         const double f = ticks > 1 ? static_cast<double>(t) / (ticks - 1) : 0.5;
         const int y = barBottom - static_cast<int>(std::lround(f * span));
         const double v = ticks > 1 ? r.Lo + f * (r.Hi - r.Lo) : r.Lo;
-        p.drawLine(barX + barW, y, barX + barW + 4, y);
+        p.drawLine(barX + barW, y, barX + barW + px(4), y);
         const QString text = QString::fromStdString(common::FormatFixed(v, digits, decimalSep));
-        p.drawText(barX + barW + 8, y + fm.ascent() / 2 - 1, text);
+        p.drawText(barX + barW + px(8), y + fm.ascent() / 2 - 1, text);
     }
-    return image;
+    p.restore();
 }
 
 QImage MapWithLegend(const QImage &map, const TLegend &legend, char decimalSep)

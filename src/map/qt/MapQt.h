@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QSize>
 #include <QString>
 
@@ -64,6 +65,10 @@ TRedrawn RedrawMap(QImage &MapBitmap, TMapGeometry &geometry, const TMapScene &s
 // from the lowest value (bottom) to the highest (top) with five values, and
 // the swatches asked for. An empty legend gives a white image.
 QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep);
+// The same legend painted into rect with the painter's font; scale multiplies
+// its fixed sizes (margins, bar width) for pages drawn at a higher DPI.
+void PaintLegend(QPainter &p, const QRect &rect, const TLegend &legend, char decimalSep,
+                 double scale = 1);
 
 constexpr int kLegendWidth = 170; // pixels, beside the map in the PNG
 

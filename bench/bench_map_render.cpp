@@ -1,0 +1,77 @@
+// The report page of a 401 x 401 result with contours and 100 stations,
+// rendered and written as PNG.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cmath>
+#include <string>
+
+#include "map/Grids.h"
+#include "map/qt/MapRender.h"
+
+using namespace valdrin;
+
+namespace {
+
+struct TPage {
+    calc::TResult Result;
+    map::TMapScene Scene;
+};
+
+TPage MakePage()
+{
+    TPage p;
+    map::TRanges ranges;
+    ranges.X = { -2000, 2000, 10, 0 }; // 401 nodes
+    ranges.Y = { -2000, 2000, 10, 0 };
+    const calc::TPlaneGrid grid = map::UpdatePlaneGrid(ranges, calc::TViewPlane::vpXY);
+    p.Result.ResultMode = calc::TShowMode::smMinMagnitude;
+    p.Result.Saveable = true;
+    p.Result.PlaneGrid = grid;
+    p.Result.ResultMatrix.assign(grid.NU, std::vector<double>(grid.NV));
+    for (int i = 0; i < grid.NU; ++i)
+        for (int j = 0; j < grid.NV; ++j)
+            p.Result.ResultMatrix[i][j] = std::sin(i * 0.03) * std::cos(j * 0.02) + 0.001 * i;
+    auto &s = p.Scene;
+    s.Selected = p.Result.ResultMode;
+    s.Result = &p.Result;
+    s.SaveEnabled = true;
+    s.PlaneGrid = grid;
+    s.CooGrid = common::TCellTable(101, calc::kCooGridCols);
+    for (int k = 0; k < 100; ++k) {
+        // A spiral: dense in the middle, where labels need leaders.
+        const double r = 20 + 18.0 * k, a = k * 0.7;
+        s.Stations.U.push_back(std::fmod(r * std::cos(a), 2000));
+        s.Stations.V.push_back(std::fmod(r * std::sin(a), 2000));
+        s.CooGrid.Rows[k + 1][0] = std::to_string(k);
+        s.CooGrid.Rows[k + 1][4] = "ST" + std::to_string(k);
+    }
+    s.Stations.Count = 100;
+    return p;
+}
+
+void BM_MapPagePng(benchmark::State &state)
+{
+    const TPage page = MakePage();
+    map::TRenderOptions o;
+    o.Size = QSize(1200, 900);
+    const QString file = QDir::temp().filePath(QStringLiteral("bench_map_render.png"));
+    for (auto _ : state)
+        map::SaveMapPng(file, page.Scene, o);
+    QFile::remove(file);
+}
+BENCHMARK(BM_MapPagePng)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

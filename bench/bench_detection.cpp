@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "calc/Computation.h"
-#include "tests/calc/DetectionOracle.h"
+#include "DetectionOracle.h"
 #include "medium/Threshold.h"
 
 using namespace valdrin::calc;

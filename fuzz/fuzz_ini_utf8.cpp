@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Cp1251.h"
-#include "app/IniFile.h"
+#include "params/Cp1251.h"
+#include "params/IniFile.h"
 
 using namespace valdrin::app;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/IniFile.h"
-#include "app/ParamFile.h"
+#include "params/IniFile.h"
+#include "params/ParamFile.h"
 
 using namespace valdrin::app;
 

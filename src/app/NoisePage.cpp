@@ -26,7 +26,7 @@
 #include <exception>
 #include <limits>
 
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 #include "controls/SpinExt.h"
 #include "noise/NoiseLevel.h"
 

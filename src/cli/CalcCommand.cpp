@@ -2,13 +2,11 @@
 
 #include <QLocale>
 #include <QString>
-#ifdef VALDRIN_CLI_PNG
 #include <QGuiApplication>
 #include <QImage>
 
 #include "map/qt/MapQt.h"
 #include "map/qt/MapRender.h"
-#endif
 
 #include <algorithm>
 #include <array>
@@ -21,8 +19,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/ParamFile.h"
-#include "app/WorkingSet.h"
+#include "params/ParamFile.h"
+#include "params/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
@@ -358,7 +356,6 @@ void WriteResults(const std::string &path, const calc::TResult &result, const TW
         throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
 }
 
-#ifdef VALDRIN_CLI_PNG
 // Text drawing without a display: a QGuiApplication on the offscreen
 // platform for as long as this lives.
 class TOffscreenGui {
@@ -443,7 +440,6 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
     if (opt.Svg)
         map::SaveMapSvg(QString::fromStdString(*opt.Svg), scene, o);
 }
-#endif
 
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
@@ -489,14 +485,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         out.flush();
     }
     if (opt.Png || opt.Pdf || opt.Svg) {
-#ifdef VALDRIN_CLI_PNG
         const TOffscreenGui gui;
         if (opt.Png && !opt.ReportMap)
             WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
         WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
-#else
-        throw common::TValdrinError("Карта в PNG недоступна: программа собрана без модуля карты");
-#endif
     }
     return kExitOk;
 }

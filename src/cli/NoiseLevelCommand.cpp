@@ -1,6 +1,6 @@
 #include "cli/NoiseLevelCommand.h"
 
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "noise/NoiseLevel.h"

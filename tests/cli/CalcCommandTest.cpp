@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/Cp1251.h"
-#include "app/ParamFile.h"
-#include "app/WorkingSet.h"
+#include "params/Cp1251.h"
+#include "params/ParamFile.h"
+#include "params/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
 #include "cli/CalcCommand.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <sstream>
 
-#include "app/TempDirFixture.h"
+#include "TempDirFixture.h"
 #include "common/Error.h"
 #include "formats/Grids.h"
 #include "formats/TextInput.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/TempDirFixture.h"
+#include "TempDirFixture.h"
 #include "common/Error.h"
 #include "formats/Stations.h"
 

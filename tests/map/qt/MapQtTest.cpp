@@ -222,11 +222,3 @@ TEST(SaveMapPng, MapAndLegendSideBySideReadBack)
     }
     EXPECT_FALSE(QFile::exists(bad));
 }
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

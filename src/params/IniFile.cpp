@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "params/IniFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <system_error>
 
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"

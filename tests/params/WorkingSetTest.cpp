@@ -3,7 +3,7 @@
 #include <climits>
 #include <limits>
 
-#include "app/WorkingSet.h"
+#include "params/WorkingSet.h"
 
 using namespace valdrin;
 using namespace valdrin::app;

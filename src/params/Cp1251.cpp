@@ -1,4 +1,4 @@
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 
 #include <algorithm>
 #include <array>

@@ -14,8 +14,8 @@
 
 #include <unistd.h>
 
-#include "app/Cp1251.h"
-#include "app/ParamFile.h"
+#include "params/Cp1251.h"
+#include "params/ParamFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/IniFile.h"
-#include "app/WorkingSet.h"
+#include "params/IniFile.h"
+#include "params/WorkingSet.h"
 
 namespace valdrin::app {
 

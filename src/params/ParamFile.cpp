@@ -1,11 +1,11 @@
-#include "app/ParamFile.h"
+#include "params/ParamFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <limits>
 
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/StrRout.h"

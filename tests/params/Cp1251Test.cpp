@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Cp1251.h"
+#include "params/Cp1251.h"
 
 using namespace valdrin::app;
 

@@ -1,4 +1,4 @@
-#include "app/WorkingSet.h"
+#include "params/WorkingSet.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,8 +10,8 @@
 
 #include <unistd.h>
 
-#include "app/Cp1251.h"
-#include "app/IniFile.h"
+#include "params/Cp1251.h"
+#include "params/IniFile.h"
 #include "common/Error.h"
 
 using namespace valdrin::app;

@@ -1,5 +1,5 @@
-// The test program of the window: one QApplication on the offscreen platform
-// for every widget test, then GoogleTest.
+// The main of every Qt test program: one QApplication on the offscreen
+// platform for the whole run, then GoogleTest.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "params/Cp1251.h"
 #include "params/IniFile.h"
 
-using namespace valdrin::app;
+using namespace valdrin::params;
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "params/IniFile.h"
 #include "params/ParamFile.h"
 
-using namespace valdrin::app;
+using namespace valdrin::params;
 
 namespace {
 

@@ -43,6 +43,8 @@
 
 namespace valdrin::app {
 
+using namespace valdrin::params;
+
 using controls::TFloatFormat;
 using controls::TFloatSpinEdit;
 using controls::TSpin10Edit;
@@ -1447,7 +1449,7 @@ void TMainForm::LoadParamFile(const QString &fileName)
     TWorkingSet ws = gatherWorkingSet();
     TParamLoad load;
     try {
-        load = app::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
+        load = params::LoadParamFile(fileName.toStdString(), ws, currentPlacement(), decimalSep());
     } catch (const std::exception &e) {
         // Refused before anything was applied: the window, its label included, stays.
         showMessage(U8(common::ErrorText(e)));
@@ -1482,7 +1484,7 @@ void TMainForm::SaveParamFile(const QString &fileName)
     IniLabel->setText(fileName);
     try {
         const std::string warning
-            = app::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
+            = params::SaveParamFile(fileName.toStdString(), gatherWorkingSet(), windowPlacement());
         if (!warning.empty())
             showMessage(U8(warning));
     } catch (const std::exception &e) {

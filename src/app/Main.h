@@ -40,14 +40,17 @@ class TSpin10Edit;
 class TFloatSpinEdit;
 } // namespace valdrin::controls
 
-namespace valdrin::app {
-
-class TDialogs;
-class TGauge;
+namespace valdrin::params {
 struct TWorkingSet;
 struct TWindowPlacement;
 struct TCurrentPlacement;
 struct TPlacementRestore;
+} // namespace valdrin::params
+
+namespace valdrin::app {
+
+class TDialogs;
+class TGauge;
 class TPaintBox;
 class TRadioGroup;
 
@@ -223,11 +226,11 @@ private:
     void connectHandlers();
     void configureEdits();
     TRadioGroup *choiceControl(std::string_view name) const;
-    TWorkingSet gatherWorkingSet() const;
-    void applyWorkingSet(const TWorkingSet &ws);
-    TWindowPlacement windowPlacement() const;
-    TCurrentPlacement currentPlacement() const;
-    void applyPlacement(const TPlacementRestore &p);
+    params::TWorkingSet gatherWorkingSet() const;
+    void applyWorkingSet(const params::TWorkingSet &ws);
+    params::TWindowPlacement windowPlacement() const;
+    params::TCurrentPlacement currentPlacement() const;
+    void applyPlacement(const params::TPlacementRestore &p);
 
     void showMessage(const QString &text);
     char decimalSep() const;

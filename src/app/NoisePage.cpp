@@ -32,6 +32,8 @@
 
 namespace valdrin::app {
 
+using namespace valdrin::params;
+
 namespace {
 
 using controls::TFloatFormat;

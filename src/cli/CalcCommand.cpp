@@ -32,7 +32,7 @@ namespace valdrin::cli {
 
 namespace {
 
-using app::TWorkingSet;
+using params::TWorkingSet;
 
 const char *const kUsage =
     "Использование: valdrin-calc [--params ФАЙЛ.ini] [--mode РЕЖИМ] [--plane xy|yz|xz]\n"
@@ -110,7 +110,7 @@ struct TOptions {
     std::optional<std::string> Params, Output;
     int Mode = 3;
     std::optional<int> Plane, Medium;
-    std::vector<std::pair<const app::TRealControl *, double>> Reals; // in command-line order
+    std::vector<std::pair<const params::TRealControl *, double>> Reals; // in command-line order
     int Threads = 0;
     std::optional<std::string> Png, Pdf, Svg;
     // The report map; any of its options sends --png through it as well.
@@ -153,7 +153,7 @@ int ParseMode(const std::string &text)
     throw TUsageError{"Неизвестный режим --mode: " + text};
 }
 
-std::string RangeText(const app::TRealControl &c)
+std::string RangeText(const params::TRealControl &c)
 {
     return common::FormatGeneral(c.MinValue) + " .. " + common::FormatGeneral(c.MaxValue);
 }
@@ -267,14 +267,14 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                                          [&](const TRealOption &o) { return o.Option == name; });
             if (it == kRealOptions.end())
                 throw TUsageError{"Неизвестный параметр: " + name};
-            const app::TRealControl *control = app::FindRealControl(it->Control);
+            const params::TRealControl *control = params::FindRealControl(it->Control);
             const std::string v = value();
             const auto x = ParseReal(v);
             if (!x)
                 throw TUsageError{"Неверное число " + name + ": " + v};
             // A value the window would clamp is refused here: a script must
             // not compute with something other than what it asked for.
-            if (app::ApplyRangeRule(control->MinValue, control->MaxValue, *x) != *x)
+            if (params::ApplyRangeRule(control->MinValue, control->MaxValue, *x) != *x)
                 throw TUsageError{"Значение " + name + " " + v + " вне диапазона "
                                   + RangeText(*control)};
             opt.Reals.emplace_back(control, *x);
@@ -304,7 +304,7 @@ void CheckParamsFile(const std::string &path)
     if (readable) {
         const auto size = fs::file_size(path, ec);
         std::FILE *f = std::fopen(path.c_str(), "rb");
-        readable = f && !ec && size <= app::TIniFile::kMaxFileSize;
+        readable = f && !ec && size <= params::TIniFile::kMaxFileSize;
         if (f)
             std::fclose(f);
     }
@@ -444,21 +444,21 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
     const char sep = SystemDecimalSeparator();
-    TWorkingSet ws = app::DefaultWorkingSet(sep);
+    TWorkingSet ws = params::DefaultWorkingSet(sep);
     if (opt.Params) {
         CheckParamsFile(*opt.Params);
-        app::LoadParamFile(*opt.Params, ws, app::TCurrentPlacement{}, sep);
+        params::LoadParamFile(*opt.Params, ws, params::TCurrentPlacement{}, sep);
     }
-    app::SetValue(ws, *app::FindChoiceControl("SourceRadioGroup"), opt.Mode);
+    params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), opt.Mode);
     if (opt.Plane)
-        app::SetValue(ws, *app::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
+        params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
     if (opt.Medium)
-        app::SetValue(ws, *app::FindChoiceControl("MediumRadioGroup"), *opt.Medium);
-    app::SetValue(ws, *app::FindChoiceControl("UnitRadioGroup"), opt.Unit);
+        params::SetValue(ws, *params::FindChoiceControl("MediumRadioGroup"), *opt.Medium);
+    params::SetValue(ws, *params::FindChoiceControl("UnitRadioGroup"), opt.Unit);
     for (const auto &[control, x] : opt.Reals)
-        app::SetValue(ws, *control, x);
+        params::SetValue(ws, *control, x);
 
-    const app::TSnapshotBuild build = app::MakeCalcSnapshot(ws, sep);
+    const params::TSnapshotBuild build = params::MakeCalcSnapshot(ws, sep);
     calc::TRunControl control;
     control.Threads = opt.Threads;
     TProgressBar bar(err);

@@ -42,7 +42,7 @@ std::optional<double> ParseFreq(const std::string &text)
 
 std::string NameText(const std::string &name)
 {
-    return app::IsValidUtf8(name) ? name : app::Cp1251ToUtf8(name);
+    return params::IsValidUtf8(name) ? name : params::Cp1251ToUtf8(name);
 }
 
 int Usage(std::ostream &err, const std::string &problem)

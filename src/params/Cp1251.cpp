@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <utility>
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 namespace {
 
@@ -194,4 +194,4 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
-} // namespace valdrin::app
+} // namespace valdrin::params

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 // Every byte maps to one character (0x98, undefined in the code page, maps to
 // U+0098), so any byte string converts and converts back unchanged.
@@ -26,4 +26,4 @@ bool FitsCp1251(std::string_view text);
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
-} // namespace valdrin::app
+} // namespace valdrin::params

@@ -11,7 +11,7 @@
 #include "common/NumText.h"
 #include "common/SafeFile.h"
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 namespace {
 
@@ -330,4 +330,4 @@ void TIniFile::UpdateFile() const
         throw failure;
 }
 
-} // namespace valdrin::app
+} // namespace valdrin::params

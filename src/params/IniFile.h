@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 class TIniFile {
 public:
@@ -92,4 +92,4 @@ private:
     std::unordered_map<std::string, std::vector<std::size_t>> m_sectionIndex; // lower-case name
 };
 
-} // namespace valdrin::app
+} // namespace valdrin::params

@@ -10,7 +10,7 @@
 #include "common/NumText.h"
 #include "common/StrRout.h"
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 const char *const kIniSection = "Norbek\\Valdrin";
 
@@ -374,4 +374,4 @@ TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
     return RestoreParams(ini, ws, current, decimalSep);
 }
 
-} // namespace valdrin::app
+} // namespace valdrin::params

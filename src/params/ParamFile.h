@@ -17,7 +17,7 @@
 #include "params/IniFile.h"
 #include "params/WorkingSet.h"
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 extern const char *const kIniSection; // "Norbek\Valdrin"
 constexpr int kFormVersion = 0;
@@ -100,4 +100,4 @@ std::string SaveParamFile(
 TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
                          const TCurrentPlacement &current, char decimalSep);
 
-} // namespace valdrin::app
+} // namespace valdrin::params

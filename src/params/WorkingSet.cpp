@@ -5,7 +5,7 @@
 
 #include "calc/NetworkModel.h"
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 
 namespace {
@@ -246,4 +246,4 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
     return build;
 }
 
-} // namespace valdrin::app
+} // namespace valdrin::params

@@ -16,7 +16,7 @@
 #include "map/Grids.h"
 #include "medium/MediumModel.h"
 
-namespace valdrin::app {
+namespace valdrin::params {
 
 struct TWorkingSet {
     // Page "Расчет".
@@ -146,4 +146,4 @@ struct TSnapshotBuild {
 TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep);
 
 
-} // namespace valdrin::app
+} // namespace valdrin::params

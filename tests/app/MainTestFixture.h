@@ -23,6 +23,7 @@
 #include "medium/MediumModel.h"
 
 namespace valdrin::app::test {
+using namespace valdrin::params;
 
 class TFakeDialogs : public TDialogs {
 public:

@@ -58,18 +58,18 @@ std::string ReadBytes(const fs::path &path)
 }
 
 // The engine's answer for a working set, as the window would save it.
-std::string Expected(app::TWorkingSet ws, char sep = '.')
+std::string Expected(params::TWorkingSet ws, char sep = '.')
 {
-    const auto build = app::MakeCalcSnapshot(ws, sep);
+    const auto build = params::MakeCalcSnapshot(ws, sep);
     const auto result = calc::RunComputation(build.Snapshot);
     return calc::FormatResultsFile(*result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
 }
 
 // The message the engine refuses a working set with.
-std::string EngineRefusal(app::TWorkingSet ws)
+std::string EngineRefusal(params::TWorkingSet ws)
 {
     try {
-        calc::RunComputation(app::MakeCalcSnapshot(ws, '.').Snapshot);
+        calc::RunComputation(params::MakeCalcSnapshot(ws, '.').Snapshot);
     } catch (const common::TValdrinError &e) {
         return e.what();
     }
@@ -107,18 +107,18 @@ protected:
         return run;
     }
 
-    std::string SaveParams(const app::TWorkingSet &ws, const std::string &name) const
+    std::string SaveParams(const params::TWorkingSet &ws, const std::string &name) const
     {
-        app::SaveParamFile(Path(name), ws, app::TWindowPlacement{});
+        params::SaveParamFile(Path(name), ws, params::TWindowPlacement{});
         return Path(name);
     }
 
     fs::path m_dir;
 };
 
-void SetMode(app::TWorkingSet &ws, int mode)
+void SetMode(params::TWorkingSet &ws, int mode)
 {
-    app::SetValue(ws, *app::FindChoiceControl("SourceRadioGroup"), mode);
+    params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), mode);
 }
 
 } // namespace
@@ -128,7 +128,7 @@ TEST_F(CalcCommand, DefaultsGiveTheEnginesResultInEveryMode)
     const TRun run = Run({});
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Err, ""); // no progress bar when stderr is not a terminal
-    app::TWorkingSet ws = app::DefaultWorkingSet();
+    params::TWorkingSet ws = params::DefaultWorkingSet();
     SetMode(ws, 3);
     EXPECT_EQ(run.Out, Expected(ws));
     EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1), "Kx\tKy\tM\tK\tE\r\n");
@@ -148,30 +148,30 @@ TEST_F(CalcCommand, DefaultsGiveTheEnginesResultInEveryMode)
 
 TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
 {
-    app::TWorkingSet ws = app::DefaultWorkingSet();
+    params::TWorkingSet ws = params::DefaultWorkingSet();
     SetMode(ws, 3);
-    app::SetValue(ws, *app::FindChoiceControl("ViewRadioGroup"), 1);
-    app::SetValue(ws, *app::FindRealControl("C1SpinEdit"), 1.7);
-    app::SetValue(ws, *app::FindRealControl("C2SpinEdit"), 4);
-    app::SetValue(ws, *app::FindRealControl("SurfaceAltSpinEdit"), 450);
+    params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), 1);
+    params::SetValue(ws, *params::FindRealControl("C1SpinEdit"), 1.7);
+    params::SetValue(ws, *params::FindRealControl("C2SpinEdit"), 4);
+    params::SetValue(ws, *params::FindRealControl("SurfaceAltSpinEdit"), 450);
     const TRun run = Run({"--plane", "YZ", "--c1", "1,7", "--c2=4", "--surface-elevation", "450",
                           "--threads", "2"});
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, Expected(ws));
     EXPECT_EQ(run.Out.substr(0, 12), "Ky\tKz\tM\tK\tE\r");
 
-    app::TWorkingSet fc = app::DefaultWorkingSet();
+    params::TWorkingSet fc = params::DefaultWorkingSet();
     SetMode(fc, 5);
-    app::SetValue(fc, *app::FindChoiceControl("MediumRadioGroup"), 1);
-    app::SetValue(fc, *app::FindRealControl("FcNumSpinEdit"), 2.5);
+    params::SetValue(fc, *params::FindChoiceControl("MediumRadioGroup"), 1);
+    params::SetValue(fc, *params::FindRealControl("FcNumSpinEdit"), 2.5);
     const TRun layered = Run({"--mode", "corner-frequency", "--medium", "layered", "--fc-multiplier", "2.5"});
     ASSERT_EQ(layered.Code, 0) << layered.Err;
     EXPECT_EQ(layered.Out, Expected(fc));
 
-    app::TWorkingSet cdk = app::DefaultWorkingSet();
+    params::TWorkingSet cdk = params::DefaultWorkingSet();
     SetMode(cdk, 1);
-    app::SetValue(cdk, *app::FindRealControl("KmaxSpinEdit"), 0.002);
-    app::SetValue(cdk, *app::FindRealControl("dKSpinEdit"), 0.0001);
+    params::SetValue(cdk, *params::FindRealControl("KmaxSpinEdit"), 0.002);
+    params::SetValue(cdk, *params::FindRealControl("dKSpinEdit"), 0.0001);
     const TRun response = Run({"--mode", "cdk", "--kmax", "0.002", "--dk", "0.0001"});
     ASSERT_EQ(response.Code, 0) << response.Err;
     EXPECT_EQ(response.Out, Expected(cdk));
@@ -180,19 +180,19 @@ TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
 
 TEST_F(CalcCommand, AParameterFileLoadsAsInTheWindowInBothEncodings)
 {
-    app::TWorkingSet ws = app::DefaultWorkingSet();
-    app::SetValue(ws, *app::FindIntControl("SensorsSpinEdit"), 8);
-    app::SetValue(ws, *app::FindRealControl("dXSpinEdit"), 100);
-    app::SetValue(ws, *app::FindIntControl("MinSensCountSpinEdit"), 2);
+    params::TWorkingSet ws = params::DefaultWorkingSet();
+    params::SetValue(ws, *params::FindIntControl("SensorsSpinEdit"), 8);
+    params::SetValue(ws, *params::FindRealControl("dXSpinEdit"), 100);
+    params::SetValue(ws, *params::FindIntControl("MinSensCountSpinEdit"), 2);
     ws.CooGrid.SetCell(1, 4, "Обнинск");
     ws.CooGrid.SetCell(2, 4, "Ёлкино №2");
     ws.CooGrid.SetCell(3, 1, "500");
     ws.StrGrid.SetCell(4, 5, "0.02");
     const std::string cp = SaveParams(ws, "cp1251.ini");
-    std::ofstream(Path("utf8.ini"), std::ios::binary) << app::Cp1251ToUtf8(ReadBytes(cp));
+    std::ofstream(Path("utf8.ini"), std::ios::binary) << params::Cp1251ToUtf8(ReadBytes(cp));
 
-    app::TWorkingSet loaded = app::DefaultWorkingSet();
-    app::LoadParamFile(cp, loaded, {}, '.');
+    params::TWorkingSet loaded = params::DefaultWorkingSet();
+    params::LoadParamFile(cp, loaded, {}, '.');
     SetMode(loaded, 3);
     const std::string expected = Expected(loaded);
     SetMode(ws, 3);
@@ -218,14 +218,14 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
     EXPECT_EQ(dir.Code, 3);
     EXPECT_EQ(dir.Err, "Не удалось прочитать файл параметров: " + Path("dir.ini") + "\n");
 
-    app::TWorkingSet blank = app::DefaultWorkingSet();
+    params::TWorkingSet blank = params::DefaultWorkingSet();
     blank.CooGrid.SetCell(5, 2, "");
     const TRun station = Run({"--params", SaveParams(blank, "blank.ini")});
     EXPECT_EQ(station.Code, 3);
     EXPECT_EQ(station.Err, "Ошибка в параметрах станции №5 (столбец Y: « »)\n");
     EXPECT_EQ(station.Out, "");
 
-    app::TWorkingSet model = app::DefaultWorkingSet();
+    params::TWorkingSet model = params::DefaultWorkingSet();
     model.ModelStrGrid.SetCell(1, 3, "x");
     const std::string modelFile = SaveParams(model, "model.ini");
     const TRun badModel = Run({"--params", modelFile, "--medium", "layered"});
@@ -233,15 +233,15 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
     EXPECT_EQ(badModel.Err, "Ошибка в параметрах модели! (слой №1, столбец Vs: «x»)\n");
     EXPECT_EQ(Run({"--params", modelFile}).Code, 0); // homogeneous: the table is not read
 
-    app::TWorkingSet k = app::DefaultWorkingSet();
-    app::SetValue(k, *app::FindIntControl("MinSensCountSpinEdit"), 30);
+    params::TWorkingSet k = params::DefaultWorkingSet();
+    params::SetValue(k, *params::FindIntControl("MinSensCountSpinEdit"), 30);
     const TRun badK = Run({"--params", SaveParams(k, "k.ini")});
     EXPECT_EQ(badK.Code, 3);
     SetMode(k, 3);
     EXPECT_EQ(badK.Err, EngineRefusal(k) + "\n");
 
-    app::TWorkingSet step = app::DefaultWorkingSet();
-    app::SetValue(step, *app::FindRealControl("dYSpinEdit"), 0);
+    params::TWorkingSet step = params::DefaultWorkingSet();
+    params::SetValue(step, *params::FindRealControl("dYSpinEdit"), 0);
     const TRun badStep = Run({"--params", SaveParams(step, "step.ini"), "--mode", "location-error"});
     EXPECT_EQ(badStep.Code, 3);
     SetMode(step, 4);
@@ -279,7 +279,7 @@ TEST_F(CalcCommand, APipeIsWrittenDirectlyAndAFolderIsRefused)
 TEST_F(CalcCommand, AFailedRunLeavesAnExistingOutputFileAlone)
 {
     std::ofstream(Path("out.dat")) << "previous";
-    app::TWorkingSet blank = app::DefaultWorkingSet();
+    params::TWorkingSet blank = params::DefaultWorkingSet();
     blank.CooGrid.SetCell(1, 1, "");
     EXPECT_EQ(Run({"--params", SaveParams(blank, "b.ini"), "--output", Path("out.dat")}).Code, 3);
     EXPECT_EQ(ReadBytes(Path("out.dat")), "previous");
@@ -311,7 +311,7 @@ TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
 TEST_F(CalcCommand, TableCellsReadWithEitherSeparatorWhateverTheLocale)
 {
     // A file saved by the window under a comma locale: its cells carry commas.
-    app::TWorkingSet ws = app::DefaultWorkingSet(',');
+    params::TWorkingSet ws = params::DefaultWorkingSet(',');
     for (auto *t : {&ws.StrGrid, &ws.ModelStrGrid})
         for (int r = 1; r < t->RowCount(); ++r)
             for (int c = 1; c < t->ColCount; ++c) {
@@ -399,8 +399,8 @@ TEST_F(CalcCommand, NoiseLevelIsASubcommand)
 
 TEST_F(CalcCommand, AShearVelocityOfZeroIsRefusedWhereTheSourceNeedsIt)
 {
-    app::TWorkingSet ws = app::DefaultWorkingSet();
-    app::SetValue(ws, *app::FindRealControl("VsSpinEdit"), 0);
+    params::TWorkingSet ws = params::DefaultWorkingSet();
+    params::SetValue(ws, *params::FindRealControl("VsSpinEdit"), 0);
     const std::string file = SaveParams(ws, "vs.ini");
     const TRun fc = Run({ "--params", file, "--mode", "corner-frequency" });
     EXPECT_EQ(fc.Code, 3);
@@ -430,20 +430,20 @@ std::map<std::pair<std::string, std::string>, std::string> NodeLines(const std::
 TEST_F(CalcCommand, LayeredSectionsGiveThePlaneXYValuesAtTheSharedNodes)
 {
     // Two layers meeting 100 m below sea level; nodes 400 m below it.
-    app::TWorkingSet ws = app::DefaultWorkingSet();
-    app::SetValue(ws, *app::FindIntControl("LayerCountSpinEdit"), 2);
+    params::TWorkingSet ws = params::DefaultWorkingSet();
+    params::SetValue(ws, *params::FindIntControl("LayerCountSpinEdit"), 2);
     ws.ModelStrGrid.SetCell(1, 1, "300");
     for (const char *axis : { "X", "Y" }) {
         const std::string a(axis);
-        app::SetValue(ws, *app::FindRealControl(a + "minSpinEdit"), -800);
-        app::SetValue(ws, *app::FindRealControl(a + "maxSpinEdit"), 800);
-        app::SetValue(ws, *app::FindRealControl("d" + a + "SpinEdit"), 800);
-        app::SetValue(ws, *app::FindRealControl(a + "0SpinEdit"), 0);
+        params::SetValue(ws, *params::FindRealControl(a + "minSpinEdit"), -800);
+        params::SetValue(ws, *params::FindRealControl(a + "maxSpinEdit"), 800);
+        params::SetValue(ws, *params::FindRealControl("d" + a + "SpinEdit"), 800);
+        params::SetValue(ws, *params::FindRealControl(a + "0SpinEdit"), 0);
     }
-    app::SetValue(ws, *app::FindRealControl("ZminSpinEdit"), -600);
-    app::SetValue(ws, *app::FindRealControl("ZmaxSpinEdit"), -200);
-    app::SetValue(ws, *app::FindRealControl("dZSpinEdit"), 200);
-    app::SetValue(ws, *app::FindRealControl("Z0SpinEdit"), -400);
+    params::SetValue(ws, *params::FindRealControl("ZminSpinEdit"), -600);
+    params::SetValue(ws, *params::FindRealControl("ZmaxSpinEdit"), -200);
+    params::SetValue(ws, *params::FindRealControl("dZSpinEdit"), 200);
+    params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), -400);
     const std::string params = SaveParams(ws, "layers.ini");
     auto run = [&](const char *plane) {
         const TRun r = Run({ "--params", params, "--medium", "layered", "--plane", plane });

@@ -6,7 +6,7 @@
 
 #include "params/Cp1251.h"
 
-using namespace valdrin::app;
+using namespace valdrin::params;
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "params/IniFile.h"
 #include "common/Error.h"
 
-using namespace valdrin::app;
+using namespace valdrin::params;
 namespace fs = std::filesystem;
 
 namespace {

@@ -20,7 +20,7 @@
 #include "common/NumText.h"
 
 using namespace valdrin;
-using namespace valdrin::app;
+using namespace valdrin::params;
 namespace fs = std::filesystem;
 
 namespace {

@@ -6,7 +6,7 @@
 #include "params/WorkingSet.h"
 
 using namespace valdrin;
-using namespace valdrin::app;
+using namespace valdrin::params;
 
 namespace {
 

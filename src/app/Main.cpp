@@ -23,6 +23,7 @@
 #include <exception>
 #include <numeric>
 
+#include "common/qt/DecimalSep.h"
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
 #include "app/NoisePage.h"
@@ -771,10 +772,7 @@ void TMainForm::showMessage(const QString &text)
 
 char TMainForm::decimalSep() const
 {
-    const QString point = QLocale().decimalPoint();
-    if (point.size() == 1 && point[0].unicode() < 128)
-        return static_cast<char>(point[0].unicode());
-    return '.';
+    return common::qt::UserDecimalSep();
 }
 
 calc::TShowMode TMainForm::selectedMode() const

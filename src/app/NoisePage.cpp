@@ -26,6 +26,7 @@
 #include <exception>
 #include <limits>
 
+#include "common/qt/DecimalSep.h"
 #include "params/Cp1251.h"
 #include "controls/SpinExt.h"
 #include "noise/NoiseLevel.h"
@@ -49,10 +50,7 @@ QString NameText(const std::string &name)
 
 char DecimalSep()
 {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80
-        ? static_cast<char>(point.at(0).unicode())
-        : '.';
+    return common::qt::UserDecimalSep();
 }
 
 QList<QPointF> ToQt(const noise::TChartPoints &points)

@@ -25,6 +25,7 @@
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/qt/DecimalSep.h"
 #include "common/SafeFile.h"
 #include "map/Contours.h"
 
@@ -285,10 +286,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
 
 char SystemDecimalSeparator()
 {
-    const QString point = QLocale::system().decimalPoint();
-    if (point.size() == 1 && point.at(0).unicode() < 0x80)
-        return static_cast<char>(point.at(0).unicode());
-    return '.';
+    return common::qt::UserDecimalSep();
 }
 
 // Refuses a --params file that is not there to be read: a mistyped path

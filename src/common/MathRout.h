@@ -24,6 +24,19 @@ struct TColor {
 // real-to-pixel conversion).
 long long RoundEven(double x);
 
+// The clamping of the numeric controls' range rule: below minValue gives
+// minValue, then above maxValue gives maxValue, so in a reversed range
+// (minValue > maxValue) the upper bound has the last word. NaN passes.
+template<class T>
+constexpr T ClampToRange(T x, T minValue, T maxValue)
+{
+    if (x < minValue)
+        x = minValue;
+    if (x > maxValue)
+        x = maxValue;
+    return x;
+}
+
 // White -> green -> blue -> red -> black over [Lo, Hi]; below Lo or NaN white,
 // above Hi black. Hi == Lo maps everything to white.
 TColor ValueToColor(double Value, double Lo, double Hi);

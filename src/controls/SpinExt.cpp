@@ -1,5 +1,7 @@
 #include "controls/SpinExt.h"
 
+#include "common/MathRout.h"
+#include "common/qt/DecimalSep.h"
 #include "common/NumText.h"
 
 #include <QAbstractItemModel>
@@ -64,10 +66,7 @@ std::unique_ptr<TRepeatTimer> makeRepeatTimer()
 // whose separator is not one ASCII character falls back to the point.
 char decimalSep()
 {
-    const QString dp = QLocale().decimalPoint();
-    if (dp.size() == 1 && dp[0].unicode() > 32 && dp[0].unicode() < 128)
-        return static_cast<char>(dp[0].unicode());
-    return '.';
+    return common::qt::UserDecimalSep();
 }
 
 } // namespace
@@ -440,12 +439,8 @@ bool TSpinEdit::Clamps() const
 
 long long TSpinEdit::ranged(long long value, bool clamps) const
 {
-    if (clamps) {
-        if (value < m_min)
-            value = m_min;
-        else if (value > m_max)
-            value = m_max;
-    }
+    if (clamps)
+        value = common::ClampToRange<long long>(value, m_min, m_max);
     // Steps past the 32-bit range stop at its ends instead of wrapping.
     return std::clamp<long long>(value, INT_MIN, INT_MAX);
 }
@@ -524,12 +519,8 @@ double TFloatSpinEdit::Value() const
 
 double TFloatSpinEdit::ranged(double value) const
 {
-    if (m_min != m_max || m_min != 0) {
-        if (value < m_min)
-            value = m_min;
-        else if (value > m_max)
-            value = m_max;
-    }
+    if (m_min != m_max || m_min != 0)
+        value = common::ClampToRange(value, m_min, m_max);
     return value;
 }
 

@@ -1,5 +1,7 @@
 #include "params/WorkingSet.h"
 
+#include "common/MathRout.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,25 +34,14 @@ TWorkingSet DefaultWorkingSet(char decimalSep)
 int ApplyRangeRule(TSpinKind kind, int minValue, int maxValue, int x)
 {
     const bool clamps = minValue != maxValue || (kind != SpinEdit && minValue != 0);
-    if (!clamps)
-        return x;
-    // A reversed range keeps the upper bound the last word, as a control does.
-    if (x < minValue)
-        x = minValue;
-    if (x > maxValue)
-        x = maxValue;
-    return x;
+    return clamps ? common::ClampToRange(x, minValue, maxValue) : x;
 }
 
 double ApplyRangeRule(double minValue, double maxValue, double x)
 {
     if (minValue == 0 && maxValue == 0)
         return x;
-    if (x < minValue)
-        x = minValue;
-    if (x > maxValue)
-        x = maxValue;
-    return x;
+    return common::ClampToRange(x, minValue, maxValue);
 }
 
 const std::vector<TIntControl> &IntControls()

@@ -107,3 +107,14 @@ TEST(MatrixFiniteMinMax, SkipsNaNAndInfinities)
     EXPECT_EQ(r.MinV, 4);
     EXPECT_EQ(r.MaxV, 4);
 }
+
+TEST(ClampToRange, TheUpperBoundHasTheLastWordInAReversedRange)
+{
+    EXPECT_EQ(ClampToRange(7, 1, 5), 5);
+    EXPECT_EQ(ClampToRange(-7, 1, 5), 1);
+    EXPECT_EQ(ClampToRange(3, 1, 5), 3);
+    // min 10, max 5: 7 is below min (10) and then above max (5).
+    EXPECT_EQ(ClampToRange(7, 10, 5), 5);
+    EXPECT_EQ(ClampToRange(12.0, 10.0, 5.0), 5.0);
+    EXPECT_TRUE(std::isnan(ClampToRange(std::nan(""), 1.0, 5.0)));
+}

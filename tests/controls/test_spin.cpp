@@ -186,6 +186,10 @@ TEST_P(FloatSpinTest, EqualNonZeroBoundsClamp)
     w.SetMaxValue(5);
     w.SetValue(7);
     EXPECT_EQ(w.Text(), N("5.00"));
+    // A reversed range: the upper bound has the last word, as in a stored file.
+    w.SetMinValue(10);
+    w.SetValue(7);
+    EXPECT_EQ(w.Text(), N("5.00"));
 }
 
 TEST_P(FloatSpinTest, RefusesLettersButTakesExponents)

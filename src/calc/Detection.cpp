@@ -24,10 +24,10 @@
 #include "calc/Detection.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -248,8 +248,10 @@ inline double LogEstimate(double x)
 // one moves R as much, so lg R by at most b/R/ln 10 * 2 < b/R while
 // b <= R/2. False where R is out of the range these hold in.
 struct TLawInputs {
-    const double *__restrict Epi, *__restrict EpiBound, *__restrict Z, *__restrict A1,
-        *__restrict A2, *__restrict A3, *__restrict NoiseTerm;
+    const double *__restrict Epi, *__restrict EpiBound; // degrees: the estimated distances
+    const double *__restrict U, *__restrict V; // metres: the stations' plane coordinates
+    const double *__restrict Z, *__restrict A1, *__restrict A2, *__restrict A3,
+                                                                    *__restrict NoiseTerm;
 };
 
 // Built also for AVX2 where the compiler can, picked when the processor has
@@ -261,14 +263,19 @@ struct TLawInputs {
 #endif
 
 template<bool Degrees>
-VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double sourceZ,
-    double *__restrict value, double *__restrict b, double *__restrict r2)
+VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double u, double v,
+    double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
 {
     constexpr double kLawRel = 0x1p-40;
     constexpr double kLog10e = 0.43429448190325182765;
     for (std::size_t s = 0; s < n; ++s) {
         const double dw = in.Z[s] - sourceZ;
-        r2[s] = in.Epi[s] * in.Epi[s] + dw * dw;
+        if constexpr (Degrees) {
+            r2[s] = in.Epi[s] * in.Epi[s] + dw * dw;
+        } else {
+            const double du = u - in.U[s], dv = v - in.V[s];
+            r2[s] = dv * dv + du * du + dw * dw;
+        }
         const double R = std::sqrt(r2[s]);
         const double km = R * 1e-3;
         const double t1 = in.A1[s] * (LogEstimate(km) * kLog10e), t2 = in.A2[s] * km;
@@ -282,26 +289,29 @@ VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double 
     }
 }
 
-bool LawEstimates(const TScanSetup &setup, TWorker &w, double sourceZ, double &bound)
+bool LawEstimates(
+    const TScanSetup &setup, TWorker &w, double u, double v, double sourceZ, double &bound)
 {
     const std::size_t n = setup.Stations.size();
     const TStationArrays &a = setup.Arrays;
-    const TLawInputs in { w.Epi.data(), w.EpiBound.data(), a.Z.data(), a.A1.data(), a.A2.data(),
-        a.A3.data(), a.NoiseTerm.data() };
+    const TLawInputs in { w.Epi.data(), w.EpiBound.data(), a.U.data(), a.V.data(), a.Z.data(),
+        a.A1.data(), a.A2.data(), a.A3.data(), a.NoiseTerm.data() };
+    double *value = w.Estimates.data(), *b = w.Bounds.data(), *r2 = w.R2.data();
     if (setup.Degrees)
-        LawEstimateLoop<true>(n, in, sourceZ, w.Estimates.data(), w.Bounds.data(), w.R2.data());
+        LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
     else
-        LawEstimateLoop<false>(n, in, sourceZ, w.Estimates.data(), w.Bounds.data(), w.R2.data());
-    const double *eb = w.EpiBound.data(), *b = w.Bounds.data(), *r2 = w.R2.data();
+        LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
+    const double *eb = w.EpiBound.data();
     // The ranges, apart so that the loop above vectorises: b within 1e280
     // holds the terms' sizes within 1e300 (and is no NaN).
-    bound = 0;
+    double worst = 0;
+    bool ok = true;
     for (std::size_t s = 0; s < n; ++s) {
-        if (!(r2[s] >= 1e-290 && r2[s] <= 1e290 && 4 * eb[s] * eb[s] <= r2[s] && b[s] <= 1e280))
-            return false;
-        bound = std::max(bound, b[s]);
+        ok &= r2[s] >= 1e-290 && r2[s] <= 1e290 && 4 * eb[s] * eb[s] <= r2[s] && b[s] <= 1e280;
+        worst = std::max(worst, b[s]);
     }
-    return true;
+    bound = worst;
+    return ok;
 }
 
 // The node's reduced latitude and longitude in the geodesic to a station.
@@ -325,8 +335,8 @@ double KthSmallest(std::vector<double> &values, std::size_t k, std::vector<doubl
     constexpr std::size_t kSmall = 8;
     if (k > kSmall) {
         scratch.assign(values.begin(), values.end());
-        std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(k - 1),
-            scratch.end());
+        std::nth_element(
+            scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(k - 1), scratch.end());
         return scratch[k - 1];
     }
     // The k smallest kept in order as the values pass.
@@ -350,11 +360,10 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
     const std::size_t n = setup.Stations.size();
     const bool own = IsSection(setup) && setup.Degrees;
     w.Epi.resize(n);
-    w.EpiBound.assign(n, 0.0);
+    w.EpiBound.resize(n);
     w.Estimates.resize(n);
     w.Bounds.resize(n);
     w.R2.resize(n);
-    const TStationArrays &a = setup.Arrays;
     if (setup.Degrees) {
         const TNodeGeo geo = NodeGeo(setup, u, v);
         for (std::size_t s = 0; s < n; ++s) {
@@ -366,12 +375,9 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
             w.Epi[s] = epi;
             w.EpiBound[s] = GeoEstimateBound(epi);
         }
-    } else {
-        for (std::size_t s = 0; s < n; ++s)
-            w.Epi[s] = std::sqrt((v - a.V[s]) * (v - a.V[s]) + (u - a.U[s]) * (u - a.U[s]));
     }
     double bound = 0;
-    if (!LawEstimates(setup, w, own ? v : setup.Grid.WPlane, bound))
+    if (!LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound))
         return std::nullopt;
     // Every true value x lies within bound of its estimate, so the k-th
     // smallest lies within bound of the k-th estimate e. A station whose

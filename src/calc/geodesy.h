@@ -11,13 +11,13 @@ namespace valdrin::calc {
 using common::TExtended;
 
 struct TGeoPoint {
-    TExtended Latitude = 0;  // degrees, north positive
+    TExtended Latitude = 0; // degrees, north positive
     TExtended Longitude = 0; // degrees, east positive
-    TExtended Height = 0;    // metres
+    TExtended Height = 0; // metres
 };
 
 struct TGeoVector {
-    TExtended Azimuth = 0;  // degrees clockwise from north, 0 <= azimuth < 360
+    TExtended Azimuth = 0; // degrees clockwise from north, 0 <= azimuth < 360
     TExtended Distance = 0; // metres (>= 0)
 };
 

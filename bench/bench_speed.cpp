@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -175,24 +177,41 @@ void RunScan(const TCase &c)
     Report(c.Name, tb, ta, before && after && Identical(*before, *after));
 }
 
+std::string ReadAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+// Writes the result to a file with the earlier writer and with the engine's.
+void CompareWriters(const std::string &name, const TResult &r)
+{
+    const std::string a = "bench_speed_before.txt", b = "bench_speed_after.txt";
+    auto write = [&](const std::string &path, bool before) {
+        std::ofstream out(path, std::ios::binary);
+        if (before)
+            baseline::WriteResultsFile(out, r, 6000, 1.5, 4.5);
+        else
+            WriteResultsFile(out, r, 6000, 1.5, 4.5);
+    };
+    const double tb = Seconds([&] { write(a, true); }, 2);
+    const double ta = Seconds([&] { write(b, false); }, 2);
+    Report(name, tb, ta, ReadAll(a) == ReadAll(b));
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
 void RunResultsFile(int kCount)
 {
     TCalcSnapshot s = Network(25, false);
     s.Params.Mode = TShowMode::smCdK;
     s.WaveGrid = { 0.005, 0.005 / kCount, kCount };
     TRunControl all;
-    const TResult r = *RunComputation(s, all);
-    std::string before, after;
-    const double tb = Seconds([&] { before = baseline::FormatResultsFile(r, 6000, 1.5, 4.5); }, 2);
-    const double ta = Seconds([&] { after = FormatResultsFile(r, 6000, 1.5, 4.5); }, 2);
-    const int side = 2 * kCount + 1;
-    Report("results-file-" + std::to_string(side) + "^2", tb, ta, before == after);
+    CompareWriters(
+        "results-file-" + std::to_string(2 * kCount + 1) + "^2", *RunComputation(s, all));
     s.Params.Mode = TShowMode::smMinMagnitude;
     s.PlaneGrid = Grid(-2000, 5, -2000, 5, 801, 400);
-    const TResult m = *RunComputation(s, all);
-    const double mb = Seconds([&] { before = baseline::FormatResultsFile(m, 6000, 1.5, 4.5); }, 2);
-    const double ma = Seconds([&] { after = FormatResultsFile(m, 6000, 1.5, 4.5); }, 2);
-    Report("results-file-nodes-801^2", mb, ma, before == after);
+    CompareWriters("results-file-nodes-801^2", *RunComputation(s, all));
 }
 
 } // namespace

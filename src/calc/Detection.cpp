@@ -507,12 +507,17 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
 
 } // namespace
 
-std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control)
+std::optional<TMatrix2D> ScanNodes(
+    const TCalcSnapshot &snapshot, const TRunControl &control, int firstRow, int lastRow)
 {
     const TScanSetup setup = MakeSetup(snapshot);
     const int NU = setup.Grid.NU, NV = setup.Grid.NV;
-    TMatrix2D matrix(
-        static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
+    firstRow = std::max(firstRow, 0);
+    lastRow = lastRow < 0 ? NU - 1 : std::min(lastRow, NU - 1);
+    const int rowCount = std::max(lastRow - firstRow + 1, 0);
+    TMatrix2D matrix(static_cast<std::size_t>(NU));
+    for (int i = firstRow; i <= lastRow; ++i)
+        matrix[static_cast<std::size_t>(i)].resize(static_cast<std::size_t>(NV));
 
     // Rows are cut into pieces, so that a long row is shared among the threads
     // and cancel and progress need not wait for a whole row. A node's value
@@ -522,11 +527,11 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
     const auto pieceStart
         = [&](int piece) { return static_cast<int>(static_cast<long long>(piece) * NV / pieces); };
     // Reported about a thousand times a run, and at the end.
-    const int total = NU * NV;
+    const int total = rowCount * NV;
     const int reportStep = std::max(total / 1000, 1);
     int nodesDone = 0, reported = 0;
     const bool complete = ParallelItems(
-        NU * pieces, control,
+        rowCount * pieces, control,
         [&] {
             TWorker w;
             w.Model = setup.Model;
@@ -541,7 +546,7 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
             return w;
         },
         [&](TWorker &w, int item) {
-            const int i = item / pieces, piece = item % pieces;
+            const int i = firstRow + item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;
             auto &row = matrix[static_cast<std::size_t>(i)];
             for (int j = pieceStart(piece); j < pieceStart(piece + 1); ++j) {

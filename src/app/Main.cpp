@@ -20,7 +20,9 @@
 
 #include <cmath>
 #include <exception>
+#include <ostream>
 
+#include "app/DeviceStreamBuf.h"
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
 #include "app/NoisePage.h"
@@ -1173,13 +1175,22 @@ void TMainForm::SaveButtonClick()
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
     if (name.isEmpty())
         return;
-    const std::string text = calc::FormatResultsFile(
-        m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
+    // Streamed into the file in pieces: a large grid is never held whole as text.
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(text.data(), static_cast<qint64>(text.size()))
-            != static_cast<qint64>(text.size())
-        || !file.commit()) {
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        try {
+            TDeviceStreamBuf buf(file);
+            std::ostream stream(&buf);
+            calc::WriteResultsFile(
+                stream, m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
+            written = static_cast<bool>(stream.flush());
+        } catch (const common::TValdrinError &) {
+            written = false;
+        }
+    }
+    if (!written || !file.commit()) {
+        file.cancelWriting();
         showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, file.errorString()));
     }
 }

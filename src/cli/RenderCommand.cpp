@@ -8,6 +8,7 @@
 #include "map/qt/MapQt.h"
 #endif
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
@@ -32,6 +33,15 @@ void DrawPng(const std::string &path, const calc::TResult &result)
     static int argc = 1;
     static char name[] = "valdrin-calc";
     static char *argv[] = { name, nullptr };
+    // Qt's notes about the headless platform stay out of the command's messages.
+    struct TQuietQt {
+        QtMessageHandler Previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+            });
+        ~TQuietQt() { qInstallMessageHandler(Previous); }
+    } quiet;
     std::unique_ptr<QGuiApplication> app;
     if (!QGuiApplication::instance()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -11,7 +11,7 @@
 #include "app/RadioGroup.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
-#include "map/MapQt.h"
+#include "map/qt/MapQt.h"
 
 namespace valdrin::app::test {
 namespace {

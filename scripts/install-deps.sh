@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth poppler-utils librsvg2-bin
   desktop-file-utils appstream
+  parallel
 )
 
 missing=()

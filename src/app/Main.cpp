@@ -24,6 +24,8 @@
 #include <numeric>
 
 #include "common/qt/DecimalSep.h"
+#include <ostream>
+
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
 #include "app/NoisePage.h"
@@ -1196,9 +1198,12 @@ void TMainForm::SaveButtonClick()
     if (name.isEmpty())
         return;
     try {
-        const std::string text = calc::FormatResultsFile(
-            m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
-        if (const auto error = common::WriteWholeFile(name.toStdString(), text))
+        // Streamed: a large grid is never held whole as text.
+        const auto error = common::WriteWholeFileWith(name.toStdString(), [&](std::ostream &out) {
+            calc::WriteResultsFile(
+                out, m_result, VpSpinEdit->Value(), C1SpinEdit->Value(), C2SpinEdit->Value());
+        });
+        if (error)
             showMessage(QStringLiteral("Ошибка записи файла %1: %2").arg(name, U8(*error)));
     } catch (const std::exception &e) {
         showMessage(U8(common::ErrorText(e)));

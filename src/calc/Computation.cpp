@@ -158,7 +158,8 @@ void SortAscending(TDoubleDynArray &values)
                 std::swap(values[i], values[j]);
 }
 
-std::optional<TResult> RunComputation(const TCalcSnapshot &snapshot, const TRunControl &control)
+std::optional<TResult> RunComputation(
+    const TCalcSnapshot &snapshot, const TRunControl &control, TRowRange rows)
 {
     const TCalcParams &p = snapshot.Params;
     CheckStationSet(snapshot.Stations, p.N);
@@ -170,7 +171,10 @@ std::optional<TResult> RunComputation(const TCalcSnapshot &snapshot, const TRunC
     result.PlaneGrid = snapshot.PlaneGrid;
     result.WaveGrid = snapshot.WaveGrid;
 
+    const bool allRows = rows.First == 0 && rows.Last == -1;
     if (p.Mode == smCdK || p.Mode == smCdF) {
+        if (!allRows)
+            throw TValdrinError("Расчет части строк возможен только для режимов 3..6");
         auto response = ArrayResponse(snapshot.Stations, p.N, snapshot.WaveGrid, p.Degrees, control);
         if (!response)
             return std::nullopt;
@@ -183,7 +187,14 @@ std::optional<TResult> RunComputation(const TCalcSnapshot &snapshot, const TRunC
         return result; // mode 0 or unknown: nothing computed, nothing to save
 
     CheckNodeScan(snapshot);
-    auto matrix = ScanNodes(snapshot, control);
+    const int NU = snapshot.PlaneGrid.NU;
+    if (rows.Last == -1)
+        rows.Last = NU - 1;
+    if (rows.First < 0 || rows.First > rows.Last || rows.Last >= NU)
+        throw TValdrinError("Строки " + std::to_string(rows.First) + ".." + std::to_string(rows.Last)
+            + " вне сетки: строк по первой оси " + std::to_string(NU) + " (0.."
+            + std::to_string(NU - 1) + ")");
+    auto matrix = ScanNodes(snapshot, control, rows.First, rows.Last);
     if (!matrix)
         return std::nullopt;
     result.ResultMatrix = std::move(*matrix);

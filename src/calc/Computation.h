@@ -12,11 +12,11 @@
 namespace valdrin::calc {
 
 struct TCalcSnapshot {
-    TStationSet Stations;            // ReadStations for Params.Plane
+    TStationSet Stations; // ReadStations for Params.Plane
     TCalcParams Params;
-    TPlaneGrid PlaneGrid;            // UpdatePlaneGrid for Params.Plane
-    TWaveGrid WaveGrid;              // UpdateWaveGrid
-    medium::THorizontalModel Model;  // read with ReadMediumModel when Params.Medium is layered
+    TPlaneGrid PlaneGrid; // UpdatePlaneGrid for Params.Plane
+    TWaveGrid WaveGrid; // UpdateWaveGrid
+    medium::THorizontalModel Model; // read with ReadMediumModel when Params.Medium is layered
     bool operator==(const TCalcSnapshot &) const = default;
 };
 
@@ -29,7 +29,19 @@ struct TCalcSnapshot {
 // is +infinity (not registered) holds +infinity. The layered model's bounds
 // are taken from its first Top and the thicknesses. The matrix is the same
 // whatever control.Threads.
-std::optional<TResult> RunComputation(const TCalcSnapshot &snapshot, const TRunControl &control = {});
+// Rows of the node grid (U index) a run computes: First..Last, both
+// included; Last -1 stands for the grid's last row.
+struct TRowRange {
+    int First = 0;
+    int Last = -1;
+};
+
+// With rows narrower than the grid (modes 3..6 only; refused for the others
+// and outside the grid), the matrix keeps the grid's NU rows and every node's
+// own coordinates, with the rows outside left empty: the results file then
+// holds exactly those rows' lines of the full run.
+std::optional<TResult> RunComputation(
+    const TCalcSnapshot &snapshot, const TRunControl &control = {}, TRowRange rows = {});
 
 // Corner frequency (Hz) and radius (m) of Brune's source of magnitude M, for
 // a shear velocity Vs (m/s) at depth (m) below the surface.

@@ -16,11 +16,18 @@
 // where their distances part, so the reaches of the first levels are kept
 // per station and altitude (the 1-degree level shared, the next two per
 // thread). Both give exactly the numbers of a fresh trace per trial.
+//
+// The homogeneous law decides the k-th value from a double-precision pass
+// over every station (LawEstimate) and evaluates in extended precision only
+// the stations that pass leaves near the k-th; the value written is always
+// the extended one, so the matrix is the same bit for bit.
 #include "calc/Detection.h"
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -51,9 +58,17 @@ struct TStationPrep {
     double A1 = 0, A2 = 0, A3 = 0;
     double Noise = 0; // An * SNR
     TExtended NoiseTerm = 0; // a0 * lg(An * SNR)
+    double NoiseTermD = 0; // the same rounded to double, for the estimate
+    double Longitude = 0; // degrees: the station's longitude in the geodesic
+    TReducedLatitude Latitude; // degrees: its reduced latitude, for the estimate
 };
 
 // The rays of every station from one source altitude.
+// The stations' law coefficients side by side, for the estimate's loop.
+struct TStationArrays {
+    std::vector<double> U, V, Z, A1, A2, A3, NoiseTerm;
+};
+
 struct TSourceLevel {
     std::vector<medium::TRayTransitions> Transitions; // per station
     std::vector<medium::TTakeOffTable> Tables; // per station; empty: traced afresh
@@ -74,6 +89,8 @@ struct TScanSetup {
     std::vector<TStationPrep> Stations;
     // Layered: one level in the plane XY, one per node row of V in a section.
     std::vector<TSourceLevel> Levels;
+    bool Estimate = false; // the k-th law value found by LawEstimates first
+    TStationArrays Arrays;
 };
 
 // What one thread needs of its own: the ray routines rewrite the model's
@@ -84,6 +101,8 @@ struct TWorker {
     std::vector<medium::TTakeOffCache> Caches; // per level and station, over the shared tables
     medium::TTravelParams Segments;
     std::vector<double> Values;
+    std::vector<double> Epi, EpiBound, Estimates, Bounds, R2; // per station
+    std::vector<double> Order; // scratch of the selection
 };
 
 // A node and a station as the law and the ray see them: the horizontal
@@ -136,6 +155,18 @@ double NodeDepth(const TScanSetup &setup, double v)
     return IsSection(setup) ? setup.SurfaceAlt - v : setup.Depth;
 }
 
+// The node's value from the k-th smallest station value m.
+double KthToValue(const TScanSetup &setup, double m, double v)
+{
+    if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
+        if (!std::isfinite(m)) // +infinity: not registered, kept as such
+            return m;
+        const TBruneSource src = BruneSource(m, setup.Vs, NodeDepth(setup, v));
+        return setup.Mode == smCornerFreq ? src.Fc : src.R0;
+    }
+    return m;
+}
+
 double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u, double v, int j)
 {
     const TStationPrep &st = setup.Stations[s];
@@ -175,8 +206,209 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
         law, st.Noise, NodeDepth(setup, v), setup.Vs, setup.FcNum, pathAt);
 }
 
+// ln x for a positive normal x, in plain arithmetic so that a loop over the
+// stations vectorises: x = m * 2^e with m in [sqrt(1/2), sqrt(2)), and
+// ln m = 2 atanh t, t = (m - 1)/(m + 1), |t| < 0.172, by its series to
+// t^19 (the rest below 1e-17). Within a few units of the last place.
+inline double LogEstimate(double x)
+{
+    using u64 = std::uint64_t;
+    constexpr u64 kMantissa = (u64(1) << 52) - 1;
+    constexpr u64 kOne = u64(1023) << 52;
+    constexpr u64 kSqrt2 = 0x3FF6A09E667F3BCDull; // sqrt(2) rounded, as bits
+    constexpr u64 kExponentBias = 0x4330000000000000ull; // 2^52 as a double
+    constexpr double kTwo52 = 4503599627370496.0;
+    constexpr double kLn2Hi = 0.693147180369123816490, kLn2Lo = 1.90821492927058770002e-10;
+    const auto bits = std::bit_cast<u64>(x);
+    const u64 mbits = (bits & kMantissa) | kOne; // m in [1, 2)
+    // All ones where m >= sqrt(2): m is then halved (one off its exponent)
+    // and e one up. Integer arithmetic only, so that the loop has no branch.
+    const u64 high = u64(0) - ((kSqrt2 - 1 - mbits) >> 63);
+    const double m = std::bit_cast<double>(mbits - (high & (u64(1) << 52)));
+    // The biased exponent read as a double, without an integer conversion.
+    const double e = std::bit_cast<double>((bits >> 52) | kExponentBias) - (kTwo52 + 1023)
+        + std::bit_cast<double>(high & std::bit_cast<u64>(1.0));
+    const double t = (m - 1) / (m + 1), t2 = t * t;
+    double p = 1.0 / 19;
+    for (int d = 17; d >= 3; d -= 2)
+        p = p * t2 + 1.0 / d;
+    const double lnm = 2 * t + 2 * t * t2 * p;
+    return e * kLn2Hi + (lnm + e * kLn2Lo);
+}
+
+// The law's value of every station in double (Estimates), and a bound on
+// each one's distance from the extended value StationValue gives (the
+// double nearest the extended sum). Rounding: the noise term's conversion,
+// the squares, sum and root of R (4u), the logarithm (a few u, the constant
+// another), each product and the three sums stay within some 16u of the
+// terms' sizes, u = 2^-53, plus half an ulp of the result; the extended sum
+// is some 2000 times closer still. The bound takes 2^-40 (about 500 times
+// u) of the terms' sizes, |a1| added for the logarithm's own rounding near
+// R = 1 km. An estimated distance (degrees) within its bound b of the true
+// one moves R as much, so lg R by at most b/R/ln 10 * 2 < b/R while
+// b <= R/2. False where R is out of the range these hold in.
+struct TLawInputs {
+    const double *__restrict Epi, *__restrict EpiBound; // degrees: the estimated distances
+    const double *__restrict U, *__restrict V; // metres: the stations' plane coordinates
+    const double *__restrict Z, *__restrict A1, *__restrict A2, *__restrict A3,
+                                                                    *__restrict NoiseTerm;
+};
+
+// Built also for AVX2 where the compiler can, picked when the processor has
+// it: wider vectors for the same estimate (its bound holds either way).
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define VALDRIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VALDRIN_VECTOR_CLONES
+#endif
+
+template<bool Degrees>
+VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double u, double v,
+    double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
+{
+    constexpr double kLawRel = 0x1p-40;
+    constexpr double kLog10e = 0.43429448190325182765;
+    for (std::size_t s = 0; s < n; ++s) {
+        const double dw = in.Z[s] - sourceZ;
+        if constexpr (Degrees) {
+            r2[s] = in.Epi[s] * in.Epi[s] + dw * dw;
+        } else {
+            const double du = u - in.U[s], dv = v - in.V[s];
+            r2[s] = dv * dv + du * du + dw * dw;
+        }
+        const double R = std::sqrt(r2[s]);
+        const double km = R * 1e-3;
+        const double t1 = in.A1[s] * (LogEstimate(km) * kLog10e), t2 = in.A2[s] * km;
+        const double size = std::fabs(in.NoiseTerm[s]) + std::fabs(t1) + std::fabs(t2)
+            + std::fabs(in.A3[s]) + std::fabs(in.A1[s]);
+        value[s] = in.NoiseTerm[s] + t1 + t2 + in.A3[s];
+        b[s] = kLawRel * size;
+        if constexpr (Degrees)
+            b[s] += std::fabs(in.A1[s]) * in.EpiBound[s] / R
+                + std::fabs(in.A2[s]) * in.EpiBound[s] * 1e-3;
+    }
+}
+
+bool LawEstimates(
+    const TScanSetup &setup, TWorker &w, double u, double v, double sourceZ, double &bound)
+{
+    const std::size_t n = setup.Stations.size();
+    const TStationArrays &a = setup.Arrays;
+    const TLawInputs in { w.Epi.data(), w.EpiBound.data(), a.U.data(), a.V.data(), a.Z.data(),
+        a.A1.data(), a.A2.data(), a.A3.data(), a.NoiseTerm.data() };
+    double *value = w.Estimates.data(), *b = w.Bounds.data(), *r2 = w.R2.data();
+    if (setup.Degrees)
+        LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
+    else
+        LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
+    const double *eb = w.EpiBound.data();
+    // The ranges, apart so that the loop above vectorises: b within 1e280
+    // holds the terms' sizes within 1e300 (and is no NaN).
+    double worst = 0;
+    bool ok = true;
+    for (std::size_t s = 0; s < n; ++s) {
+        ok &= r2[s] >= 1e-290 && r2[s] <= 1e290 && 4 * eb[s] * eb[s] <= r2[s] && b[s] <= 1e280;
+        worst = std::max(worst, b[s]);
+    }
+    bound = worst;
+    return ok;
+}
+
+// The node's reduced latitude and longitude in the geodesic to a station.
+struct TNodeGeo {
+    TReducedLatitude Latitude;
+    double Longitude = 0;
+};
+
+TNodeGeo NodeGeo(const TScanSetup &setup, double u, double v)
+{
+    if (!IsSection(setup))
+        return { ReducedLatitudeEstimate(v), u };
+    const bool yz = setup.Plane == TViewPlane::vpYZ;
+    const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
+    return { ReducedLatitudeEstimate(y), x };
+}
+
+// The k-th smallest of values (1 <= k <= size, no NaN among them).
+double KthSmallest(std::vector<double> &values, std::size_t k, std::vector<double> &scratch)
+{
+    constexpr std::size_t kSmall = 8;
+    if (k > kSmall) {
+        scratch.assign(values.begin(), values.end());
+        std::nth_element(
+            scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(k - 1), scratch.end());
+        return scratch[k - 1];
+    }
+    // The k smallest kept in order as the values pass.
+    double best[kSmall];
+    std::size_t have = 0;
+    for (const double x : values) {
+        if (have == k && !(x < best[k - 1]))
+            continue;
+        std::size_t i = have < k ? have++ : k - 1;
+        for (; i > 0 && best[i - 1] > x; --i)
+            best[i] = best[i - 1];
+        best[i] = x;
+    }
+    return best[k - 1];
+}
+
+// The k-th smallest law value at the node from the estimates: nullopt where
+// an estimate cannot be vouched for (the caller then evaluates every station).
+std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u, double v, int j)
+{
+    const std::size_t n = setup.Stations.size();
+    const bool own = IsSection(setup) && setup.Degrees;
+    w.Epi.resize(n);
+    w.EpiBound.resize(n);
+    w.Estimates.resize(n);
+    w.Bounds.resize(n);
+    w.R2.resize(n);
+    if (setup.Degrees) {
+        const TNodeGeo geo = NodeGeo(setup, u, v);
+        for (std::size_t s = 0; s < n; ++s) {
+            const TStationPrep &st = setup.Stations[s];
+            const double epi
+                = GeoDistanceEstimate(geo.Latitude, st.Latitude, st.Longitude - geo.Longitude);
+            if (std::isnan(epi))
+                return std::nullopt;
+            w.Epi[s] = epi;
+            w.EpiBound[s] = GeoEstimateBound(epi);
+        }
+    }
+    double bound = 0;
+    if (!LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound))
+        return std::nullopt;
+    // Every true value x lies within bound of its estimate, so the k-th
+    // smallest lies within bound of the k-th estimate e. A station whose
+    // estimate is below e - 2*bound is below it for certain, one above
+    // e + 2*bound above it; the others are evaluated in full, and the k-th
+    // is found among them after the ones certainly below. (The rounding of
+    // these sums is far inside the bound's margin.)
+    const auto k = static_cast<std::size_t>(setup.K);
+    const double e = KthSmallest(w.Estimates, k, w.Order);
+    const double low = e - 2 * bound, high = e + 2 * bound;
+    std::size_t below = 0;
+    w.Values.clear();
+    for (std::size_t s = 0; s < n; ++s) {
+        const double x = w.Estimates[s];
+        if (x < low)
+            ++below;
+        else if (x <= high)
+            w.Values.push_back(StationValue(setup, w, s, u, v, j));
+    }
+    const std::size_t rank = k - 1 - below;
+    if (below >= k || rank >= w.Values.size())
+        return std::nullopt; // cannot happen with a sound bound; evaluate in full
+    return KthSmallest(w.Values, rank + 1, w.Order);
+}
+
 double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
 {
+    if (setup.Estimate) {
+        if (const auto m = EstimatedKth(setup, w, u, v, j))
+            return KthToValue(setup, *m, v);
+    }
     w.Values.clear();
     for (std::size_t s = 0; s < setup.Stations.size(); ++s) {
         const double value = StationValue(setup, w, s, u, v, j);
@@ -189,14 +421,7 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
     // The k-th smallest, as the full ascending sort would give it.
     std::nth_element(
         w.Values.begin(), w.Values.begin() + static_cast<std::ptrdiff_t>(k - 1), w.Values.end());
-    const double m = w.Values[k - 1];
-    if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
-        if (!std::isfinite(m)) // +infinity: not registered, kept as such
-            return m;
-        const TBruneSource src = BruneSource(m, setup.Vs, NodeDepth(setup, v));
-        return setup.Mode == smCornerFreq ? src.Fc : src.R0;
-    }
-    return m;
+    return KthToValue(setup, w.Values[k - 1], v);
 }
 
 // The rays of every station from the source altitude alt.
@@ -245,7 +470,27 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
         st.A3 = set.A3[s];
         st.Noise = set.An[s] * set.SNR[s];
         st.NoiseTerm = medium::LawNoiseTerm(set.A0[s], st.Noise);
+        st.NoiseTermD = static_cast<double>(st.NoiseTerm);
+        if (setup.Degrees) {
+            const bool section = IsSection(setup), yz = setup.Plane == TViewPlane::vpYZ;
+            const double lat = !section ? st.V : yz ? st.U : st.W;
+            st.Longitude = !section ? st.U : yz ? st.W : st.U;
+            st.Latitude = ReducedLatitudeEstimate(lat);
+        }
     }
+    TStationArrays &a = setup.Arrays;
+    const bool own = IsSection(setup) && setup.Degrees;
+    for (const TStationPrep &st : setup.Stations) {
+        a.U.push_back(st.U);
+        a.V.push_back(st.V);
+        a.Z.push_back(own ? st.V : st.W);
+        a.A1.push_back(st.A1);
+        a.A2.push_back(st.A2);
+        a.A3.push_back(st.A3);
+        a.NoiseTerm.push_back(st.NoiseTermD);
+    }
+    setup.Estimate = !setup.Layered && setup.Mode != smLocError && setup.K >= 1
+        && static_cast<std::size_t>(setup.K) <= setup.Stations.size();
     if (!setup.Layered)
         return setup;
     if (!IsSection(setup)) {
@@ -262,12 +507,17 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
 
 } // namespace
 
-std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control)
+std::optional<TMatrix2D> ScanNodes(
+    const TCalcSnapshot &snapshot, const TRunControl &control, int firstRow, int lastRow)
 {
     const TScanSetup setup = MakeSetup(snapshot);
     const int NU = setup.Grid.NU, NV = setup.Grid.NV;
-    TMatrix2D matrix(
-        static_cast<std::size_t>(NU), std::vector<double>(static_cast<std::size_t>(NV)));
+    firstRow = std::max(firstRow, 0);
+    lastRow = lastRow < 0 ? NU - 1 : std::min(lastRow, NU - 1);
+    const int rowCount = std::max(lastRow - firstRow + 1, 0);
+    TMatrix2D matrix(static_cast<std::size_t>(NU));
+    for (int i = firstRow; i <= lastRow; ++i)
+        matrix[static_cast<std::size_t>(i)].resize(static_cast<std::size_t>(NV));
 
     // Rows are cut into pieces, so that a long row is shared among the threads
     // and cancel and progress need not wait for a whole row. A node's value
@@ -277,11 +527,11 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
     const auto pieceStart
         = [&](int piece) { return static_cast<int>(static_cast<long long>(piece) * NV / pieces); };
     // Reported about a thousand times a run, and at the end.
-    const int total = NU * NV;
+    const int total = rowCount * NV;
     const int reportStep = std::max(total / 1000, 1);
     int nodesDone = 0, reported = 0;
     const bool complete = ParallelItems(
-        NU * pieces, control,
+        rowCount * pieces, control,
         [&] {
             TWorker w;
             w.Model = setup.Model;
@@ -296,7 +546,7 @@ std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunCont
             return w;
         },
         [&](TWorker &w, int item) {
-            const int i = item / pieces, piece = item % pieces;
+            const int i = firstRow + item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;
             auto &row = matrix[static_cast<std::size_t>(i)];
             for (int j = pieceStart(piece); j < pieceStart(piece + 1); ++j) {

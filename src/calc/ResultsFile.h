@@ -16,6 +16,11 @@ namespace valdrin::calc {
 // or a mode outside 1..6, writes the first part of the header alone, without
 // a line end. A stream that fails throws common::TValdrinError.
 void WriteResultsFile(std::ostream &out, const TResult &result, double Vp, double C1, double C2);
+// The same without the header line when header is false: the lines of the
+// rows the matrix holds (a part of a grid computed by rows), to be joined
+// after the header of the first part.
+void WriteResultsFile(
+    std::ostream &out, const TResult &result, double Vp, double C1, double C2, bool header);
 std::string FormatResultsFile(const TResult &result, double Vp, double C1, double C2);
 
 } // namespace valdrin::calc

@@ -13,18 +13,18 @@ namespace valdrin::calc {
 
 namespace {
 
-constexpr TExtended kB = 6356752.3142L;             // semi-minor axis, m
-constexpr TExtended kF = 0.003352810671830975L;     // flattening
-constexpr TExtended kE2 = 0.00673949674227L;        // second eccentricity squared
-constexpr TExtended kTolerance = 1e-12L;            // on lambda, rad (~6 um on the ground)
+constexpr TExtended kB = 6356752.3142L; // semi-minor axis, m
+constexpr TExtended kF = 0.003352810671830975L; // flattening
+constexpr TExtended kE2 = 0.00673949674227L; // second eccentricity squared
+constexpr TExtended kTolerance = 1e-12L; // on lambda, rad (~6 um on the ground)
 constexpr int kMaxPasses = 100;
-constexpr TExtended kCos2AlphaGuard = 1e-50L;       // an equatorial line has no sigma_m term
-constexpr TExtended kOffset = 1e-15L;               // keeps sin(sigma) off zero for equal points
+constexpr TExtended kCos2AlphaGuard = 1e-50L; // an equatorial line has no sigma_m term
+constexpr TExtended kOffset = 1e-15L; // keeps sin(sigma) off zero for equal points
 constexpr TExtended kPi = std::numbers::pi_v<TExtended>;
 constexpr TExtended kRad = kPi / 180;
 
 struct TSurface {
-    TExtended S = 0;       // geodesic length, m
+    TExtended S = 0; // geodesic length, m
     TExtended Azimuth = 0; // degrees
 };
 
@@ -60,14 +60,14 @@ TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
         sigma = std::atan2(sinSigma, cosSigma);
         const TExtended sinAlpha = cU1 * cU2 * sinL / sinSigma;
         cos2Alpha = (1 + sinAlpha) * (1 - sinAlpha);
-        cos2SigmaM = std::fabs(cos2Alpha) >= kCos2AlphaGuard
-            ? cosSigma - 2 * sU1 * sU2 / cos2Alpha
-            : 0;
+        cos2SigmaM
+            = std::fabs(cos2Alpha) >= kCos2AlphaGuard ? cosSigma - 2 * sU1 * sU2 / cos2Alpha : 0;
         const TExtended C = kF / 16 * cos2Alpha * (4 + kF * (4 - 3 * cos2Alpha));
         lambda = L
             + (1 - C) * kF * sinAlpha
                 * (sigma
-                   + C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
+                    + C * sinSigma
+                        * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
         if (passes >= kMaxPasses || std::fabs(lambda - prev) <= kTolerance)
             break;
     }
@@ -78,22 +78,83 @@ TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
     const TExtended c2m = cos2SigmaM * cos2SigmaM;
     const TExtended dSigma = B * sinSigma
         * (cos2SigmaM
-           + B / 4
-               * (cosSigma * (2 * c2m - 1)
-                  - B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2m - 3)));
+            + B / 4
+                * (cosSigma * (2 * c2m - 1)
+                    - B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2m - 3)));
     TSurface r;
     r.S = kB * A * (sigma - dSigma);
-    const TExtended alpha2 = std::atan2(cU1 * std::sin(lambda),
-                                        cU1 * sU2 * std::cos(lambda) - sU1 * cU2);
+    const TExtended alpha2
+        = std::atan2(cU1 * std::sin(lambda), cU1 * sU2 * std::cos(lambda) - sU1 * cU2);
     r.Azimuth = FloatMod(alpha2 + 2 * kPi, 2 * kPi) / kRad;
     return r;
 }
 
 } // namespace
 
+TReducedLatitude ReducedLatitudeEstimate(double latitude)
+{
+    if (std::fabs(latitude) >= 90)
+        return { latitude > 0 ? 1.0 : -1.0, 0 };
+    const double U = std::atan((1 - double(kF)) * std::tan(latitude * double(kRad)));
+    return { std::sin(U), std::cos(U) };
+}
+
+double GeoDistanceEstimate(TReducedLatitude U1, TReducedLatitude U2, double longitudeDifference)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double f = double(kF), e2 = double(kE2);
+    // Converged well past the extended iteration's own stop, so that the two
+    // differ only by where that one stopped.
+    constexpr double tolerance = 1e-14;
+    constexpr int maxPasses = 20;
+    constexpr double maxSigma = 2.5; // rad; nearer the antipode the extended path decides
+    const double L = WrapLongitudeDifference(longitudeDifference) * double(kRad);
+    const double cU1 = U1.C + double(kOffset), sU1 = U1.S + double(kOffset);
+    const double cU2 = U2.C, sU2 = U2.S;
+    double lambda = L, sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
+    for (int passes = 1;; ++passes) {
+        if (passes > maxPasses)
+            return nan;
+        const double prev = lambda;
+        const double sinL = std::sin(prev), cosL = std::cos(prev);
+        const double a = cU2 * sinL, b = cU1 * sU2 - sU1 * cU2 * cosL;
+        sinSigma = std::sqrt(a * a + b * b);
+        cosSigma = sU1 * sU2 + cU1 * cU2 * cosL;
+        sigma = std::atan2(sinSigma, cosSigma);
+        const double sinAlpha = cU1 * cU2 * sinL / sinSigma;
+        cos2Alpha = (1 + sinAlpha) * (1 - sinAlpha);
+        cos2SigmaM = std::fabs(cos2Alpha) >= double(kCos2AlphaGuard)
+            ? cosSigma - 2 * sU1 * sU2 / cos2Alpha
+            : 0;
+        const double C = f / 16 * cos2Alpha * (4 + f * (4 - 3 * cos2Alpha));
+        lambda = L
+            + (1 - C) * f * sinAlpha
+                * (sigma
+                    + C * sinSigma
+                        * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
+        if (!std::isfinite(lambda))
+            return nan;
+        if (std::fabs(lambda - prev) <= tolerance)
+            break;
+    }
+    if (!(sigma <= maxSigma))
+        return nan;
+    const double u2 = cos2Alpha * e2;
+    const double A = 1 + u2 / 16384 * (4096 + u2 * (-768 + u2 * (320 - 175 * u2)));
+    const double B = u2 / 1024 * (256 + u2 * (-128 + u2 * (74 - 47 * u2)));
+    const double c2m = cos2SigmaM * cos2SigmaM;
+    const double dSigma = B * sinSigma
+        * (cos2SigmaM
+            + B / 4
+                * (cosSigma * (2 * c2m - 1)
+                    - B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2m - 3)));
+    const double s = std::fabs(double(kB) * A * (sigma - dSigma));
+    return std::isfinite(s) ? s : nan;
+}
+
 TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height)
 {
-    return {latitude, longitude, height};
+    return { latitude, longitude, height };
 }
 
 TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2)
@@ -110,7 +171,7 @@ TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2)
     if (fault)
         surface = {};
     const TExtended dh = P1.Height - P2.Height;
-    return {surface.Azimuth, std::sqrt(surface.S * surface.S + dh * dh)};
+    return { surface.Azimuth, std::sqrt(surface.S * surface.S + dh * dh) };
 }
 
 TExtended FloatMod(TExtended x, TExtended y)

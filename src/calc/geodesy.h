@@ -11,13 +11,13 @@ namespace valdrin::calc {
 using common::TExtended;
 
 struct TGeoPoint {
-    TExtended Latitude = 0;  // degrees, north positive
+    TExtended Latitude = 0; // degrees, north positive
     TExtended Longitude = 0; // degrees, east positive
-    TExtended Height = 0;    // metres
+    TExtended Height = 0; // metres
 };
 
 struct TGeoVector {
-    TExtended Azimuth = 0;  // degrees clockwise from north, 0 <= azimuth < 360
+    TExtended Azimuth = 0; // degrees clockwise from north, 0 <= azimuth < 360
     TExtended Distance = 0; // metres (>= 0)
 };
 
@@ -30,6 +30,26 @@ TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height
 // difference alone; nearly antipodal points that do not converge within 100
 // passes give the values of the last pass. Never throws.
 TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2);
+
+// A quick double-precision length of the same geodesic, for callers that
+// only need to know which of many lengths are close to each other. Points
+// as the (sin, cos) of their reduced latitudes, from ReducedLatitudeEstimate.
+struct TReducedLatitude {
+    double S = 0, C = 0;
+};
+TReducedLatitude ReducedLatitudeEstimate(double latitude);
+// GeoInverse(P1, P2).Distance for heights 0, to within GeoEstimateBound of
+// it; NaN where that cannot be vouched for (nearly antipodal points, a slow
+// convergence, a value that is not finite).
+double GeoDistanceEstimate(TReducedLatitude U1, TReducedLatitude U2, double longitudeDifference);
+// The same series in double against extended precision differ by the
+// rounding of terms of order 1 scaled by the semi-axis (some 1e-9 m), and by
+// where the two iterations stop on lambda (tolerance 1e-12, contraction about
+// f, so some 3e-15 rad or 2e-8 m). The bound is ten thousand times that.
+inline double GeoEstimateBound(double distance)
+{
+    return 1e-4 + 1e-10 * distance;
+}
 
 // A longitude difference in degrees brought into (-180, 180]; a value
 // already there is returned as it is.

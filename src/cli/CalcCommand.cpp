@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -42,6 +43,8 @@ const char *const kUsage =
     "                    [--c1 C1] [--c2 C2] [--threads N] [--png ФАЙЛ.png] [--unit 0-1|db]\n"
     "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
     "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
+    "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
+    "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
     "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n";
 
 const char *const kHelp =
@@ -72,6 +75,16 @@ const char *const kHelp =
     "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
     "                     (auto; для функции C - линии -3 и -6 дБ)\n"
     "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n"
+    "  --rows I0:I1       только строки I0..I1 сетки (индекс по первой оси плоскости,\n"
+    "                     от 0), режимы 3..6: узлы с теми же координатами и значениями,\n"
+    "                     что при расчете всей сетки; части, склеенные по порядку\n"
+    "                     (первая с заголовком, остальные с --no-header), дают тот же\n"
+    "                     файл байт в байт\n"
+    "  --no-header        без строки заголовка в файле результатов\n"
+    "  --planes W0:W1:ШАГ стопка плоскостей: неподвижная координата плоскости (Z для xy,\n"
+    "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
+    "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
+    "                     (номер плоскости от 0, не меньше трех цифр)\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -122,6 +135,9 @@ struct TOptions {
     double Dpi = 96;
     int Unit = 0; // UnitRadioGroup: 0 "0-1", 1 "дБ"
     bool Help = false;
+    calc::TRowRange Rows; // --rows
+    bool Header = true; // false: --no-header
+    std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
 };
 
 struct TUsageError {
@@ -157,6 +173,48 @@ int ParseMode(const std::string &text)
 std::string RangeText(const params::TRealControl &c)
 {
     return common::FormatGeneral(c.MinValue) + " .. " + common::FormatGeneral(c.MaxValue);
+}
+
+// "I0:I1", 0 <= I0 <= I1.
+calc::TRowRange ParseRows(const std::string &text)
+{
+    const auto colon = text.find(':');
+    const auto first = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(0, colon));
+    const auto last = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(colon + 1));
+    if (!first || !last || *first < 0 || *first > *last)
+        throw TUsageError { "Неверный диапазон строк --rows (нужно I0:I1, 0 <= I0 <= I1): " + text };
+    return { *first, *last };
+}
+
+// "W0:W1:STEP": W0, W0 + STEP, ... up to W1 (within a millionth of a step).
+std::vector<double> ParsePlanes(const std::string &text)
+{
+    constexpr long long kMaxPlanes = 100000;
+    std::vector<std::optional<double>> w;
+    std::size_t start = 0;
+    for (;;) {
+        const auto colon = text.find(':', start);
+        w.push_back(ParseReal(text.substr(start, colon == std::string::npos ? colon : colon - start)));
+        if (colon == std::string::npos)
+            break;
+        start = colon + 1;
+    }
+    const auto bad = [&] {
+        return TUsageError { "Неверная стопка плоскостей --planes (нужно W0:W1:ШАГ, шаг в "
+                             "сторону W1): "
+            + text };
+    };
+    if (w.size() != 3 || !w[0] || !w[1] || !w[2] || !std::isfinite(*w[0]) || !std::isfinite(*w[1])
+        || !std::isfinite(*w[2]))
+        throw bad();
+    const double w0 = *w[0], w1 = *w[1], step = *w[2];
+    const double span = (w1 - w0) / step;
+    if (step == 0 || !(span > -1e-6) || !(span < kMaxPlanes))
+        throw bad();
+    std::vector<double> planes;
+    for (long long i = 0; static_cast<double>(i) <= span + 1e-6; ++i)
+        planes.push_back(w0 + static_cast<double>(i) * step);
+    return planes;
 }
 
 TOptions ParseOptions(const std::vector<std::string> &args)
@@ -248,6 +306,12 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             else
                 throw TUsageError{"Неизвестный режим --aspect: " + v};
             opt.ReportMap = true;
+        } else if (name == "--rows") {
+            opt.Rows = ParseRows(value());
+        } else if (name == "--no-header") {
+            opt.Header = false;
+        } else if (name == "--planes") {
+            opt.Planes = ParsePlanes(value());
         } else if (name == "--unit") {
             const std::string v = value();
             const std::string u = Lower(v);
@@ -346,11 +410,14 @@ private:
     int m_shown = -1;
 };
 
-void WriteResults(const std::string &path, const calc::TResult &result, const TWorkingSet &ws)
+void WriteResults(
+    const std::string &path, const calc::TResult &result, const TWorkingSet &ws, bool header)
 {
-    const std::string text
-        = calc::FormatResultsFile(result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
-    if (const auto error = common::WriteWholeFile(path, text))
+    // Streamed: a large grid is never held whole as text.
+    const auto error = common::WriteWholeFileWith(path, [&](std::ostream &out) {
+        calc::WriteResultsFile(out, result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit, header);
+    });
+    if (error)
         throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
 }
 
@@ -467,7 +534,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(build.ModelMessage);
-        result = calc::RunComputation(build.Snapshot, control);
+        result = calc::RunComputation(build.Snapshot, control, opt.Rows);
     } catch (...) {
         bar.Clear();
         throw;
@@ -477,9 +544,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
 
     if (opt.Output) {
-        WriteResults(*opt.Output, *result, ws);
+        WriteResults(*opt.Output, *result, ws, opt.Header);
     } else {
-        calc::WriteResultsFile(out, *result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit);
+        calc::WriteResultsFile(
+            out, *result, ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit, opt.Header);
         out.flush();
     }
     if (opt.Png || opt.Pdf || opt.Svg) {
@@ -487,6 +555,45 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         if (opt.Png && !opt.ReportMap)
             WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
         WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
+    }
+    return kExitOk;
+}
+
+// The file of plane number index of a stack: "_" and the number (three
+// digits at least) before the output's extension.
+std::string PlaneFileName(const std::string &output, std::size_t index)
+{
+    std::string number = std::to_string(index);
+    if (number.size() < 3)
+        number.insert(0, 3 - number.size(), '0');
+    const auto slash = output.find_last_of("/\\");
+    const auto dot = output.rfind('.');
+    const bool ext = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return ext ? output.substr(0, dot) + "_" + number + output.substr(dot)
+               : output + "_" + number;
+}
+
+// --planes: one run per plane, the plane's fixed coordinate set as its
+// spin edit would be (a value outside its range is refused).
+int RunPlanes(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
+{
+    if (!opt.Output)
+        throw TUsageError { "Для --planes нужен --output: по файлу на плоскость" };
+    if (opt.Png)
+        throw TUsageError { "--planes и --png вместе не задаются" };
+    const int plane = opt.Plane.value_or(0);
+    const char *controlName = plane == 1 ? "X0SpinEdit" : plane == 2 ? "Y0SpinEdit" : "Z0SpinEdit";
+    const params::TRealControl *control = params::FindRealControl(controlName);
+    for (const double w : opt.Planes)
+        if (params::ApplyRangeRule(control->MinValue, control->MaxValue, w) != w)
+            throw TUsageError { "Плоскость " + common::FormatGeneral(w) + " вне диапазона "
+                + RangeText(*control) };
+    for (std::size_t i = 0; i < opt.Planes.size(); ++i) {
+        TOptions one = opt;
+        one.Planes.clear();
+        one.Output = PlaneFileName(*opt.Output, i);
+        one.Reals.emplace_back(control, opt.Planes[i]);
+        Run(one, out, err, showProgress);
     }
     return kExitOk;
 }
@@ -500,6 +607,11 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
         TOptions opt;
         try {
             opt = ParseOptions(args);
+            if (opt.Png && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+                throw TUsageError { "--rows и --png вместе не задаются: карту частей рисует "
+                                    "valdrin-calc render" };
+            if (!opt.Planes.empty())
+                return RunPlanes(opt, out, err, showProgress);
         } catch (const TUsageError &e) {
             err << e.Message << '\n' << kUsage;
             return kExitUsage;

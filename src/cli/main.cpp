@@ -9,6 +9,7 @@
 
 #include "cli/CalcCommand.h"
 #include "cli/NoiseLevelCommand.h"
+#include "cli/RenderCommand.h"
 
 int main(int argc, char **argv)
 {
@@ -18,6 +19,10 @@ int main(int argc, char **argv)
         if (!args.empty() && args.front() == "noise-level") {
             args.erase(args.begin());
             return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+        }
+        if (!args.empty() && args.front() == "render") {
+            args.erase(args.begin());
+            return valdrin::cli::RunRender(args, std::cout, std::cerr);
         }
         return valdrin::cli::RunCalcCommand(
             args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);

@@ -8,7 +8,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <array>
 #include <filesystem>
+#include <ostream>
+#include <streambuf>
 #include <system_error>
 
 namespace valdrin::common {
@@ -62,12 +65,57 @@ int CloseChecked(int fd)
     return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
 }
 
-std::optional<std::string> WriteDirectly(const std::string &fileName, std::string_view bytes)
+// Puts what it is given into fd in 64 KiB pieces; the first write error
+// stops it and stays in Error().
+class TFdBuf : public std::streambuf {
+public:
+    explicit TFdBuf(int fd)
+        : m_fd(fd)
+    {
+        setp(m_buf.data(), m_buf.data() + m_buf.size());
+    }
+    int Error() const { return m_error; }
+
+protected:
+    int_type overflow(int_type ch) override
+    {
+        if (sync() != 0)
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return traits_type::not_eof(ch);
+    }
+    int sync() override
+    {
+        if (m_error == 0)
+            m_error = WriteAll(m_fd, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+        setp(m_buf.data(), m_buf.data() + m_buf.size());
+        return m_error == 0 ? 0 : -1;
+    }
+
+private:
+    int m_fd;
+    int m_error = 0;
+    std::array<char, 1 << 16> m_buf {};
+};
+
+// What goes into an open file: 0, or the errno of the first failure.
+using TEmit = std::function<int(int fd)>;
+
+std::optional<std::string> WriteDirectly(const std::string &fileName, const TEmit &emit)
 {
     const int fd = ::open(fileName.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return Reason(errno);
-    int err = WriteAll(fd, bytes);
+    int err = 0;
+    try {
+        err = emit(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
     const int closeErr = CloseChecked(fd);
     if (err == 0)
         err = closeErr;
@@ -95,9 +143,7 @@ int CreateTemporary(const fs::path &target, std::string &tempName)
     return -1;
 }
 
-} // namespace
-
-std::optional<std::string> WriteWholeFile(const std::string &fileName, std::string_view bytes)
+std::optional<std::string> WriteFile(const std::string &fileName, const TEmit &emit)
 {
     if (fileName.empty())
         return Reason(ENOENT);
@@ -107,7 +153,7 @@ std::optional<std::string> WriteWholeFile(const std::string &fileName, std::stri
     if (fs::is_directory(st))
         return Reason(EISDIR);
     if (fs::exists(st) && !fs::is_regular_file(st))
-        return WriteDirectly(fileName, bytes);
+        return WriteDirectly(fileName, emit);
     if (fs::exists(st)) {
         if (fs::is_symlink(fs::symlink_status(target, ec))) {
             target = fs::canonical(target, ec);
@@ -128,8 +174,14 @@ std::optional<std::string> WriteWholeFile(const std::string &fileName, std::stri
     int err = 0;
     if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
         err = errno;
-    if (err == 0)
-        err = WriteAll(fd, bytes);
+    try {
+        if (err == 0)
+            err = emit(fd);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tempName.c_str());
+        throw;
+    }
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     const int closeErr = CloseChecked(fd);
@@ -142,6 +194,27 @@ std::optional<std::string> WriteWholeFile(const std::string &fileName, std::stri
         return Reason(err);
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> WriteWholeFile(const std::string &fileName, std::string_view bytes)
+{
+    return WriteFile(fileName, [bytes](int fd) { return WriteAll(fd, bytes); });
+}
+
+std::optional<std::string> WriteWholeFileWith(
+    const std::string &fileName, const std::function<void(std::ostream &)> &write)
+{
+    return WriteFile(fileName, [&write](int fd) {
+        TFdBuf buf(fd);
+        std::ostream out(&buf);
+        write(out);
+        out.flush();
+        if (buf.Error() != 0)
+            return buf.Error();
+        return out ? 0 : EIO;
+    });
 }
 
 } // namespace valdrin::common

@@ -8,6 +8,8 @@
 // A symbolic link to a regular file replaces the file it points to.
 #pragma once
 
+#include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,5 +18,11 @@ namespace valdrin::common {
 
 // Empty on success; otherwise the reason in Russian (the target as it was).
 std::optional<std::string> WriteWholeFile(const std::string &fileName, std::string_view bytes);
+
+// The same with the text streamed by write(out) in pieces, so that a large
+// file is never held whole in memory. An exception from write leaves the
+// target as it was (the temporary file removed) and reaches the caller.
+std::optional<std::string> WriteWholeFileWith(
+    const std::string &fileName, const std::function<void(std::ostream &)> &write);
 
 } // namespace valdrin::common

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "DetectionOracle.h"
 #include "calc/Computation.h"
@@ -302,4 +303,63 @@ TEST(DetectionSections, ADepthSectionStepsWhereTheRayCrossesIntoTheNextLayer)
     // The largest change between neighbours lies across the boundary: from
     // -20 m (a ray through both layers) to 0 m (in the station's layer).
     EXPECT_EQ(-600 + 20.0 * static_cast<double>(step), 0); // 0 m lies in the upper layer
+}
+
+// Random networks: coefficients, heights and k drawn afresh, stations
+// clustered so that several lie at nearly one distance from a node, some
+// copies of one station (equal values), a node on a station; metres and
+// degrees, every plane. The engine's estimate-first scan must give the
+// straightforward scan's numbers bit for bit.
+TEST(DetectionOracle, RandomNetworksEveryMediumOfDistance)
+{
+    std::mt19937 rng(20240515);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 24; ++round) {
+        const bool degrees = round % 2 == 1;
+        const TViewPlane plane = round % 6 < 2 ? vpXY : round % 6 < 4 ? vpYZ : vpXZ;
+        const int N = 2 + static_cast<int>(unit(rng) * 40);
+        TCalcSnapshot s = Snapshot(round % 3 == 0 ? smCornerFreq : smMinMagnitude, plane,
+            degrees ? Grid(29.9, 30.1, 0.02, 59.95, 60.05, 0.01, plane == vpXY ? 150 : 60)
+                    : Grid(-3000, 3000, 500, -2000, 2000, 400, 100),
+            std::min(N, 25));
+        if (plane != vpXY && !degrees)
+            s.PlaneGrid = Grid(-3000, 3000, 500, -800, 400, 100, 150);
+        if (plane != vpXY && degrees)
+            s.PlaneGrid = Grid(59.95, 60.05, 0.01, -800, 400, 100, 30.02);
+        TStationSet &st = s.Stations;
+        for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+            a->resize(static_cast<std::size_t>(N));
+        st.Name.resize(static_cast<std::size_t>(N));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(N); ++i) {
+            const double spread = i % 4 == 0 ? 0.05 : 1; // a cluster
+            const double x = (unit(rng) - 0.5) * 4000 * spread, y = (unit(rng) - 0.5) * 4000 * spread;
+            const double lon = 30 + x / 55800, lat = 60 + y / 111400;
+            const double h = 100 + unit(rng) * 400;
+            // Each plane reads its own columns: U, V, W as the station table gives them.
+            const double X = degrees ? lon : x, Y = degrees ? lat : y;
+            st.U[i] = plane == vpYZ ? Y : X;
+            st.V[i] = plane == vpXY ? Y : h;
+            st.W[i] = plane == vpXY ? h : plane == vpYZ ? X : Y;
+            st.A0[i] = 0.5 + unit(rng);
+            st.A1[i] = i % 5 == 0 ? 1.3 : 0.5 + unit(rng) * 2;
+            st.A2[i] = unit(rng) * 0.01;
+            st.A3[i] = unit(rng) - 0.5;
+            st.An[i] = 0.001 + unit(rng) * 0.05;
+            st.SNR[i] = 1 + unit(rng) * 5;
+        }
+        if (N > 3) { // a copy: equal values at every node
+            for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+                (*a)[1] = (*a)[2];
+        }
+        // A station on the first node of the grid.
+        const TPlaneGrid &g = s.PlaneGrid;
+        st.U[0] = g.UMin;
+        st.V[0] = g.VMin;
+        st.W[0] = plane == vpXY ? g.WPlane : g.WPlane;
+        st.Count = N;
+        s.Params.N = N;
+        s.Params.k = 1 + static_cast<int>(unit(rng) * N);
+        SCOPED_TRACE(testing::Message() << "round " << round << " N " << N << " k " << s.Params.k);
+        ExpectEngineMatchesOracle(s);
+    }
 }

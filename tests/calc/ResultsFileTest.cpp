@@ -2,7 +2,9 @@
 
 #include <clocale>
 #include <cmath>
+#include <charconv>
 #include <limits>
+#include <random>
 #include <sstream>
 
 #include "calc/ArrayResponse.h"
@@ -222,4 +224,64 @@ TEST(ResultsFile, APointWhateverTheLocale)
         0, 0));
     std::setlocale(LC_NUMERIC, "C");
     EXPECT_EQ(lines[1], "0.5000\t0.0000\t1.50");
+}
+
+// Every number as std::to_chars writes it, exact value rounded with ties to
+// even: values of every size, exact ties (0.125 to two places, 2.5e-5 to
+// five), neighbours of the ties one ulp either side, negatives that round
+// to zero ("-0.00"), and rows and columns whose texts are written once.
+TEST(ResultsFile, NumbersAsToCharsWritesThem)
+{
+    auto fixed = [](double v, int width, int decimals) {
+        if (std::isnan(v))
+            return std::string("nan");
+        if (std::isinf(v))
+            return std::string(v < 0 ? "-inf" : "inf");
+        char buf[400];
+        const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
+        std::string s(buf, end);
+        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ') + s;
+    };
+    std::mt19937_64 rng(99);
+    std::vector<double> values = { 0.125, -0.125, 0.375, 2.5e-5, 1.5e-5, -0.001, -0.0, 0.0, 0.005,
+        0.015, 1e15, -3.0e14, 123456.785, 4503599627370497.0, 1e-300, 9.995, 99.995 };
+    for (std::size_t i = 0, n = values.size(); i < n; ++i) {
+        values.push_back(std::nextafter(values[i], 1e300));
+        values.push_back(std::nextafter(values[i], -1e300));
+    }
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-12, 16);
+    while (values.size() < 3000)
+        values.push_back(mantissa(rng) * std::pow(10.0, exponent(rng)));
+    for (int k = 0; k < 200; ++k) // ties and their neighbours at two and three places
+        values.push_back(static_cast<double>(k) / 8 + (k % 3 == 0 ? 0 : k % 3 == 1 ? 1e-12 : -1e-12));
+
+    TResult r;
+    r.ResultMode = TShowMode::smMinMagnitude;
+    r.PlaneGrid = { -1.00005, 1, 0.000125, -0.5, 0.5, 0.125, 0, 3, 0 };
+    r.PlaneGrid.NV = static_cast<int>(values.size() / 3);
+    r.ResultMatrix.assign(3, {});
+    std::string expected = "Kx\tKy\tM\tK\tE\r\n";
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < static_cast<std::size_t>(r.PlaneGrid.NV); ++j) {
+            const double m = values[i * static_cast<std::size_t>(r.PlaneGrid.NV) + j];
+            r.ResultMatrix[i].push_back(m);
+            const double K = std::isfinite(m) ? 1.5 * m + 4.5 : m;
+            const double E = std::isfinite(m) ? std::pow(10.0, K) : m;
+            expected += fixed(static_cast<double>(i) * r.PlaneGrid.UStep + r.PlaneGrid.UMin, 1, 4)
+                + '\t' + fixed(static_cast<double>(j) * r.PlaneGrid.VStep + r.PlaneGrid.VMin, 1, 4)
+                + '\t' + fixed(m, 4, 2) + '\t' + fixed(K, 5, 3) + '\t' + fixed(E, 8, 6) + "\r\n";
+        }
+    const std::string text = FormatResultsFile(r, 6000, 1.5, 4.5);
+    EXPECT_TRUE(text == expected);
+    for (std::size_t at = 0; at < std::min(text.size(), expected.size()); ++at)
+        if (text[at] != expected[at]) {
+            ADD_FAILURE() << "first difference at " << at << ": " << text.substr(text.rfind('\n', at) + 1, 80) << " vs "
+                          << expected.substr(expected.rfind('\n', at) + 1, 80);
+            break;
+        }
+    // Without the header: the same lines alone.
+    std::ostringstream out;
+    WriteResultsFile(out, r, 6000, 1.5, 4.5, false);
+    EXPECT_TRUE(out.str() == expected.substr(expected.find('\n') + 1));
 }

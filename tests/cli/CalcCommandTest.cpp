@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -500,4 +501,79 @@ TEST(CalcCommandFailures, EveryExceptionEndsWithAMessageAndStatusThree)
         EXPECT_EQ(cli::RunCalcCommand({ "--mode", "location-error" }, out, err), cli::kExitInput);
         EXPECT_EQ(err.str(), c.Message);
     }
+}
+
+// A grid computed in parts of rows (the first with the header, the others
+// without) joins into the full run's file byte for byte, in both media, in
+// metres and in degrees; rows outside the grid are refused.
+TEST_F(CalcCommand, RowPartsJoinIntoTheFullFile)
+{
+    for (const bool degrees : { false, true })
+        for (const char *medium : { "homogeneous", "layered" }) {
+            SCOPED_TRACE(testing::Message() << "degrees " << degrees << " " << medium);
+            params::TWorkingSet ws = params::DefaultWorkingSet();
+            if (degrees) { // the network around 30 E, 60 N
+                ws.GeoCheckBox = true;
+                for (int r = 1; r < ws.CooGrid.RowCount(); ++r) {
+                    ws.CooGrid.SetCell(r, 1, std::to_string(30 + std::stod(ws.CooGrid.Cell(r, 1)) / 55800));
+                    ws.CooGrid.SetCell(r, 2, std::to_string(60 + std::stod(ws.CooGrid.Cell(r, 2)) / 111400));
+                }
+                params::SetValue(ws, *params::FindRealControl("XminSpinEdit"), 29.975);
+                params::SetValue(ws, *params::FindRealControl("XmaxSpinEdit"), 30.025);
+                params::SetValue(ws, *params::FindRealControl("dXSpinEdit"), 0.005);
+                params::SetValue(ws, *params::FindRealControl("YminSpinEdit"), 59.985);
+                params::SetValue(ws, *params::FindRealControl("YmaxSpinEdit"), 60.015);
+                params::SetValue(ws, *params::FindRealControl("dYSpinEdit"), 0.005);
+            } else {
+                params::SetValue(ws, *params::FindRealControl("dXSpinEdit"), 400);
+                params::SetValue(ws, *params::FindRealControl("dYSpinEdit"), 500);
+            }
+            params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), -300);
+            const std::string params = SaveParams(ws, "net.ini");
+            const TRun full = Run({ "--params", params, "--medium", medium });
+            ASSERT_EQ(full.Code, 0) << full.Err;
+            const TRun a = Run({ "--params", params, "--medium", medium, "--rows", "0:3" });
+            const TRun b = Run({ "--params", params, "--medium", medium, "--rows", "4:4", "--no-header" });
+            const TRun c = Run({ "--params", params, "--medium", medium, "--rows", "5:10", "--no-header" });
+            EXPECT_EQ(a.Code + b.Code + c.Code, 0) << a.Err << b.Err << c.Err;
+            EXPECT_TRUE(a.Out + b.Out + c.Out == full.Out);
+            const std::size_t rows = static_cast<std::size_t>(std::count(full.Out.begin(), full.Out.end(), '\n'));
+            EXPECT_GT(rows, 40u);
+            const TRun outside = Run({ "--params", params, "--rows", "5:11" });
+            EXPECT_EQ(outside.Code, 3);
+            EXPECT_EQ(outside.Err, "Строки 5..11 вне сетки: строк по первой оси 11 (0..10)\n");
+        }
+    EXPECT_EQ(Run({ "--rows", "3:2" }).Code, 2);
+    EXPECT_EQ(Run({ "--mode", "cdk", "--rows", "0:1" }).Code, 3);
+}
+
+// A stack of planes writes one file per plane, each the run of that plane;
+// the parts of a grid render as the whole grid's map.
+TEST_F(CalcCommand, PlaneStacksAndRenderedParts)
+{
+    const TRun stack = Run({ "--planes", "400:300:-100", "--output", Path("stack.txt") });
+    ASSERT_EQ(stack.Code, 0) << stack.Err;
+    EXPECT_FALSE(fs::exists(Path("stack_002.txt")));
+    for (const auto &[file, z] : { std::pair { "stack_000.txt", "400" }, std::pair { "stack_001.txt", "300" } }) {
+        const TRun one = Run({ "--surface-elevation", "200", "--output", Path("one.txt"),
+            "--params", SaveParams([&] {
+                params::TWorkingSet ws = params::DefaultWorkingSet();
+                params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), std::stod(z));
+                return ws;
+            }(), "z.ini") });
+        ASSERT_EQ(one.Code, 0) << one.Err;
+        EXPECT_TRUE(ReadBytes(Path(file)) == ReadBytes(Path("one.txt"))) << file;
+    }
+    EXPECT_EQ(Run({ "--planes", "0:100:-10", "--output", Path("x.txt") }).Code, 2);
+    EXPECT_EQ(Run({ "--planes", "0:100:10" }).Code, 2); // no --output
+
+#ifdef VALDRIN_CLI_PNG
+    ASSERT_EQ(Run({ "--rows", "0:40", "--output", Path("p1.txt") }).Code, 0);
+    ASSERT_EQ(Run({ "--rows", "41:80", "--no-header", "--output", Path("p2.txt") }).Code, 0);
+    const TRun render = Run({ "render", Path("p1.txt"), Path("p2.txt"), "--png", Path("map.png") });
+    EXPECT_EQ(render.Code, 0) << render.Err;
+    EXPECT_GT(fs::file_size(Path("map.png")), 1000u);
+    const TRun gap = Run({ "render", Path("p2.txt"), "--png", Path("gap.png") });
+    EXPECT_EQ(gap.Code, 3); // no header first
+#endif
 }

@@ -1,0 +1,236 @@
+// The engine against its earlier code (bench/baseline) on one thread, in the
+// same run: node scans of the homogeneous law in metres and in degrees, the
+// layered medium (rays through three layers, and direct rays), and the
+// results file of a response. Each line gives both times, their ratio and
+// whether the outputs are identical bit for bit. Arguments: case names to
+// run (default: all but the slowest), or "all".
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "baseline/Baseline.h"
+#include "calc/ArrayResponse.h"
+#include "calc/Computation.h"
+#include "calc/ResultsFile.h"
+
+using namespace valdrin::calc;
+
+namespace {
+
+bool Identical(const TMatrix2D &a, const TMatrix2D &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].size() != b[i].size())
+            return false;
+        for (std::size_t j = 0; j < a[i].size(); ++j)
+            if (!(std::isnan(a[i][j]) && std::isnan(b[i][j]))
+                && std::memcmp(&a[i][j], &b[i][j], sizeof(double)) != 0)
+                return false;
+    }
+    return true;
+}
+
+TPlaneGrid Grid(double umin, double ustep, double vmin, double vstep, int n, double w)
+{
+    return { umin, umin + (n - 1) * ustep, ustep, vmin, vmin + (n - 1) * vstep, vstep, w, n, n };
+}
+
+// The default network, or N stations spread at random over 4 x 4 km, in
+// metres or around 30 E, 60 N.
+TCalcSnapshot Network(int N, bool degrees)
+{
+    TCalcSnapshot s;
+    s.Params.Mode = TShowMode::smMinMagnitude;
+    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
+    s.Params.N = N;
+    s.Params.Degrees = degrees;
+    TStationSet &st = s.Stations;
+    if (N != 25) {
+        std::mt19937 rng(7);
+        std::uniform_real_distribution<double> d(-2000, 2000);
+        for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+            a->resize(static_cast<std::size_t>(N), a->front());
+        st.Name.resize(static_cast<std::size_t>(N));
+        for (std::size_t i = 0; i < st.U.size(); ++i) {
+            st.U[i] = d(rng);
+            st.V[i] = d(rng);
+            st.W[i] = 400 + d(rng) / 40;
+        }
+        st.Count = N;
+    }
+    if (degrees)
+        for (std::size_t i = 0; i < st.U.size(); ++i) {
+            st.U[i] = 30 + st.U[i] / 55800;
+            st.V[i] = 60 + st.V[i] / 111400;
+        }
+    return s;
+}
+
+void ThreeLayers(TCalcSnapshot &s)
+{
+    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
+        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
+    s.Params.Medium = TMediumKind::Layered;
+    s.Model.resize(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        auto &l = s.Model[i];
+        l.H = rows[i][0];
+        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
+        l.Q = rows[i][4];
+        l.Rho = rows[i][5];
+        l.SpreadExp = 1;
+        l.Top = i == 0 ? s.Params.SurfaceAlt : s.Model[i - 1].Bottom;
+        l.Bottom = l.Top - l.H;
+    }
+    s.Model.back().Bottom = -INFINITY;
+}
+
+struct TCase {
+    std::string Name;
+    bool Slow = false; // left out unless asked for
+    std::function<TCalcSnapshot()> Make;
+};
+
+std::vector<TCase> Cases()
+{
+    return {
+        { "homogeneous-81x81x25", false,
+            [] {
+                TCalcSnapshot s = Network(25, false);
+                s.PlaneGrid = Grid(-2000, 50, -2000, 50, 81, 400);
+                return s;
+            } },
+        { "homogeneous-401x401x100", false,
+            [] {
+                TCalcSnapshot s = Network(100, false);
+                s.PlaneGrid = Grid(-4000, 20, -4000, 20, 401, 400);
+                return s;
+            } },
+        { "degrees-161x161x12", false,
+            [] {
+                TCalcSnapshot s = Network(12, true);
+                s.PlaneGrid = Grid(29.96, 0.0005, 59.98, 0.00025, 161, 400);
+                return s;
+            } },
+        { "degrees-401x401x100", true,
+            [] {
+                TCalcSnapshot s = Network(100, true);
+                s.PlaneGrid = Grid(29.93, 0.00035, 59.965, 0.000175, 401, 400);
+                return s;
+            } },
+        { "layered-81x81", false,
+            [] {
+                TCalcSnapshot s = Network(25, false);
+                s.PlaneGrid = Grid(-2000, 50, -2000, 50, 81, -300);
+                ThreeLayers(s);
+                return s;
+            } },
+        { "layered-direct-81x81", false,
+            [] {
+                TCalcSnapshot s = Network(25, false);
+                s.PlaneGrid = Grid(-2000, 50, -2000, 50, 81, 150);
+                ThreeLayers(s);
+                return s;
+            } },
+    };
+}
+
+template<class F> double Seconds(F &&f, int repeats)
+{
+    double best = 1e300;
+    for (int r = 0; r < repeats; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        const std::chrono::duration<double> dt = std::chrono::steady_clock::now() - t0;
+        best = std::min(best, dt.count());
+    }
+    return best;
+}
+
+void Report(const std::string &name, double before, double after, bool identical)
+{
+    std::printf("%-26s before %9.4f s  after %9.4f s  %6.2fx  %s\n", name.c_str(), before, after,
+        before / after, identical ? "identical bit for bit" : "OUTPUT DIFFERS");
+    std::fflush(stdout);
+}
+
+void RunScan(const TCase &c)
+{
+    const TCalcSnapshot s = c.Make();
+    TRunControl one;
+    one.Threads = 1;
+    std::optional<TMatrix2D> before, after;
+    const int repeats = c.Slow ? 1 : 3;
+    const double tb = Seconds([&] { before = baseline::ScanNodes(s, one); }, repeats);
+    const double ta = Seconds([&] { after = RunComputation(s, one)->ResultMatrix; }, repeats);
+    Report(c.Name, tb, ta, before && after && Identical(*before, *after));
+}
+
+std::string ReadAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+// Writes the result to a file with the earlier writer and with the engine's.
+void CompareWriters(const std::string &name, const TResult &r)
+{
+    const std::string a = "bench_speed_before.txt", b = "bench_speed_after.txt";
+    auto write = [&](const std::string &path, bool before) {
+        std::ofstream out(path, std::ios::binary);
+        if (before)
+            baseline::WriteResultsFile(out, r, 6000, 1.5, 4.5);
+        else
+            WriteResultsFile(out, r, 6000, 1.5, 4.5);
+    };
+    const double tb = Seconds([&] { write(a, true); }, 2);
+    const double ta = Seconds([&] { write(b, false); }, 2);
+    Report(name, tb, ta, ReadAll(a) == ReadAll(b));
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
+void RunResultsFile(int kCount)
+{
+    TCalcSnapshot s = Network(25, false);
+    s.Params.Mode = TShowMode::smCdK;
+    s.WaveGrid = { 0.005, 0.005 / kCount, kCount };
+    TRunControl all;
+    CompareWriters(
+        "results-file-" + std::to_string(2 * kCount + 1) + "^2", *RunComputation(s, all));
+    s.Params.Mode = TShowMode::smMinMagnitude;
+    s.PlaneGrid = Grid(-2000, 5, -2000, 5, 801, 400);
+    CompareWriters("results-file-nodes-801^2", *RunComputation(s, all));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> wanted(argv + 1, argv + argc);
+    const bool all = std::find(wanted.begin(), wanted.end(), "all") != wanted.end();
+    auto want = [&](const std::string &name, bool slow) {
+        if (all)
+            return true;
+        if (wanted.empty())
+            return !slow;
+        return std::find(wanted.begin(), wanted.end(), name) != wanted.end();
+    };
+    for (const TCase &c : Cases())
+        if (want(c.Name, c.Slow))
+            RunScan(c);
+    if (want("results-file", false))
+        RunResultsFile(1000);
+    return 0;
+}

@@ -194,7 +194,7 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
     if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
         if (!std::isfinite(m)) // +infinity: not registered, kept as such
             return m;
-        const TBruneSource src = BruneSource(m, setup.Vs, NodeDepth(setup, v));
+        const medium::TBruneSource src = medium::BruneSource(m, setup.Vs, NodeDepth(setup, v));
         return setup.Mode == smCornerFreq ? src.Fc : src.R0;
     }
     return m;

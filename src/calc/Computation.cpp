@@ -144,20 +144,6 @@ void CheckNodeScan(const TCalcSnapshot &snapshot)
 
 } // namespace
 
-TBruneSource BruneSource(double M, double Vs, double depth)
-{
-    const medium::TSourceTerms t = medium::SourceTerms(M, Vs, depth);
-    return {t.Fc, t.R0};
-}
-
-void SortAscending(TDoubleDynArray &values)
-{
-    for (std::size_t i = 0; i < values.size(); ++i)
-        for (std::size_t j = i + 1; j < values.size(); ++j)
-            if (values[i] > values[j])
-                std::swap(values[i], values[j]);
-}
-
 std::optional<TResult> RunComputation(
     const TCalcSnapshot &snapshot, const TRunControl &control, TRowRange rows)
 {

@@ -1,24 +1,14 @@
-// The detection-capability computation behind "Считать", as an engine over a
-// frozen snapshot of everything a run reads.
+// The detection-capability computation behind "Считать": the run over a
+// frozen snapshot of everything it reads.
 #pragma once
 
 #include <optional>
 
-#include "calc/NetworkModel.h"
+#include "calc/CalcSnapshot.h"
 #include "calc/Result.h"
 #include "calc/RunControl.h"
-#include "medium/MediumModel.h"
 
 namespace valdrin::calc {
-
-struct TCalcSnapshot {
-    TStationSet Stations; // ReadStations for Params.Plane
-    TCalcParams Params;
-    TPlaneGrid PlaneGrid; // UpdatePlaneGrid for Params.Plane
-    TWaveGrid WaveGrid; // UpdateWaveGrid
-    medium::THorizontalModel Model; // read with ReadMediumModel when Params.Medium is layered
-    bool operator==(const TCalcSnapshot &) const = default;
-};
 
 // Runs the computation of Params.Mode. Refused input throws
 // common::TValdrinError with the message the user sees, before anything is
@@ -42,16 +32,5 @@ struct TRowRange {
 // holds exactly those rows' lines of the full run.
 std::optional<TResult> RunComputation(
     const TCalcSnapshot &snapshot, const TRunControl &control = {}, TRowRange rows = {});
-
-// Corner frequency (Hz) and radius (m) of Brune's source of magnitude M, for
-// a shear velocity Vs (m/s) at depth (m) below the surface.
-struct TBruneSource {
-    double Fc = 0;
-    double R0 = 0;
-};
-TBruneSource BruneSource(double M, double Vs, double depth);
-
-// Ascending order by pairwise exchange; equal elements are never exchanged.
-void SortAscending(TDoubleDynArray &values);
 
 } // namespace valdrin::calc

@@ -161,7 +161,7 @@ double KthToValue(const TScanSetup &setup, double m, double v)
     if (setup.Mode == smCornerFreq || setup.Mode == smSourceSize) {
         if (!std::isfinite(m)) // +infinity: not registered, kept as such
             return m;
-        const TBruneSource src = BruneSource(m, setup.Vs, NodeDepth(setup, v));
+        const medium::TBruneSource src = medium::BruneSource(m, setup.Vs, NodeDepth(setup, v));
         return setup.Mode == smCornerFreq ? src.Fc : src.R0;
     }
     return m;

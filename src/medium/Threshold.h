@@ -39,6 +39,18 @@ struct TSourceTerms {
 };
 TSourceTerms SourceTerms(double M, double Vs, double depth);
 
+// Corner frequency (Hz) and radius (m) of Brune's source of magnitude M, for
+// a shear velocity Vs (m/s) at depth (m) below the surface.
+struct TBruneSource {
+    double Fc = 0;
+    double R0 = 0;
+};
+inline TBruneSource BruneSource(double M, double Vs, double depth)
+{
+    const TSourceTerms t = SourceTerms(M, Vs, depth);
+    return {t.Fc, t.R0};
+}
+
 constexpr double kWaToTm = 2080; // noise level on the WA scale over the TM scale
 
 // The layer that holds altitude alt: the first whose Bottom is not above it,

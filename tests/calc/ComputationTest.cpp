@@ -178,35 +178,10 @@ TEST(RunComputation, SourceModesTakeBruneOfTheKthMagnitude)
     EXPECT_EQ(fc->ResultMode, smCornerFreq);
     for (std::size_t i = 0; i < 5; ++i)
         for (std::size_t j = 0; j < 5; ++j) {
-            const TBruneSource b = BruneSource(m->ResultMatrix[i][j], 3000, 200 - 400);
+            const valdrin::medium::TBruneSource b = valdrin::medium::BruneSource(m->ResultMatrix[i][j], 3000, 200 - 400);
             EXPECT_EQ(fc->ResultMatrix[i][j], b.Fc);
             EXPECT_EQ(r0->ResultMatrix[i][j], b.R0);
         }
-}
-
-TEST(BruneSource, Figures)
-{
-    EXPECT_NEAR(BruneSource(1, 3000, -200).R0, 21.98, 5e-3);
-    EXPECT_NEAR(BruneSource(1, 3000, -200).Fc, 50.84, 5e-3);
-    EXPECT_NEAR(BruneSource(1, 3000, 0).R0, 21.80, 5e-3);
-    EXPECT_NEAR(BruneSource(1, 3000, 0).Fc, 51.24, 5e-3);
-    EXPECT_NEAR(BruneSource(0, 3000, -200).R0, 6.95, 5e-3);
-    EXPECT_NEAR(BruneSource(0, 3000, -200).Fc, 160.77, 5e-3);
-}
-
-TEST(SortAscending, OrdersAndNeverExchangesEqualElements)
-{
-    TDoubleDynArray v{3, -1, 2, 2, -7, 0.5};
-    SortAscending(v);
-    EXPECT_EQ(v, (TDoubleDynArray{-7, -1, 0.5, 2, 2, 3}));
-    TDoubleDynArray zeros{0.0, -0.0, -1};
-    SortAscending(zeros);
-    EXPECT_EQ(zeros[0], -1);
-    EXPECT_TRUE(std::signbit(zeros[1])); // +0 and -0 are equal: kept in their order
-    EXPECT_FALSE(std::signbit(zeros[2]));
-    TDoubleDynArray empty;
-    SortAscending(empty);
-    EXPECT_TRUE(empty.empty());
 }
 
 TEST(RunComputation, ModeZeroAndUnknownModesComputeNothing)

@@ -363,3 +363,18 @@ TEST(DetectionOracle, RandomNetworksEveryMediumOfDistance)
         ExpectEngineMatchesOracle(s);
     }
 }
+
+TEST(SortAscending, OrdersAndNeverExchangesEqualElements)
+{
+    TDoubleDynArray v{3, -1, 2, 2, -7, 0.5};
+    oracle::SortAscending(v);
+    EXPECT_EQ(v, (TDoubleDynArray{-7, -1, 0.5, 2, 2, 3}));
+    TDoubleDynArray zeros{0.0, -0.0, -1};
+    oracle::SortAscending(zeros);
+    EXPECT_EQ(zeros[0], -1);
+    EXPECT_TRUE(std::signbit(zeros[1])); // +0 and -0 are equal: kept in their order
+    EXPECT_FALSE(std::signbit(zeros[2]));
+    TDoubleDynArray empty;
+    oracle::SortAscending(empty);
+    EXPECT_TRUE(empty.empty());
+}

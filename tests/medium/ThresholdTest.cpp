@@ -209,3 +209,13 @@ TEST(StationMinMagnitude, LayeredRaisesTheLawAlongTheRay)
     EXPECT_EQ(StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5),
               INFINITY);
 }
+
+TEST(BruneSource, Figures)
+{
+    EXPECT_NEAR(BruneSource(1, 3000, -200).R0, 21.98, 5e-3);
+    EXPECT_NEAR(BruneSource(1, 3000, -200).Fc, 50.84, 5e-3);
+    EXPECT_NEAR(BruneSource(1, 3000, 0).R0, 21.80, 5e-3);
+    EXPECT_NEAR(BruneSource(1, 3000, 0).Fc, 51.24, 5e-3);
+    EXPECT_NEAR(BruneSource(0, 3000, -200).R0, 6.95, 5e-3);
+    EXPECT_NEAR(BruneSource(0, 3000, -200).Fc, 160.77, 5e-3);
+}

@@ -7,12 +7,22 @@
 #pragma once
 
 #include <cmath>
+#include <utility>
 
 #include "calc/Computation.h"
 #include "calc/geodesy.h"
 #include "medium/Threshold.h"
 
 namespace valdrin::calc::oracle {
+
+// Ascending order by pairwise exchange; equal elements are never exchanged.
+inline void SortAscending(TDoubleDynArray &values)
+{
+    for (std::size_t i = 0; i < values.size(); ++i)
+        for (std::size_t j = i + 1; j < values.size(); ++j)
+            if (values[i] > values[j])
+                std::swap(values[i], values[j]);
+}
 
 inline TMatrix2D OracleScan(const TCalcSnapshot &snap)
 {
@@ -76,7 +86,7 @@ inline TMatrix2D OracleScan(const TCalcSnapshot &snap)
                 : std::nan("");
             if ((p.Mode == TShowMode::smCornerFreq || p.Mode == TShowMode::smSourceSize)
                 && std::isfinite(m)) {
-                const TBruneSource b = BruneSource(m, p.Vs, depth);
+                const medium::TBruneSource b = medium::BruneSource(m, p.Vs, depth);
                 m = p.Mode == TShowMode::smCornerFreq ? b.Fc : b.R0;
             }
             matrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = m;

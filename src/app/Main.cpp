@@ -39,6 +39,7 @@
 #include "common/SafeFile.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
+#include "formats/Stations.h"
 #include "map/Grids.h"
 #include "map/MapCoreReadout.h"
 #include "map/qt/MapQt.h"
@@ -487,6 +488,15 @@ void TMainForm::buildNoisePage(QWidget *page)
         return m_dialogs->OpenFileName(this, QString::fromUtf8(TNoisePage::kNoiseFileFilter));
     };
     noise->ShowMessage = [this](const QString &text) { showMessage(text); };
+    // "→ An": the page lists the station names and hands the level to StrGrid.
+    noise->StationNames = [this] {
+        QStringList names;
+        for (int r = 1; r < CooGrid->RowCount(); ++r)
+            names << CooGrid->Cells(4, r);
+        return names;
+    };
+    connect(noise, &TNoisePage::stationAnChosen, this,
+        [this](int row, const QString &an) { StrGrid->SetCells(formats::kAnColumn, row, an); });
     NoisePage = noise;
     NoiseF1SpinEdit = noise->NoiseF1SpinEdit;
     NoiseF2SpinEdit = noise->NoiseF2SpinEdit;

@@ -28,8 +28,12 @@
 
 #include "common/qt/DecimalSep.h"
 #include "params/Cp1251.h"
+#include "common/Error.h"
 #include "controls/SpinExt.h"
+#include "formats/NoiseDb.h"
+#include "formats/Stations.h"
 #include "noise/NoiseLevel.h"
+#include "params/Cp1251.h"
 
 namespace valdrin::app {
 
@@ -83,6 +87,19 @@ TRange DecadeRange(TRange r)
     return r;
 }
 
+// A spectrum in dB of acceleration, whole or not at all.
+noise::TNoiseLoad LoadDbSpectrum(const std::string &path)
+{
+    noise::TNoiseLoad load;
+    try {
+        load.Spectrum = formats::ReadDbSpectrumFile(path);
+    } catch (const common::TValdrinError &e) {
+        load.Status = noise::TNoiseLoadStatus::BadData;
+        load.Message = e.what();
+    }
+    return load;
+}
+
 } // namespace
 
 TNoisePage::TNoisePage(QWidget *parent)
@@ -103,6 +120,16 @@ TNoisePage::TNoisePage(QWidget *parent)
         QStringLiteral("Открыть"), controlsPanel);
     NoiseLoadBitBtn->setObjectName(QStringLiteral("NoiseLoadBitBtn"));
     left->addWidget(NoiseLoadBitBtn);
+
+    auto *unitLabel = new QLabel(QStringLiteral("Единицы спектра"), controlsPanel);
+    UnitComBox = new controls::TComBox(controlsPanel);
+    UnitComBox->setObjectName(QStringLiteral("UnitComBox"));
+    UnitComBox->addItem(QStringLiteral("(м/с)²/Гц"));
+    UnitComBox->addItem(QStringLiteral("дБ (м/с²)²/Гц"));
+    UnitComBox->SetItemIndex(0);
+    unitLabel->setBuddy(UnitComBox);
+    left->addWidget(unitLabel);
+    left->addWidget(UnitComBox);
 
     auto *columnLabel = new QLabel(QStringLiteral("Столбец"), controlsPanel);
     ColomnComBox = new controls::TComBox(controlsPanel);
@@ -152,6 +179,18 @@ TNoisePage::TNoisePage(QWidget *parent)
     NoiseLabel->setObjectName(QStringLiteral("NoiseLabel"));
     NoiseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     left->addWidget(NoiseLabel);
+
+    auto *anRow = new QHBoxLayout;
+    AnStationComBox = new controls::TComBox(controlsPanel);
+    AnStationComBox->setObjectName(QStringLiteral("AnStationComBox"));
+    AnStationComBox->setToolTip(QStringLiteral("Станция, в строку затухания которой пишется An"));
+    AnButton = new QPushButton(QStringLiteral("→ An"), controlsPanel);
+    AnButton->setObjectName(QStringLiteral("AnButton"));
+    AnButton->setToolTip(QStringLiteral("Записать смещение WA в ячейку An выбранной станции"));
+    AnButton->setEnabled(false);
+    anRow->addWidget(AnStationComBox, 1);
+    anRow->addWidget(AnButton);
+    left->addLayout(anRow);
     left->addStretch();
 
     auto *chartPanel = new QFrame(Splitter);
@@ -177,6 +216,8 @@ TNoisePage::TNoisePage(QWidget *parent)
     connect(LogXCheckBox, &QCheckBox::clicked, this, &TNoisePage::LogXCheckBoxClick);
     connect(LogYCheckBox, &QCheckBox::clicked, this, &TNoisePage::LogYCheckBoxClick);
     connect(NoiseCalcButton, &QPushButton::clicked, this, &TNoisePage::NoiseCalcButtonClick);
+    connect(UnitComBox, &QComboBox::activated, this, &TNoisePage::UnitComBoxChange);
+    connect(AnButton, &QPushButton::clicked, this, &TNoisePage::AnButtonClick);
 }
 
 TNoisePage::~TNoisePage()
@@ -332,6 +373,23 @@ void TNoisePage::NoiseLoadBitBtnClick()
 
 void TNoisePage::OpenNoiseFile(const QString &FileName)
 {
+    const bool db = formats::DetectSpectrumFileUnit(FileName.toStdString())
+        == formats::TSpectrumUnit::AccelerationDb;
+    UnitComBox->SetItemIndex(db ? 1 : 0);
+    startLoad(FileName);
+}
+
+// The user's unit applies to the file open now: it is read again.
+void TNoisePage::UnitComBoxChange()
+{
+    if (!m_fileName.isEmpty())
+        startLoad(m_fileName);
+}
+
+void TNoisePage::startLoad(const QString &FileName)
+{
+    m_fileName = FileName;
+    const bool db = UnitComBox->ItemIndex() == 1;
     stopWorker(); // a load still running is given up for this one
     ColomnComBox->SetItemIndex(-1);
     NoiseLoadBitBtn->setToolTip(FileName);
@@ -339,12 +397,12 @@ void TNoisePage::OpenNoiseFile(const QString &FileName)
     m_cancel = false;
     setLoading(true);
     const std::string path = FileName.toStdString();
-    m_worker = std::thread([this, path, ticket] {
+    m_worker = std::thread([this, path, ticket, db] {
         auto load = std::make_shared<noise::TNoiseLoad>();
         try {
             noise::TNoiseLoadControl control;
             control.Cancel = &m_cancel;
-            *load = noise::LoadNoiseFile(path, control);
+            *load = db ? LoadDbSpectrum(path) : noise::LoadNoiseFile(path, control);
         } catch (const std::exception &e) {
             load->Spectrum = {};
             load->Status = noise::TNoiseLoadStatus::ReadError;
@@ -475,6 +533,38 @@ void TNoisePage::NoiseCalcButtonClick()
     const auto level
         = noise::NoiseBandLevel(points, NoiseF1SpinEdit->Value(), NoiseF2SpinEdit->Value());
     NoiseLabel->setText(QString::fromStdString(noise::NoiseLevelText(level, DecimalSep())));
+    m_level = level;
+    RefreshStationNames();
+}
+
+void TNoisePage::RefreshStationNames()
+{
+    if (StationNames) {
+        const QStringList names = StationNames();
+        const int keep = AnStationComBox->ItemIndex();
+        AnStationComBox->clear();
+        for (int i = 0; i < names.size(); ++i)
+            AnStationComBox->addItem(
+                names[i].trimmed().isEmpty() ? QStringLiteral("№ %1").arg(i) : names[i]);
+        AnStationComBox->SetItemIndex(
+            names.isEmpty() ? -1 : std::clamp(keep, 0, static_cast<int>(names.size()) - 1));
+    }
+    AnButton->setEnabled(m_level.has_value() && AnStationComBox->ItemIndex() >= 0);
+}
+
+void TNoisePage::AnButtonClick()
+{
+    const int index = AnStationComBox->ItemIndex();
+    if (!m_level || index < 0)
+        return;
+    emit stationAnChosen(
+        index + 1, QString::fromStdString(formats::AnCellText(m_level->WaMm, DecimalSep())));
+}
+
+void TNoisePage::showEvent(QShowEvent *event)
+{
+    RefreshStationNames(); // the table may have changed while another page was shown
+    QWidget::showEvent(event);
 }
 
 } // namespace valdrin::app

@@ -2,22 +2,30 @@
 // power against the high and low noise models, and the rms displacement of
 // the band between Fmin and Fmax.
 //
+// The spectrum is velocity power or dB of acceleration, as the unit choice
+// says (set from the file's header when a file is opened). "→ An" hands the
+// band level to the station table, which the main window owns.
+//
 // A file loads on a worker thread. Meanwhile the page keeps the arrays of the
 // previous file and refuses another load or a change of column; the new
 // arrays replace the old ones in one step on the user-interface thread.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "noise/NoiseLevel.h"
 #include "noise/NoiseSpectrum.h"
 
 class QCheckBox;
+class QShowEvent;
 class QChart;
 class QChartView;
 class QLabel;
@@ -50,6 +58,8 @@ public:
     // user cancelled); ShowMessage for a message box with OK.
     std::function<QString()> ChooseFileName;
     std::function<void(const QString &)> ShowMessage;
+    // The names of the station rows, in table order, for the "→ An" list.
+    std::function<QStringList()> StationNames;
 
     bool IsLoading() const { return m_loading; }
     // The last file loaded: column names, row frequencies (Hz), Data[c][r].
@@ -58,6 +68,7 @@ public:
     const common::TMatrix2D &SpecData() const { return m_spectrum.Data; }
 
     QPushButton *NoiseLoadBitBtn = nullptr;
+    controls::TComBox *UnitComBox = nullptr; // 0 "(м/с)²/Гц", 1 "дБ (м/с²)²/Гц"
     controls::TComBox *ColomnComBox = nullptr;
     QCheckBox *LogXCheckBox = nullptr;
     QCheckBox *LogYCheckBox = nullptr;
@@ -65,6 +76,8 @@ public:
     controls::TFloatSpinEdit *NoiseF2SpinEdit = nullptr; // Fmax, Hz
     QPushButton *NoiseCalcButton = nullptr;
     QLabel *NoiseLabel = nullptr;
+    controls::TComBox *AnStationComBox = nullptr;
+    QPushButton *AnButton = nullptr; // "→ An"
     QSplitter *Splitter = nullptr;
     QChartView *ChartView = nullptr;
     QChart *Chart = nullptr;
@@ -81,9 +94,18 @@ public slots:
     void LogXCheckBoxClick();
     void LogYCheckBoxClick();
     void NoiseCalcButtonClick();
+    void UnitComBoxChange();
+    void AnButtonClick();
+    void RefreshStationNames();
 
 signals:
     void loadFinished(); // a load started by OpenNoiseFile has ended, whatever its outcome
+    // The Wood-Anderson level for the An cell of station row (1-based, as the
+    // tables number them), as the cell is to show it.
+    void stationAnChosen(int row, const QString &anText);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildChart();
@@ -95,7 +117,11 @@ private:
     void setColumnItems();
     void message(const QString &text);
 
+    void startLoad(const QString &FileName);
+
     noise::TNoiseSpectrum m_spectrum;
+    QString m_fileName; // the file last opened, read again when the unit changes
+    std::optional<noise::TNoiseLevel> m_level; // the level NoiseLabel shows
     std::thread m_worker;
     std::atomic<bool> m_cancel { false };
     bool m_loading = false;

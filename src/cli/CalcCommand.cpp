@@ -14,12 +14,14 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
 
+#include "cli/ResultFormats.h"
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
 #include "calc/Computation.h"
@@ -44,8 +46,10 @@ const char *const kUsage =
     "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
     "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
     "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
+    "                    [--format tsv|xyz|esri|netcdf] [--not-registered ЗНАЧЕНИЕ]\n"
     "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
-    "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n";
+    "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
+    "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n";
 
 const char *const kHelp =
     "\n"
@@ -58,6 +62,11 @@ const char *const kHelp =
     "                     source-size или номер режима 1..6 (по умолчанию magnitude)\n"
     "  --plane П          плоскость xy, yz или xz (по умолчанию xy)\n"
     "  --output ФАЙЛ      файл результатов (по умолчанию - стандартный вывод)\n"
+    "  --format Ф         формат результатов: tsv - файл результатов, как в окне (по\n"
+    "                     умолчанию); xyz - \"x y значение\" для GMT; esri - сетка ESRI\n"
+    "                     ASCII (шаги по осям равны); netcdf - netCDF-4 (CF), нужен --output\n"
+    "  --not-registered ЗНАЧЕНИЕ   чем записать в xyz и esri узлы, которые не\n"
+    "                     регистрируют k станций (по умолчанию NaN; в esri - NODATA)\n"
     "  --medium М         модель среды homogeneous или layered (по умолчанию homogeneous)\n"
     "  --surface-elevation M   отметка поверхности, м, -10000..10000 (200)\n"
     "  --fc-multiplier N  множитель n, 0.1..8 (5)\n"
@@ -138,6 +147,8 @@ struct TOptions {
     calc::TRowRange Rows; // --rows
     bool Header = true; // false: --no-header
     std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
+    TResultFormat Format = TResultFormat::Tsv;
+    double NotRegistered = std::numeric_limits<double>::quiet_NaN(); // xyz, esri
 };
 
 struct TUsageError {
@@ -321,6 +332,18 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                 opt.Unit = 1;
             else
                 throw TUsageError{"Неизвестные единицы --unit: " + v};
+        } else if (name == "--format") {
+            const std::string v = value();
+            const auto format = ParseResultFormat(v);
+            if (!format)
+                throw TUsageError{"Неизвестный формат --format: " + v};
+            opt.Format = *format;
+        } else if (name == "--not-registered") {
+            const std::string v = value();
+            const auto x = ParseReal(v);
+            if (!x && Lower(v) != "nan")
+                throw TUsageError{"Неверное число --not-registered: " + v};
+            opt.NotRegistered = x.value_or(std::numeric_limits<double>::quiet_NaN());
         } else if (name == "--threads") {
             const std::string v = value();
             const auto n = common::TextToInt(v);
@@ -345,12 +368,9 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Reals.emplace_back(control, *x);
         }
     }
+    if (opt.Format == TResultFormat::NetCdf && !opt.Output)
+        throw TUsageError{"Для --format netcdf нужен --output ФАЙЛ"};
     return opt;
-}
-
-char SystemDecimalSeparator()
-{
-    return common::qt::UserDecimalSep();
 }
 
 // Refuses a --params file that is not there to be read: a mistyped path
@@ -508,7 +528,7 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
 
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
-    const char sep = SystemDecimalSeparator();
+    const char sep = common::qt::UserDecimalSep();
     TWorkingSet ws = params::DefaultWorkingSet(sep);
     if (opt.Params) {
         CheckParamsFile(*opt.Params);
@@ -543,7 +563,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     if (!result || !result->Saveable)
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
 
-    if (opt.Output) {
+    if (opt.Format != TResultFormat::Tsv) {
+        WriteResultGrid(opt.Format, opt.Output, out, *result, build.Snapshot, ws, sep,
+            opt.NotRegistered);
+    } else if (opt.Output) {
         WriteResults(*opt.Output, *result, ws, opt.Header);
     } else {
         calc::WriteResultsFile(

@@ -1,10 +1,15 @@
 #include "cli/NoiseLevelCommand.h"
 
-#include "params/Cp1251.h"
+#include "cli/CalcCommand.h"
+#include "cli/ParamsAccess.h"
+#include "common/qt/DecimalSep.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "formats/NoiseDb.h"
+#include "formats/Stations.h"
 #include "noise/NoiseLevel.h"
 #include "noise/NoiseSpectrum.h"
+#include "params/Cp1251.h"
 
 #include <cmath>
 #include <optional>
@@ -13,20 +18,27 @@ namespace valdrin::cli {
 
 namespace {
 
-constexpr int kExitUsage = 2;
-constexpr int kExitInput = 3;
 constexpr double kMaxFreq = 100000; // the range of the page's band edits, Hz
 
 const char *const kUsage
     = "Использование: valdrin-calc noise-level ФАЙЛ [--column ИМЯ|НОМЕР] [--fmin F] [--fmax F]\n"
       "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
-      "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n";
+      "                     [--unit linear|db] [--station ИМЯ --params ФАЙЛ.ini]\n"
+      "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
+      "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n"
+      "Спектр - мощность скорости, (м/с)^2/Гц, или в дБ относительно 1 (м/с^2)^2/Гц от\n"
+      "частоты или периода (экспорт MUSTANG noise-psd, текст со столбцом period/freq);\n"
+      "единицы определяются по заголовку, --unit задает их явно.\n"
+      "--station и --params: значение WA записывается в ячейку An этой станции в файле\n"
+      "параметров (в спектре один столбец или выбран --column).\n";
 
 struct TOptions {
     std::string File;
     std::optional<std::string> Column;
     double Fmin = 1; // Hz
     double Fmax = 10; // Hz
+    std::optional<formats::TSpectrumUnit> Unit; // none: from the file's header
+    std::optional<std::string> Station, Params;
 };
 
 // A frequency typed with a point or a comma.
@@ -51,13 +63,36 @@ int Usage(std::ostream &err, const std::string &problem)
     return kExitUsage;
 }
 
+// The Wood-Anderson level into the An cell of the station's row; the file
+// changes only when the station is there once.
+void WriteStationAn(const TOptions &opt, double waMm, std::ostream &err)
+{
+    const char sep = common::qt::UserDecimalSep();
+    params::TWorkingSet ws = LoadParamsForUpdate(*opt.Params, sep, false);
+    const std::vector<int> rows = formats::FindStationRows(ws.CooGrid, *opt.Station);
+    if (rows.empty())
+        throw common::TValdrinError(
+            "В файле параметров " + *opt.Params + " нет станции " + *opt.Station);
+    if (rows.size() > 1)
+        throw common::TValdrinError("В файле параметров " + *opt.Params + " станция " + *opt.Station
+            + " встречается " + std::to_string(rows.size()) + " раза: неясно, какую строку менять");
+    ws.StrGrid.SetCell(rows.front(), formats::kAnColumn, formats::AnCellText(waMm, sep));
+    SaveParamsUpdate(*opt.Params, ws, err);
+}
+
 // The levels of the chosen columns, after the options were read.
 int Report(const TOptions &opt, std::ostream &out, std::ostream &err)
 {
-    const noise::TNoiseLoad load = noise::LoadNoiseFile(opt.File);
-    if (load.Status != noise::TNoiseLoadStatus::Complete) {
-        err << load.Message << '\n';
-        return kExitInput;
+    const auto unit = opt.Unit.value_or(formats::DetectSpectrumFileUnit(opt.File));
+    noise::TNoiseLoad load;
+    if (unit == formats::TSpectrumUnit::AccelerationDb) {
+        load.Spectrum = formats::ReadDbSpectrumFile(opt.File);
+    } else {
+        load = noise::LoadNoiseFile(opt.File);
+        if (load.Status != noise::TNoiseLoadStatus::Complete) {
+            err << load.Message << '\n';
+            return kExitInput;
+        }
     }
     const noise::TNoiseSpectrum &spc = load.Spectrum;
     const int n = static_cast<int>(spc.Names.size());
@@ -83,6 +118,12 @@ int Report(const TOptions &opt, std::ostream &out, std::ostream &err)
             columns.push_back(c);
     }
 
+    if (opt.Station && columns.size() != 1) {
+        err << "В файле " << opt.File << " несколько столбцов: для --station выберите один"
+            << " (--column)\n";
+        return kExitUsage;
+    }
+    std::optional<double> waMm;
     int code = 0;
     for (int c : columns) {
         const std::string name = NameText(spc.Names[static_cast<std::size_t>(c)]);
@@ -98,12 +139,15 @@ int Report(const TOptions &opt, std::ostream &out, std::ostream &err)
         }
         out << name << '\t' << common::FormatFixed(level->WaMm, 5) << '\t'
             << common::FormatExponent(level->TrueMm, 5) << '\n';
+        waMm = level->WaMm;
     }
     out.flush();
     if (!out) {
         err << "Ошибка записи результата в стандартный вывод\n";
         return kExitInput;
     }
+    if (opt.Station && waMm)
+        WriteStationAn(opt, *waMm, err);
     return code;
 }
 
@@ -133,7 +177,8 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
         if (eq != std::string::npos) {
             value = arg.substr(eq + 1);
             arg.resize(eq);
-        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax") {
+        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax" || arg == "--unit"
+            || arg == "--station" || arg == "--params") {
             if (i + 1 >= args.size())
                 return Usage(err, "Не задано значение " + arg);
             value = args[++i];
@@ -146,6 +191,17 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
                 return Usage(
                     err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
             (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
+        } else if (arg == "--unit") {
+            if (value == "linear")
+                opt.Unit = formats::TSpectrumUnit::VelocityPower;
+            else if (value == "db" || value == "dB")
+                opt.Unit = formats::TSpectrumUnit::AccelerationDb;
+            else
+                return Usage(err, "Неизвестные единицы --unit: " + value);
+        } else if (arg == "--station") {
+            opt.Station = value;
+        } else if (arg == "--params") {
+            opt.Params = value;
         } else {
             return Usage(err, "Неизвестный параметр: " + arg);
         }
@@ -156,11 +212,14 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
         return Usage(err,
             "Частота --fmin " + common::FormatGeneral(opt.Fmin) + " больше частоты --fmax "
                 + common::FormatGeneral(opt.Fmax));
+    if (opt.Station.has_value() != opt.Params.has_value())
+        return Usage(err, "--station и --params задаются вместе");
+    if (opt.Station && opt.Station->empty())
+        return Usage(err, "Пустое имя станции --station");
     try {
         return Report(opt, out, err);
-    } catch (const std::bad_alloc &) {
-        err << common::kOutOfMemoryMessage << '\n';
-        return kExitInput;
+    } catch (...) {
+        return ReportException(err);
     }
 }
 

@@ -1,7 +1,11 @@
-// valdrin-calc noise-level FILE [--column NAME|NUMBER] [--fmin F] [--fmax F]:
-// the rms noise displacement of a spectrum file's columns, as the noise page
-// computes it (LogY filter on), one line per column:
+// valdrin-calc noise-level FILE [--column NAME|NUMBER] [--fmin F] [--fmax F]
+//                           [--unit linear|db] [--station NAME --params FILE]:
+// the rms noise displacement of a spectrum file's columns (velocity power,
+// or dB of acceleration told by the header), as the noise page computes it
+// (LogY filter on), one line per column:
 // name, TAB, Wood-Anderson mm ("%1.5f"), TAB, true mm ("%1.5e").
+// With --station, the Wood-Anderson value goes into that station's An cell
+// of the parameter file.
 #pragma once
 
 #include <ostream>

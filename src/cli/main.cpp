@@ -1,5 +1,6 @@
 // valdrin-calc: the batch front end; "valdrin-calc noise-level ..." is the
-// noise page's band level.
+// noise page's band level, "valdrin-calc stations ..." the station table in
+// and out of the field's formats.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "cli/CalcCommand.h"
 #include "cli/NoiseLevelCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/StationsCommand.h"
 
 int main(int argc, char **argv)
 {
@@ -23,6 +25,10 @@ int main(int argc, char **argv)
         if (!args.empty() && args.front() == "render") {
             args.erase(args.begin());
             return valdrin::cli::RunRender(args, std::cout, std::cerr);
+        }
+        if (!args.empty() && args.front() == "stations") {
+            args.erase(args.begin());
+            return valdrin::cli::RunStations(args, std::cout, std::cerr);
         }
         return valdrin::cli::RunCalcCommand(
             args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);

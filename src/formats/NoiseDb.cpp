@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <numeric>
 #include <optional>
@@ -104,15 +106,21 @@ TSpectrumUnit DetectSpectrumUnit(std::string_view bytes)
         return TSpectrumUnit::AccelerationDb;
     if (Mentions(header, { "(m/s)", "(м/с)", "m^2/s^2", "m**2/s**2" }))
         return TSpectrumUnit::VelocityPower;
+    // dB of acceleration power are all far below zero; a linear file may
+    // hold a stray negative value among its powers, not only such values.
+    bool anyPower = false;
     for (std::size_t i = h.FirstData; i < lines.size() && i < h.FirstData + 50; ++i) {
         if (IsComment(lines[i].Text))
             continue;
         const auto tok = Tokens(lines[i].Text);
-        for (std::size_t k = 1; k < tok.size(); ++k)
-            if (const auto v = ParseReal(tok[k]); v && *v < 0)
-                return TSpectrumUnit::AccelerationDb;
+        for (std::size_t k = 1; k < tok.size(); ++k) {
+            const auto v = ParseReal(tok[k]);
+            if (v && !(*v < 0))
+                return TSpectrumUnit::VelocityPower;
+            anyPower = anyPower || v.has_value();
+        }
     }
-    return TSpectrumUnit::VelocityPower;
+    return anyPower ? TSpectrumUnit::AccelerationDb : TSpectrumUnit::VelocityPower;
 }
 
 noise::TNoiseSpectrum ParseDbSpectrum(std::string_view bytes, const std::string &fileName)
@@ -212,6 +220,22 @@ noise::TNoiseSpectrum ParseDbSpectrum(std::string_view bytes, const std::string 
 noise::TNoiseSpectrum ReadDbSpectrumFile(const std::string &path)
 {
     return ParseDbSpectrum(ReadWholeFile(path), path);
+}
+
+TSpectrumUnit DetectSpectrumFileUnit(const std::string &path)
+{
+    constexpr std::size_t kHeadBytes = 64u << 10; // the header and the first rows
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) // a pipe would block the read
+        return TSpectrumUnit::VelocityPower;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(kHeadBytes, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    // A cut line could end inside a UTF-8 character, which the reader refuses.
+    if (head.size() == kHeadBytes)
+        head.resize(head.find_last_of('\n') == std::string::npos ? 0 : head.find_last_of('\n') + 1);
+    return DetectSpectrumUnit(head);
 }
 
 } // namespace valdrin::formats

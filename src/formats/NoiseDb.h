@@ -20,8 +20,11 @@ enum class TSpectrumUnit {
 };
 
 // From the header ("dB", "дБ", or a MUSTANG "power" column) and, failing
-// that, from the numbers: a negative power can only be dB.
+// that, from the numbers: powers that are all negative can only be dB.
 TSpectrumUnit DetectSpectrumUnit(std::string_view bytes);
+// The same from the first 64 KiB of the file at path; a file that cannot be
+// read is VelocityPower, so that the page's own reader reports it.
+TSpectrumUnit DetectSpectrumFileUnit(const std::string &path);
 
 // The spectrum in dB as velocity power, rows in ascending frequency (a
 // stable sort: equal frequencies keep the file's order). Row 0 is a

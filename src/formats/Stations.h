@@ -80,4 +80,26 @@ struct TStationTables {
 };
 TStationTables StationsToTables(const TStationTable &table, char decimalSep);
 
+// The station tables after an import: the list alone (append false) or the
+// rows of current followed by the list's rows, renumbered. Degrees is the
+// list's. Throws common::TValdrinError, current untouched, when the tables
+// would hold more than kMaxImportStations rows, or when appending mixes
+// degrees and metres (currentDegrees differs from the list's).
+struct TStationImport {
+    TStationTables Tables;
+    int Count = 0; // station rows of the tables
+    bool Degrees = false;
+};
+TStationImport ImportStations(const TStationTables &current, bool currentDegrees,
+    const TStationTable &list, bool append, char decimalSep);
+
+// Station rows (1-based, as the tables number them) whose name cell is name,
+// blanks around either ignored.
+std::vector<int> FindStationRows(const common::TCellTable &cooGrid, std::string_view name);
+
+// The text of an An cell for a Wood-Anderson noise amplitude, mm: six
+// significant digits, the user's decimal separator.
+std::string AnCellText(double waMm, char decimalSep);
+constexpr int kAnColumn = 5; // of StrGrid
+
 } // namespace valdrin::formats

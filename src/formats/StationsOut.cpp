@@ -1,4 +1,6 @@
 // Writers of station lists, and the station list as the window's tables.
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "calc/NetworkModel.h"
@@ -232,6 +234,57 @@ TStationTables StationsToTables(const TStationTable &table, char decimalSep)
     if (n > 0)
         calc::SetStationCount(t.CooGrid, t.StrGrid, n, decimalSep);
     return t;
+}
+
+TStationImport ImportStations(const TStationTables &current, bool currentDegrees,
+    const TStationTable &list, bool append, char decimalSep)
+{
+    TStationImport out;
+    out.Degrees = list.Degrees;
+    const int kept = append ? std::max(current.CooGrid.RowCount() - 1, 0) : 0;
+    const int total = kept + static_cast<int>(list.Rows.size());
+    if (total > kMaxImportStations)
+        throw common::TValdrinError("Станций стало бы " + std::to_string(total)
+            + ", а в таблице помещается не больше " + std::to_string(kMaxImportStations));
+    if (append && kept > 0 && currentDegrees != list.Degrees)
+        throw common::TValdrinError(list.Degrees
+                ? "Станции файла заданы в градусах, а таблица - в метрах: добавить их нельзя"
+                : "Станции файла заданы в метрах, а таблица - в градусах: добавить их нельзя");
+    out.Tables = StationsToTables(list, decimalSep);
+    if (kept > 0) {
+        TStationTables merged = current;
+        merged.CooGrid.Resize(kept + 1, calc::kCooGridCols);
+        merged.StrGrid.Resize(kept + 1, calc::kStrGridCols);
+        for (std::size_t r = 1; r < out.Tables.CooGrid.Rows.size(); ++r) {
+            merged.CooGrid.Rows.push_back(out.Tables.CooGrid.Rows[r]);
+            merged.StrGrid.Rows.push_back(out.Tables.StrGrid.Rows[r]);
+        }
+        calc::SetStationCount(merged.CooGrid, merged.StrGrid, total, decimalSep);
+        out.Tables = std::move(merged);
+        out.Degrees = currentDegrees;
+    }
+    out.Count = std::max(out.Tables.CooGrid.RowCount() - 1, 0);
+    return out;
+}
+
+std::vector<int> FindStationRows(const common::TCellTable &cooGrid, std::string_view name)
+{
+    std::vector<int> rows;
+    const std::string_view wanted = Trim(name);
+    for (int r = 1; r < cooGrid.RowCount(); ++r)
+        if (Trim(cooGrid.Cell(r, 4)) == wanted)
+            rows.push_back(r);
+    return rows;
+}
+
+std::string AnCellText(double waMm, char decimalSep)
+{
+    // Rounded through text, locale-free, then in the form the tables write numbers.
+    char buf[64];
+    const auto end = std::to_chars(buf, buf + sizeof buf, waMm, std::chars_format::general, 6).ptr;
+    double rounded = waMm;
+    std::from_chars(buf, end, rounded);
+    return common::FormatGeneral(rounded, decimalSep);
 }
 
 } // namespace valdrin::formats

@@ -303,6 +303,11 @@ void WriteParams(TIniFile &ini, const TWorkingSet &ws, const TWindowPlacement &p
     ini.WriteString(kIniSection, "NormPos" + suffix, norm);
     ini.WriteString(kIniSection, "NormPos", norm);
     ini.WriteString(kIniSection, "Visible", "0");
+    WriteValues(ini, ws);
+}
+
+void WriteValues(TIniFile &ini, const TWorkingSet &ws)
+{
     for (const TStoredValue &v : kStoredValues)
         ini.WriteString(kIniSection, KeyOf(v), Trim(FormatStored(ws, v)));
     for (const TStoredValue &v : kExtraValues)
@@ -361,6 +366,18 @@ std::string SaveParamFile(
 {
     TIniFile ini(fileName);
     WriteParams(ini, ws, placement);
+    ini.UpdateFile();
+    return UnsavedCharsWarning(ws);
+}
+
+std::string SaveParamFileValues(const std::string &fileName, const TWorkingSet &ws)
+{
+    TIniFile ini(fileName);
+    if (!ini.ReadError().empty())
+        throw common::TValdrinError(ini.ReadError());
+    if (!ini.ValueExists(kIniSection, "FormVersion"))
+        ini.WriteInteger(kIniSection, "FormVersion", kFormVersion);
+    WriteValues(ini, ws);
     ini.UpdateFile();
     return UnsavedCharsWarning(ws);
 }

@@ -71,6 +71,8 @@ struct TParamLoad {
 
 // Writes the working set and the placement into ini (no file is touched).
 void WriteParams(TIniFile &ini, const TWorkingSet &ws, const TWindowPlacement &placement);
+// The working set alone: the values in their order, then the table rows.
+void WriteValues(TIniFile &ini, const TWorkingSet &ws);
 // The table rows alone, "Sta<r>" and "Layer<r>". A ";" inside a cell is
 // written as "," so that the row keeps its columns when read back.
 void FormStorageSavePlacement(TIniFile &ini, const TWorkingSet &ws);
@@ -94,6 +96,10 @@ std::string UnsavedCharsWarning(const TWorkingSet &ws);
 // throws common::TValdrinError "Unable to write to <fileName>".
 std::string SaveParamFile(
     const std::string &fileName, const TWorkingSet &ws, const TWindowPlacement &placement);
+// Save for a front end without a window: the working set as SaveParamFile
+// writes it, the placement lines of an existing file left as they are. A
+// file that cannot be read is not replaced (common::TValdrinError).
+std::string SaveParamFileValues(const std::string &fileName, const TWorkingSet &ws);
 // A file that does not exist reads as empty: every value stays, every table
 // row becomes "0". One that exists but cannot be read (TIniFile::ReadError)
 // throws common::TValdrinError with that reason, ws untouched.

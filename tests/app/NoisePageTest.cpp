@@ -20,12 +20,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 #include <thread>
 
+#include "MainTestFixture.h"
 #include "app/NoisePage.h"
+#include "controls/GridExt.h"
 #include "controls/SpinExt.h"
+#include "formats/Stations.h"
 #include "noise/NoiseLevel.h"
 
 using valdrin::app::TNoisePage;
@@ -351,4 +356,95 @@ TEST_F(NoisePageTest, ColumnNamesInTheWindowsCodePage)
     EXPECT_EQ(page->ColomnComBox->itemText(0), QStringLiteral("Верт"));
     EXPECT_EQ(page->ColomnComBox->itemText(1), QStringLiteral("Сев"));
     EXPECT_EQ(page->SeriesSpc->name(), QStringLiteral("Верт"));
+}
+
+TEST_F(NoisePageTest, TheUnitComesFromTheHeaderAndTheUsersChoiceReadsTheFileAgain)
+{
+    // MUSTANG noise-psd text: dB re 1 (m/s^2)^2/Hz against frequency.
+    const QString db = write("psd.txt",
+        "# SNCL: KZ.ABK.00.BHZ\n# frequency, power\n0.5, -140\n2, -130\n1, -135\n8, -120\n");
+    ASSERT_TRUE(open(db));
+    EXPECT_EQ(page->UnitComBox->ItemIndex(), 1);
+    EXPECT_EQ(page->UnitComBox->currentText(), QStringLiteral("дБ (м/с²)²/Гц"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    const std::vector<double> freq { 0, 0.5, 1, 2, 8 }; // row 0: the row never drawn
+    ASSERT_EQ(page->SpecFreq(), freq);
+    const double w = 2 * std::numbers::pi * 2;
+    EXPECT_NEAR(page->SpecData()[0][3], std::pow(10.0, -13.0) / (w * w), 1e-27);
+    const auto shown = page->SpecData();
+
+    // Read as velocity power the file is refused; as dB it reads as before.
+    QTest::keyClick(page->UnitComBox, Qt::Key_Up);
+    ASSERT_TRUE(waitLoaded());
+    EXPECT_EQ(page->UnitComBox->ItemIndex(), 0);
+    EXPECT_EQ(messages.size(), 1);
+    QTest::keyClick(page->UnitComBox, Qt::Key_Down);
+    ASSERT_TRUE(waitLoaded());
+    EXPECT_EQ(page->SpecData(), shown);
+
+    ASSERT_TRUE(open(kFixture));
+    EXPECT_EQ(page->UnitComBox->ItemIndex(), 0);
+    EXPECT_EQ(page->SpecNames().size(), 3u);
+}
+
+TEST_F(NoisePageTest, AnHandsTheBandLevelToTheChosenStation)
+{
+    QStringList names { QStringLiteral("ARA0"), QString(), QStringLiteral("Б-2") };
+    page->StationNames = [&names] { return names; };
+    QSignalSpy chosen(page.get(), &TNoisePage::stationAnChosen);
+    page->AnButton->click();
+    EXPECT_FALSE(page->AnButton->isEnabled()); // nothing computed yet
+    EXPECT_EQ(chosen.count(), 0);
+
+    ASSERT_TRUE(open(kFixture));
+    QLocale::setDefault(QLocale(QLocale::Russian));
+    page->NoiseCalcButton->click();
+    ASSERT_EQ(page->AnStationComBox->count(), 3);
+    EXPECT_EQ(page->AnStationComBox->itemText(1), QStringLiteral("№ 1"));
+    QTest::keyClick(page->AnStationComBox, Qt::Key_Down);
+    QTest::keyClick(page->AnStationComBox, Qt::Key_Down);
+    ASSERT_TRUE(page->AnButton->isEnabled());
+    page->AnButton->click();
+    ASSERT_EQ(chosen.count(), 1);
+    const auto level = noise::NoiseBandLevel(Points(page->SeriesSpc), 1, 10);
+    ASSERT_TRUE(level);
+    EXPECT_EQ(chosen.at(0).at(0).toInt(), 3);
+    const QString an = chosen.at(0).at(1).toString();
+    EXPECT_EQ(an.toStdString(), valdrin::formats::AnCellText(level->WaMm, ','));
+    EXPECT_TRUE(an.contains(u',')) << an.toStdString();
+
+    // The list follows the table; a band without a value writes nothing.
+    names.removeLast();
+    page->NoiseF1SpinEdit->SetValue(90000);
+    page->NoiseF2SpinEdit->SetValue(100000);
+    page->NoiseCalcButton->click();
+    EXPECT_EQ(page->AnStationComBox->count(), 2);
+    EXPECT_EQ(page->AnStationComBox->ItemIndex(), 1);
+    EXPECT_FALSE(page->AnButton->isEnabled());
+    page->AnButton->click();
+    EXPECT_EQ(chosen.count(), 1);
+}
+
+using valdrin::app::test::MainFormTest;
+
+// The window lists the names of its station table and writes the An cell.
+TEST_F(MainFormTest, NoisePageAnGoesIntoTheStationTable)
+{
+    auto *page = form->findChild<TNoisePage *>(QStringLiteral("NoisePage"));
+    ASSERT_TRUE(page);
+    dialogs->FileNames << kFixture;
+    page->NoiseLoadBitBtn->click();
+    ASSERT_TRUE(QTest::qWaitFor([page] { return !page->IsLoading(); }, 10000));
+    form->CooGrid->SetCells(4, 2, QStringLiteral("NEW"));
+    page->NoiseCalcButton->click();
+    ASSERT_EQ(page->AnStationComBox->count(), form->SensorsSpinEdit->Value());
+    EXPECT_EQ(page->AnStationComBox->itemText(1), QStringLiteral("NEW"));
+    QTest::keyClick(page->AnStationComBox, Qt::Key_Down);
+    const QString before = form->StrGrid->Cells(5, 1);
+    page->AnButton->click();
+    const auto level = noise::NoiseBandLevel(Points(page->SeriesSpc), 1, 10);
+    ASSERT_TRUE(level);
+    EXPECT_EQ(
+        form->StrGrid->Cells(5, 2).toStdString(), valdrin::formats::AnCellText(level->WaMm, '.'));
+    EXPECT_EQ(form->StrGrid->Cells(5, 1), before);
 }

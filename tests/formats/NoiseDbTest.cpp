@@ -63,6 +63,10 @@ TEST(NoiseDb, MustangAndPeriodFilesGiveTheLinearFilesBandLevel)
     ASSERT_TRUE(expected);
 
     EXPECT_EQ(DetectSpectrumUnit(linear), TSpectrumUnit::VelocityPower);
+    // Told by the numbers alone: a stray negative power is not dB, all negative ones are.
+    EXPECT_EQ(DetectSpectrumUnit("f Z N\n0.5 1 1\n1 -1 1e-14\n"), TSpectrumUnit::VelocityPower);
+    EXPECT_EQ(
+        DetectSpectrumUnit("f Z N\n0.5 -150 -151\n1 -140 -139.5\n"), TSpectrumUnit::AccelerationDb);
     for (const std::string *file : { &mustang, &period }) {
         EXPECT_EQ(DetectSpectrumUnit(*file), TSpectrumUnit::AccelerationDb);
         const TNoiseSpectrum s = ParseDbSpectrum(*file, "db.txt");

@@ -43,6 +43,10 @@ struct TRowRange {
 std::optional<TResult> RunComputation(
     const TCalcSnapshot &snapshot, const TRunControl &control = {}, TRowRange rows = {});
 
+// The refusals RunComputation gives a snapshot of a node mode (3..6), thrown
+// as common::TValdrinError; for the analyses that scan the nodes themselves.
+void CheckNodeSnapshot(const TCalcSnapshot &snapshot);
+
 // Corner frequency (Hz) and radius (m) of Brune's source of magnitude M, for
 // a shear velocity Vs (m/s) at depth (m) below the surface.
 struct TBruneSource {

@@ -505,7 +505,70 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
     return setup;
 }
 
+TWorker MakeWorker(const TScanSetup &setup)
+{
+    TWorker w;
+    w.Model = setup.Model;
+    w.Values.reserve(setup.Stations.size());
+    const std::size_t n = setup.Stations.size();
+    if (!setup.Levels.empty())
+        w.Transitions = setup.Levels[0].Transitions;
+    w.Caches.resize(setup.Levels.size() * n);
+    for (std::size_t l = 0; l < setup.Levels.size(); ++l)
+        for (std::size_t s = 0; s < setup.Levels[l].Tables.size(); ++s)
+            w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
+    return w;
+}
+
 } // namespace
+
+struct TStationScratch {
+    TWorker Worker;
+};
+
+struct TStationValues::TSetup {
+    TScanSetup Scan;
+};
+
+TStationValues::TScratch::TScratch(std::unique_ptr<TStationScratch> state)
+    : m_state(std::move(state))
+{
+}
+TStationValues::TScratch::~TScratch() = default;
+TStationValues::TScratch::TScratch(TScratch &&) noexcept = default;
+TStationValues::TScratch &TStationValues::TScratch::operator=(TScratch &&) noexcept = default;
+
+TStationValues::TStationValues(const TCalcSnapshot &snapshot)
+    : m_setup(std::make_unique<const TSetup>(TSetup { MakeSetup(snapshot) }))
+{
+}
+TStationValues::~TStationValues() = default;
+TStationValues::TStationValues(TStationValues &&) noexcept = default;
+TStationValues &TStationValues::operator=(TStationValues &&) noexcept = default;
+
+std::size_t TStationValues::Count() const
+{
+    return m_setup->Scan.Stations.size();
+}
+
+TStationValues::TScratch TStationValues::NewScratch() const
+{
+    return TScratch(std::make_unique<TStationScratch>(TStationScratch { MakeWorker(m_setup->Scan) }));
+}
+
+double TStationValues::Value(TScratch &scratch, std::size_t s, int i, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+    return StationValue(setup, scratch.m_state->Worker, s, u, v, j);
+}
+
+double TStationValues::NodeValue(double kth, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    return KthToValue(setup, kth, j * setup.Grid.VStep + setup.Grid.VMin);
+}
 
 std::optional<TMatrix2D> ScanNodes(
     const TCalcSnapshot &snapshot, const TRunControl &control, int firstRow, int lastRow)
@@ -532,19 +595,7 @@ std::optional<TMatrix2D> ScanNodes(
     int nodesDone = 0, reported = 0;
     const bool complete = ParallelItems(
         rowCount * pieces, control,
-        [&] {
-            TWorker w;
-            w.Model = setup.Model;
-            w.Values.reserve(setup.Stations.size());
-            const std::size_t n = setup.Stations.size();
-            if (!setup.Levels.empty())
-                w.Transitions = setup.Levels[0].Transitions;
-            w.Caches.resize(setup.Levels.size() * n);
-            for (std::size_t l = 0; l < setup.Levels.size(); ++l)
-                for (std::size_t s = 0; s < setup.Levels[l].Tables.size(); ++s)
-                    w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
-            return w;
-        },
+        [&] { return MakeWorker(setup); },
         [&](TWorker &w, int item) {
             const int i = firstRow + item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;

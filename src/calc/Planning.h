@@ -1,0 +1,52 @@
+// Planning a network from one run: the order statistics of the station
+// values at every node answer "what if a station is added or removed"
+// without scanning the network again.
+#pragma once
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "calc/Computation.h"
+
+namespace valdrin::calc {
+
+// The (k-1)-th, k-th and (k+1)-th smallest station values at a node (1-based
+// ranks among the values that are not NaN; +infinity, "not registered", is a
+// value). A rank beyond Count is NaN; the (k-1)-th is -infinity when k = 1.
+struct TOrderStats {
+    double Below = std::numeric_limits<double>::quiet_NaN();
+    double Kth = std::numeric_limits<double>::quiet_NaN();
+    double Above = std::numeric_limits<double>::quiet_NaN();
+    int Count = 0; // stations with a value (not NaN)
+};
+
+// From the station values of a node (NaN: no value), k >= 1.
+TOrderStats MakeOrderStats(std::span<const double> values, int k);
+
+// The k-th after a station of value m is added (NaN: it has none at the node):
+// min(k-th, max((k-1)-th, m)).
+double KthAfterAdding(const TOrderStats &stats, int k, double m);
+// The k-th after a station of value s is removed: the (k+1)-th when s <= k-th.
+double KthAfterRemoving(const TOrderStats &stats, int k, double s);
+
+// The order statistics of every node of the snapshot's plane grid, with the
+// matrix RunComputation gives for it (the same bit for bit).
+struct TOrderGrid {
+    int NU = 0, NV = 0, K = 1;
+    std::vector<TOrderStats> Nodes; // node (i, j) at i * NV + j
+    TMatrix2D Matrix;
+    const TOrderStats &At(int i, int j) const
+    {
+        return Nodes[static_cast<std::size_t>(i) * static_cast<std::size_t>(NV)
+            + static_cast<std::size_t>(j)];
+    }
+};
+
+// Refusals as RunComputation's (common::TValdrinError); cancelled: nullopt.
+std::optional<TOrderGrid> ScanOrderStats(
+    const TCalcSnapshot &snapshot, const TRunControl &control = {});
+
+} // namespace valdrin::calc

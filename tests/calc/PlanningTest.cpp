@@ -1,0 +1,121 @@
+// The planning analyses against their brute force: a run of the changed
+// network, the order statistics against a full sort.
+#include "calc/Planning.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "LayerFixtures.h"
+
+using namespace valdrin::calc;
+using enum TShowMode;
+
+namespace {
+
+constexpr double kInf = INFINITY;
+
+TPlaneGrid Grid(
+    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
+{
+    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
+    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
+    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
+    return g;
+}
+
+// The default network on a small grid.
+TCalcSnapshot Small(TShowMode mode, int k = 3)
+{
+    TCalcSnapshot s;
+    s.Params.Mode = mode;
+    s.Params.k = k;
+    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
+    s.PlaneGrid = Grid(-2000, 2000, 400, -2000, 2000, 500, 400);
+    s.WaveGrid = { 0.005, 0.00002, 250 };
+    return s;
+}
+
+TCalcSnapshot Layered(TShowMode mode)
+{
+    TCalcSnapshot s = Small(mode);
+    s.Params.Medium = TMediumKind::Layered;
+    s.Model = valdrin::medium::testing::ThreeLayers();
+    s.PlaneGrid = Grid(-1500, 1500, 750, -1500, 1500, 1000, 0);
+    return s;
+}
+
+bool SameBits(double a, double b)
+{
+    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
+{
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << "rows " << a.size() << " vs " << b.size();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < a[i].size(); ++j)
+            if (b[i].size() != a[i].size() || !SameBits(a[i][j], b[i][j]))
+                return ::testing::AssertionFailure()
+                    << "[" << i << "][" << j << "] " << a[i][j] << " vs " << b[i][j];
+    return ::testing::AssertionSuccess();
+}
+
+// The r-th smallest (1-based) of the values that are not NaN; NaN beyond them.
+double Rank(std::vector<double> v, int r)
+{
+    std::erase_if(v, [](double x) { return std::isnan(x); });
+    std::sort(v.begin(), v.end());
+    if (r < 1)
+        return -kInf;
+    return r <= static_cast<int>(v.size()) ? v[static_cast<std::size_t>(r - 1)] : NAN;
+}
+
+TEST(OrderStats, AddingAndRemovingAgreeWithSortingFromScratch)
+{
+    // Few distinct values, so that ties, infinities and NaN meet often.
+    const double pool[] = { 1, 2, 2.5, 3, kInf, NAN };
+    std::mt19937 rng(20240611);
+    std::uniform_int_distribution<int> pick(0, 5), size(0, 9), kPick(1, 6);
+    for (int trial = 0; trial < 20000; ++trial) {
+        std::vector<double> v(static_cast<std::size_t>(size(rng)));
+        for (double &x : v)
+            x = pool[pick(rng)];
+        const int k = kPick(rng);
+        const TOrderStats st = MakeOrderStats(v, k);
+        SCOPED_TRACE(::testing::Message() << "trial " << trial << " k " << k);
+        ASSERT_TRUE(SameBits(st.Below, Rank(v, k - 1)));
+        ASSERT_TRUE(SameBits(st.Kth, Rank(v, k)));
+        ASSERT_TRUE(SameBits(st.Above, Rank(v, k + 1)));
+
+        const double m = pool[pick(rng)];
+        std::vector<double> added = v;
+        added.push_back(m);
+        ASSERT_TRUE(SameBits(KthAfterAdding(st, k, m), Rank(added, k))) << "adding " << m;
+        if (!v.empty()) {
+            const auto s = static_cast<std::size_t>(trial) % v.size();
+            std::vector<double> removed = v;
+            removed.erase(removed.begin() + static_cast<std::ptrdiff_t>(s));
+            ASSERT_TRUE(SameBits(KthAfterRemoving(st, k, v[s]), Rank(removed, k)))
+                << "removing " << v[s];
+        }
+    }
+}
+
+TEST(OrderStats, ScanGivesTheMatrixOfTheRunBitForBit)
+{
+    for (const TCalcSnapshot &snap : { Small(smMinMagnitude), Small(smLocError, 1),
+             Small(smSourceSize, 25), Layered(smCornerFreq) }) {
+        const auto grid = ScanOrderStats(snap);
+        ASSERT_TRUE(grid);
+        EXPECT_TRUE(SameMatrix(grid->Matrix, RunComputation(snap)->ResultMatrix));
+        EXPECT_EQ(grid->At(0, 0).Count, snap.Params.N);
+    }
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "calc/Planning.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "calc/Detection.h"
 #include "calc/ParallelItems.h"
@@ -102,6 +103,107 @@ std::optional<TOrderGrid> ScanOrderStats(const TCalcSnapshot &snapshot, const TR
     if (!complete)
         return std::nullopt;
     return grid;
+}
+
+namespace {
+
+// One row's sums per station, added up in row order afterwards so that the
+// figures do not depend on the threads.
+struct TOutageSums {
+    double Sum = 0, Max = -kInf;
+    int Nodes = 0, Lost = 0;
+};
+
+} // namespace
+
+std::optional<std::vector<TOutageFigures>> OutageFigures(
+    const TCalcSnapshot &snapshot, const TRunControl &control, double target)
+{
+    CheckNodeSnapshot(snapshot);
+    const TStationValues values(snapshot);
+    const TPlaneGrid &g = snapshot.PlaneGrid;
+    const int k = snapshot.Params.k;
+    const std::size_t n = values.Count();
+    std::vector<std::vector<TOutageSums>> rows(static_cast<std::size_t>(g.NU));
+    struct TState {
+        TStationValues::TScratch Scratch;
+        std::vector<double> Values;
+    };
+    int rowsDone = 0;
+    const bool complete = ParallelItems(
+        g.NU, control,
+        [&] {
+            return TState { values.NewScratch(), std::vector<double>(n) };
+        },
+        [&](TState &state, int i) {
+            std::vector<TOutageSums> sums(n);
+            for (int j = 0; j < g.NV; ++j) {
+                for (std::size_t s = 0; s < n; ++s)
+                    state.Values[s] = values.Value(state.Scratch, s, i, j);
+                const TOrderStats st = MakeOrderStats(state.Values, k);
+                for (std::size_t s = 0; s < n; ++s) {
+                    const double without = KthAfterRemoving(st, k, state.Values[s]);
+                    TOutageSums &sum = sums[s];
+                    if (std::isfinite(st.Kth) && std::isfinite(without)) {
+                        const double rise = without - st.Kth;
+                        sum.Sum += rise;
+                        sum.Max = std::max(sum.Max, rise);
+                        ++sum.Nodes;
+                    }
+                    sum.Lost += st.Kth <= target && !(without <= target);
+                }
+            }
+            rows[static_cast<std::size_t>(i)] = std::move(sums);
+        },
+        [&](int) {
+            if (control.Progress)
+                control.Progress(++rowsDone, g.NU);
+        });
+    if (!complete)
+        return std::nullopt;
+    std::vector<TOutageFigures> figures(n);
+    for (std::size_t s = 0; s < n; ++s) {
+        TOutageSums total;
+        for (const auto &row : rows) {
+            total.Sum += row[s].Sum;
+            total.Max = std::max(total.Max, row[s].Max);
+            total.Nodes += row[s].Nodes;
+            total.Lost += row[s].Lost;
+        }
+        TOutageFigures &f = figures[s];
+        f.Nodes = total.Nodes;
+        if (total.Nodes > 0) {
+            f.MeanRise = total.Sum / total.Nodes;
+            f.MaxRise = total.Max;
+        }
+        f.AreaLost = total.Lost * g.UStep * g.VStep;
+    }
+    return figures;
+}
+
+std::optional<TMatrix2D> OutageMap(const TCalcSnapshot &snapshot, const TOrderGrid &grid,
+    std::size_t station, const TRunControl &control)
+{
+    CheckNodeSnapshot(snapshot);
+    if (station >= static_cast<std::size_t>(snapshot.Params.N))
+        throw std::invalid_argument("OutageMap: no such station");
+    const TStationValues values(snapshot);
+    TMatrix2D matrix(static_cast<std::size_t>(grid.NU));
+    const bool complete = ParallelItems(
+        grid.NU, control, [&] { return values.NewScratch(); },
+        [&](TStationValues::TScratch &scratch, int i) {
+            std::vector<double> row(static_cast<std::size_t>(grid.NV));
+            for (int j = 0; j < grid.NV; ++j) {
+                const double s = values.Value(scratch, station, i, j);
+                row[static_cast<std::size_t>(j)]
+                    = values.NodeValue(KthAfterRemoving(grid.At(i, j), grid.K, s), j);
+            }
+            matrix[static_cast<std::size_t>(i)] = std::move(row);
+        },
+        [](int) {});
+    if (!complete)
+        return std::nullopt;
+    return matrix;
 }
 
 } // namespace valdrin::calc

@@ -49,4 +49,25 @@ struct TOrderGrid {
 std::optional<TOrderGrid> ScanOrderStats(
     const TCalcSnapshot &snapshot, const TRunControl &control = {});
 
+// What the network loses without one station, over the nodes of the grid.
+struct TOutageFigures {
+    // Rise of the k-th station value (magnitude) over the nodes where it is
+    // finite with and without the station; NaN where there is no such node.
+    double MeanRise = std::numeric_limits<double>::quiet_NaN();
+    double MaxRise = std::numeric_limits<double>::quiet_NaN();
+    int Nodes = 0; // nodes where both are finite
+    // Area (plane units squared: m², or degrees² in degrees) of the nodes
+    // whose k-th was <= target and is no longer; 0 without a target (NaN).
+    double AreaLost = 0;
+};
+
+// The figures of every station in table order, from one scan.
+std::optional<std::vector<TOutageFigures>> OutageFigures(
+    const TCalcSnapshot &snapshot, const TRunControl &control = {}, double target = NAN);
+
+// The matrix RunComputation gives for the network without station s (0-based
+// in table order), from the order statistics of the whole network.
+std::optional<TMatrix2D> OutageMap(const TCalcSnapshot &snapshot, const TOrderGrid &grid,
+    std::size_t station, const TRunControl &control = {});
+
 } // namespace valdrin::calc

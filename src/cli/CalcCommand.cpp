@@ -45,7 +45,8 @@ const char *const kUsage =
     "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
     "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
     "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
-    "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n";
+    "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
+    "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
 
 const char *const kHelp =
     "\n"
@@ -509,11 +510,7 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
     const char sep = SystemDecimalSeparator();
-    TWorkingSet ws = params::DefaultWorkingSet(sep);
-    if (opt.Params) {
-        CheckParamsFile(*opt.Params);
-        params::LoadParamFile(*opt.Params, ws, params::TCurrentPlacement{}, sep);
-    }
+    TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
     params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), opt.Mode);
     if (opt.Plane)
         params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
@@ -624,6 +621,16 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
     } catch (...) {
         return ReportException(err);
     }
+}
+
+TWorkingSet LoadWorkingSet(const std::optional<std::string> &paramsFile, char decimalSep)
+{
+    TWorkingSet ws = params::DefaultWorkingSet(decimalSep);
+    if (paramsFile) {
+        CheckParamsFile(*paramsFile);
+        params::LoadParamFile(*paramsFile, ws, params::TCurrentPlacement{}, decimalSep);
+    }
+    return ws;
 }
 
 int ReportException(std::ostream &err) noexcept

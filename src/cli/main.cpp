@@ -1,5 +1,5 @@
 // valdrin-calc: the batch front end; "valdrin-calc noise-level ..." is the
-// noise page's band level.
+// noise page's band level, "valdrin-calc plan ..." the planning tables.
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 
 #include "cli/CalcCommand.h"
 #include "cli/NoiseLevelCommand.h"
+#include "cli/PlanCommand.h"
 #include "cli/RenderCommand.h"
 
 int main(int argc, char **argv)
@@ -19,6 +20,10 @@ int main(int argc, char **argv)
         if (!args.empty() && args.front() == "noise-level") {
             args.erase(args.begin());
             return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+        }
+        if (!args.empty() && args.front() == "plan") {
+            args.erase(args.begin());
+            return valdrin::cli::RunPlanCommand(args, std::cout, std::cerr);
         }
         if (!args.empty() && args.front() == "render") {
             args.erase(args.begin());

@@ -49,6 +49,18 @@ TCalcSnapshot Layered(TShowMode mode)
     return s;
 }
 
+// The network without station s.
+TCalcSnapshot Without(TCalcSnapshot snap, std::size_t s)
+{
+    TStationSet &st = snap.Stations;
+    for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+        a->erase(a->begin() + static_cast<std::ptrdiff_t>(s));
+    st.Name.erase(st.Name.begin() + static_cast<std::ptrdiff_t>(s));
+    --st.Count;
+    --snap.Params.N;
+    return snap;
+}
+
 bool SameBits(double a, double b)
 {
     return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
@@ -116,6 +128,65 @@ TEST(OrderStats, ScanGivesTheMatrixOfTheRunBitForBit)
         EXPECT_TRUE(SameMatrix(grid->Matrix, RunComputation(snap)->ResultMatrix));
         EXPECT_EQ(grid->At(0, 0).Count, snap.Params.N);
     }
+}
+
+// Mean and largest rise over the nodes finite in both, and the nodes lost
+// below the target, straight from two runs.
+TOutageFigures Compare(const TMatrix2D &with, const TMatrix2D &without, double target, double cell)
+{
+    TOutageFigures f;
+    double sum = 0, max = -kInf;
+    int lost = 0;
+    for (std::size_t i = 0; i < with.size(); ++i)
+        for (std::size_t j = 0; j < with[i].size(); ++j) {
+            const double a = with[i][j], b = without[i][j];
+            if (std::isfinite(a) && std::isfinite(b)) {
+                sum += b - a;
+                max = std::max(max, b - a);
+                ++f.Nodes;
+            }
+            lost += a <= target && !(b <= target);
+        }
+    if (f.Nodes > 0) {
+        f.MeanRise = sum / f.Nodes;
+        f.MaxRise = max;
+    }
+    f.AreaLost = lost * cell;
+    return f;
+}
+
+TEST(Outage, EveryStationAgainstARunWithoutIt)
+{
+    TCalcSnapshot snap = Small(smMinMagnitude);
+    snap.PlaneGrid = Grid(-2000, 2000, 250, -2000, 2000, 250, 400);
+    // One station that registers nothing (noise too high), so that the
+    // k-th meets +infinity and ties.
+    snap.Stations.An[4] = 1e9;
+    const auto figures = OutageFigures(snap, {}, 1.0);
+    const auto grid = ScanOrderStats(snap);
+    ASSERT_TRUE(figures && grid);
+    const TMatrix2D with = RunComputation(snap)->ResultMatrix;
+    int rising = 0;
+    for (std::size_t s = 0; s < static_cast<std::size_t>(snap.Params.N); ++s) {
+        SCOPED_TRACE(s);
+        const TCalcSnapshot less = Without(snap, s);
+        const TMatrix2D without = RunComputation(less)->ResultMatrix;
+        EXPECT_TRUE(SameMatrix(*OutageMap(snap, *grid, s), without));
+        const TOutageFigures f = Compare(with, without, 1.0, 250.0 * 250);
+        const TOutageFigures &got = (*figures)[s];
+        EXPECT_EQ(got.Nodes, f.Nodes);
+        EXPECT_NEAR(got.MeanRise, f.MeanRise, 1e-12);
+        EXPECT_EQ(got.MaxRise, f.MaxRise);
+        EXPECT_EQ(got.AreaLost, f.AreaLost);
+        rising += got.MaxRise > 0;
+    }
+    EXPECT_EQ((*figures)[4].MaxRise, 0); // the deaf station matters nowhere
+    EXPECT_GT(rising, 10);
+    // Source modes: the map without a station is the run without it.
+    const TCalcSnapshot layered = Layered(smSourceSize);
+    const auto layeredGrid = ScanOrderStats(layered);
+    EXPECT_TRUE(SameMatrix(
+        *OutageMap(layered, *layeredGrid, 0), RunComputation(Without(layered, 0))->ResultMatrix));
 }
 
 } // namespace

@@ -1,0 +1,123 @@
+// valdrin-calc plan: the tables against the core's figures, and bad input.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDirFixture.h"
+#include "calc/Planning.h"
+#include "params/ParamFile.h"
+#include "params/WorkingSet.h"
+
+using namespace valdrin;
+
+namespace {
+
+struct TRun {
+    int Code = -1;
+    std::string Out, Err;
+};
+
+class PlanCommand : public TempDirFixture {
+protected:
+    PlanCommand()
+        : TempDirFixture("valdrin_plan_")
+    {
+    }
+
+    TRun Run(const std::vector<std::string> &args) const
+    {
+        std::string cmd = "env LC_ALL=C.UTF-8 '" VALDRIN_CALC_PATH "'";
+        for (const auto &a : args)
+            cmd += " '" + a + "'";
+        cmd += " >'" + Path("stdout") + "' 2>'" + Path("stderr") + "' </dev/null";
+        const int status = std::system(cmd.c_str());
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(Path("stdout")),
+            ReadBytes(Path("stderr")) };
+    }
+
+    // A parameter file of the start-up set on a coarser grid.
+    std::string SmallGridParams(params::TWorkingSet &ws) const
+    {
+        ws = params::DefaultWorkingSet();
+        ws.dXSpinEdit = ws.dYSpinEdit = 200;
+        params::SaveParamFile(Path("small.ini"), ws, params::TWindowPlacement {});
+        return Path("small.ini");
+    }
+};
+
+std::vector<std::vector<std::string>> Csv(const std::string &text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        rows.emplace_back();
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');)
+            rows.back().push_back(cell);
+    }
+    return rows;
+}
+
+double Real(const std::string &text)
+{
+    if (text == "nan")
+        return NAN;
+    double x = NAN;
+    std::from_chars(text.data(), text.data() + text.size(), x);
+    return x;
+}
+
+calc::TCalcSnapshot MagnitudeSnapshot(params::TWorkingSet ws)
+{
+    params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), 3);
+    return params::MakeCalcSnapshot(ws, '.').Snapshot;
+}
+
+} // namespace
+
+TEST_F(PlanCommand, OutageTableHoldsTheCoresFiguresInTableOrder)
+{
+    params::TWorkingSet ws;
+    const std::string ini = SmallGridParams(ws);
+    const TRun run = Run(
+        { "plan", "outage", "--params", ini, "--target", "1.2", "--output", Path("outage.csv") });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    const auto rows = Csv(ReadBytes(Path("outage.csv")));
+    ASSERT_EQ(rows.size(), 26u);
+    EXPECT_EQ(rows[0],
+        (std::vector<std::string> {
+            "station", "mean_rise", "max_rise", "row", "nodes", "area_lost" }));
+    const auto figures = calc::OutageFigures(MagnitudeSnapshot(ws), {}, 1.2);
+    for (std::size_t s = 0; s < 25; ++s) {
+        ASSERT_EQ(rows[s + 1].size(), 6u);
+        EXPECT_EQ(rows[s + 1][0], ws.CooGrid.Cell(static_cast<int>(s) + 1, 4));
+        EXPECT_EQ(Real(rows[s + 1][1]), (*figures)[s].MeanRise);
+        EXPECT_EQ(Real(rows[s + 1][2]), (*figures)[s].MaxRise);
+        EXPECT_EQ(rows[s + 1][3], std::to_string(s + 1));
+        EXPECT_EQ(Real(rows[s + 1][5]), (*figures)[s].AreaLost);
+    }
+}
+
+TEST_F(PlanCommand, BadInputEndsWithAMessage)
+{
+    TRun run = Run({ "plan", "nowhere" });
+    EXPECT_EQ(run.Code, 2);
+    EXPECT_NE(run.Err.find("Неизвестная задача"), std::string::npos);
+    run = Run({ "plan", "outage", "--count", "3" });
+    EXPECT_EQ(run.Code, 2);
+    run = Run({ "plan", "next-station", "--candidates", "0x5" });
+    EXPECT_EQ(run.Code, 2);
+    EXPECT_NE(run.Err.find("--candidates"), std::string::npos);
+    run = Run({ "plan", "outage", "--params", Path("missing.ini") });
+    EXPECT_EQ(run.Code, 3);
+    EXPECT_NE(run.Err.find("Файл параметров не найден"), std::string::npos);
+    run = Run({ "plan", "--help" });
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_NE(run.Out.find("next-station"), std::string::npos);
+}

@@ -353,9 +353,9 @@ double KthSmallest(std::vector<double> &values, std::size_t k, std::vector<doubl
     return best[k - 1];
 }
 
-// The k-th smallest law value at the node from the estimates: nullopt where
-// an estimate cannot be vouched for (the caller then evaluates every station).
-std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u, double v, int j)
+// Every station's estimate and bound at the node (LawEstimates), the
+// distances in degrees estimated first. False where they cannot be vouched for.
+bool NodeEstimates(const TScanSetup &setup, TWorker &w, double u, double v, double &bound)
 {
     const std::size_t n = setup.Stations.size();
     const bool own = IsSection(setup) && setup.Degrees;
@@ -371,13 +371,21 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
             const double epi
                 = GeoDistanceEstimate(geo.Latitude, st.Latitude, st.Longitude - geo.Longitude);
             if (std::isnan(epi))
-                return std::nullopt;
+                return false;
             w.Epi[s] = epi;
             w.EpiBound[s] = GeoEstimateBound(epi);
         }
     }
+    return LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound);
+}
+
+// The k-th smallest law value at the node from the estimates: nullopt where
+// an estimate cannot be vouched for (the caller then evaluates every station).
+std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u, double v, int j)
+{
+    const std::size_t n = setup.Stations.size();
     double bound = 0;
-    if (!LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound))
+    if (!NodeEstimates(setup, w, u, v, bound))
         return std::nullopt;
     // Every true value x lies within bound of its estimate, so the k-th
     // smallest lies within bound of the k-th estimate e. A station whose
@@ -553,7 +561,8 @@ std::size_t TStationValues::Count() const
 
 TStationValues::TScratch TStationValues::NewScratch() const
 {
-    return TScratch(std::make_unique<TStationScratch>(TStationScratch { MakeWorker(m_setup->Scan) }));
+    return TScratch(
+        std::make_unique<TStationScratch>(TStationScratch { MakeWorker(m_setup->Scan) }));
 }
 
 double TStationValues::Value(TScratch &scratch, std::size_t s, int i, int j) const
@@ -562,6 +571,21 @@ double TStationValues::Value(TScratch &scratch, std::size_t s, int i, int j) con
     const double u = i * setup.Grid.UStep + setup.Grid.UMin;
     const double v = j * setup.Grid.VStep + setup.Grid.VMin;
     return StationValue(setup, scratch.m_state->Worker, s, u, v, j);
+}
+
+std::optional<TStationValues::TEstimates> TStationValues::Estimates(
+    TScratch &scratch, int i, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    if (setup.Layered || setup.Mode == smLocError)
+        return std::nullopt;
+    TWorker &w = scratch.m_state->Worker;
+    const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+    double bound = 0;
+    if (!NodeEstimates(setup, w, u, v, bound))
+        return std::nullopt;
+    return TEstimates { w.Estimates, w.Bounds };
 }
 
 double TStationValues::NodeValue(double kth, int j) const
@@ -594,8 +618,7 @@ std::optional<TMatrix2D> ScanNodes(
     const int reportStep = std::max(total / 1000, 1);
     int nodesDone = 0, reported = 0;
     const bool complete = ParallelItems(
-        rowCount * pieces, control,
-        [&] { return MakeWorker(setup); },
+        rowCount * pieces, control, [&] { return MakeWorker(setup); },
         [&](TWorker &w, int item) {
             const int i = firstRow + item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;

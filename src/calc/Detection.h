@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "calc/Computation.h"
 
@@ -47,6 +48,14 @@ public:
     TScratch NewScratch() const;
     // Station s (0 .. Count()-1) at node (i, j) of the snapshot's plane grid.
     double Value(TScratch &scratch, std::size_t s, int i, int j) const;
+    // The law's value of every station at node (i, j) in double, each within
+    // Bound[s] of Value's; valid until the scratch is used again. nullopt
+    // where the mode has no such estimate (layered medium, location error)
+    // or it cannot be vouched for at this node.
+    struct TEstimates {
+        std::span<const double> Value, Bound;
+    };
+    std::optional<TEstimates> Estimates(TScratch &scratch, int i, int j) const;
     // The node's value of the mode (row j of V) from its k-th station value.
     double NodeValue(double kth, int j) const;
 

@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
+#include "calc/ArrayResponse.h"
 #include "calc/Detection.h"
 #include "calc/ParallelItems.h"
+#include "common/Error.h"
 
 namespace valdrin::calc {
 
@@ -16,6 +20,31 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Every station's value at node (i, j) into out, exactly for those that may
+// be among the k + 1 smallest. Each true value lies within the largest bound
+// w of its estimate, so the (k+1)-th true value is at most e + w, e the
+// (k+1)-th estimate; a station whose estimate exceeds e + 2w lies beyond it
+// for certain, and its estimate, also beyond it, stands in for its value:
+// the order statistics and every comparison with the k-th come out the same.
+void NodeValues(const TStationValues &values, TStationValues::TScratch &scratch, int i, int j,
+    int k, std::vector<double> &out, std::vector<double> &order)
+{
+    const std::size_t n = values.Count(), rank = static_cast<std::size_t>(k) + 1;
+    const auto est = n > rank ? values.Estimates(scratch, i, j) : std::nullopt;
+    if (!est) {
+        for (std::size_t s = 0; s < n; ++s)
+            out[s] = values.Value(scratch, s, i, j);
+        return;
+    }
+    order.assign(est->Value.begin(), est->Value.end());
+    std::nth_element(
+        order.begin(), order.begin() + static_cast<std::ptrdiff_t>(rank - 1), order.end());
+    const double worst = *std::max_element(est->Bound.begin(), est->Bound.end());
+    const double high = order[rank - 1] + 2 * worst;
+    for (std::size_t s = 0; s < n; ++s)
+        out[s] = est->Value[s] > high ? est->Value[s] : values.Value(scratch, s, i, j);
+}
 
 } // namespace
 
@@ -76,18 +105,17 @@ std::optional<TOrderGrid> ScanOrderStats(const TCalcSnapshot &snapshot, const TR
     const std::size_t n = values.Count();
     struct TState {
         TStationValues::TScratch Scratch;
-        std::vector<double> Row;
+        std::vector<double> Row, Order;
     };
     int rowsDone = 0;
     const bool complete = ParallelItems(
         grid.NU, control,
         [&] {
-            return TState { values.NewScratch(), std::vector<double>(n) };
+            return TState { values.NewScratch(), std::vector<double>(n), {} };
         },
         [&](TState &state, int i) {
             for (int j = 0; j < grid.NV; ++j) {
-                for (std::size_t s = 0; s < n; ++s)
-                    state.Row[s] = values.Value(state.Scratch, s, i, j);
+                NodeValues(values, state.Scratch, i, j, grid.K, state.Row, state.Order);
                 const TOrderStats st = MakeOrderStats(state.Row, grid.K);
                 grid.Nodes[static_cast<std::size_t>(i) * static_cast<std::size_t>(grid.NV)
                     + static_cast<std::size_t>(j)]
@@ -127,19 +155,18 @@ std::optional<std::vector<TOutageFigures>> OutageFigures(
     std::vector<std::vector<TOutageSums>> rows(static_cast<std::size_t>(g.NU));
     struct TState {
         TStationValues::TScratch Scratch;
-        std::vector<double> Values;
+        std::vector<double> Values, Order;
     };
     int rowsDone = 0;
     const bool complete = ParallelItems(
         g.NU, control,
         [&] {
-            return TState { values.NewScratch(), std::vector<double>(n) };
+            return TState { values.NewScratch(), std::vector<double>(n), {} };
         },
         [&](TState &state, int i) {
             std::vector<TOutageSums> sums(n);
             for (int j = 0; j < g.NV; ++j) {
-                for (std::size_t s = 0; s < n; ++s)
-                    state.Values[s] = values.Value(state.Scratch, s, i, j);
+                NodeValues(values, state.Scratch, i, j, k, state.Values, state.Order);
                 const TOrderStats st = MakeOrderStats(state.Values, k);
                 for (std::size_t s = 0; s < n; ++s) {
                     const double without = KthAfterRemoving(st, k, state.Values[s]);
@@ -204,6 +231,182 @@ std::optional<TMatrix2D> OutageMap(const TCalcSnapshot &snapshot, const TOrderGr
     if (!complete)
         return std::nullopt;
     return matrix;
+}
+
+TCalcSnapshot WithStationAdded(TCalcSnapshot snapshot, double u, double v, std::size_t row)
+{
+    TStationSet &st = snapshot.Stations;
+    const auto n = static_cast<std::size_t>(snapshot.Params.N);
+    for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+        a->resize(n);
+    st.Name.resize(n);
+    st.U.push_back(u);
+    st.V.push_back(v);
+    st.W.push_back(snapshot.Params.SurfaceAlt);
+    for (auto *a : { &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+        a->push_back((*a)[row]);
+    st.Name.emplace_back();
+    st.Count = ++snapshot.Params.N;
+    return snapshot;
+}
+
+namespace {
+
+// The candidates: the node grid itself, or NU x NV points spread evenly over
+// its extent (one point: its middle).
+TPlaneGrid CandidateGrid(const TPlaneGrid &nodes, int nu, int nv)
+{
+    TPlaneGrid c = nodes;
+    const auto axis = [](int n, int count, double min, double step, double &cMin, double &cMax,
+                          double &cStep, int &cCount) {
+        if (count <= 0 || count == n)
+            return;
+        const double last = (n - 1) * step + min;
+        cCount = count;
+        cStep = count > 1 ? (last - min) / (count - 1) : 1;
+        cMin = count > 1 ? min : (min + last) / 2;
+        cMax = count > 1 ? last : cMin;
+    };
+    axis(nodes.NU, nu, nodes.UMin, nodes.UStep, c.UMin, c.UMax, c.UStep, c.NU);
+    axis(nodes.NV, nv, nodes.VMin, nodes.VStep, c.VMin, c.VMax, c.VStep, c.NV);
+    return c;
+}
+
+void CheckGainInput(const TCalcSnapshot &snapshot, const TGainOptions &options)
+{
+    CheckNodeSnapshot(snapshot);
+    if (snapshot.Params.Plane != TViewPlane::vpXY)
+        throw common::TValdrinError("Места новых станций подбираются только в плоскости XY");
+    if (options.Row >= static_cast<std::size_t>(snapshot.Params.N))
+        throw common::TValdrinError("Нет строки " + std::to_string(options.Row + 1)
+            + " в таблице станций: новая станция берет коэффициенты и шум одной из строк 1.."
+            + std::to_string(snapshot.Params.N));
+    if (options.CandidatesU > kMaxMatrixSide || options.CandidatesV > kMaxMatrixSide
+        || options.CandidatesU < 0 || options.CandidatesV < 0)
+        throw common::TValdrinError("Сетка мест-кандидатов должна быть от 1 до "
+            + std::to_string(kMaxMatrixSide) + " по каждой оси");
+}
+
+} // namespace
+
+std::optional<TGainMap> GainMap(const TCalcSnapshot &snapshot, const TOrderGrid &grid,
+    const TGainOptions &options, const TRunControl &control)
+{
+    CheckGainInput(snapshot, options);
+    const TPlaneGrid &g = snapshot.PlaneGrid;
+    TGainMap map;
+    map.Grid = CandidateGrid(g, options.CandidatesU, options.CandidatesV);
+    const TPlaneGrid &c = map.Grid;
+    const bool area = !std::isnan(options.Target);
+    const double target = options.Target, cell = g.UStep * g.VStep;
+    // The mean is over the nodes finite now: adding a station keeps them
+    // finite, so the count is the same for every candidate.
+    std::vector<std::pair<int, int>> nodes;
+    for (int i = 0; i < grid.NU; ++i)
+        for (int j = 0; j < grid.NV; ++j)
+            if (area || std::isfinite(grid.At(i, j).Kth))
+                nodes.emplace_back(i, j);
+    map.Gain.assign(
+        static_cast<std::size_t>(c.NU), std::vector<double>(static_cast<std::size_t>(c.NV)));
+    int rowsDone = 0;
+    const bool complete = ParallelItems(
+        c.NU, control, [] { return 0; },
+        [&](int, int a) {
+            // The candidates of row a as the stations of one network, so that
+            // each is evaluated exactly as a station of the run.
+            TCalcSnapshot candidates = snapshot;
+            TStationSet &st = candidates.Stations;
+            const TStationSet &from = snapshot.Stations;
+            const std::size_t row = options.Row, n = static_cast<std::size_t>(c.NV);
+            st = TStationSet {};
+            for (int b = 0; b < c.NV; ++b) {
+                st.U.push_back(a * c.UStep + c.UMin);
+                st.V.push_back(b * c.VStep + c.VMin);
+            }
+            st.W.assign(n, snapshot.Params.SurfaceAlt);
+            st.A0.assign(n, from.A0[row]);
+            st.A1.assign(n, from.A1[row]);
+            st.A2.assign(n, from.A2[row]);
+            st.A3.assign(n, from.A3[row]);
+            st.An.assign(n, from.An[row]);
+            st.SNR.assign(n, from.SNR[row]);
+            st.Count = candidates.Params.N = c.NV;
+            const TStationValues values(candidates);
+            TStationValues::TScratch scratch = values.NewScratch();
+            std::vector<double> sum(n, 0.0);
+            std::vector<int> grown(n, 0);
+            for (const auto &[i, j] : nodes) {
+                const TOrderStats &node = grid.At(i, j);
+                const auto add = [&](std::size_t s, double m) {
+                    const double now = KthAfterAdding(node, grid.K, m);
+                    if (area)
+                        grown[s] += (now <= target) - (node.Kth <= target);
+                    else if (std::isfinite(now))
+                        sum[s] += node.Kth - now;
+                };
+                // A candidate certainly below the (k-1)-th gives what -inf
+                // gives, one certainly above a k-th that exists what +inf
+                // gives: only those near either are evaluated in full. The
+                // margin is the scan's, twice the bound.
+                const auto est = values.Estimates(scratch, i, j);
+                if (!est) {
+                    for (std::size_t s = 0; s < n; ++s)
+                        add(s, values.Value(scratch, s, i, j));
+                    continue;
+                }
+                const bool kthExists = node.Count >= grid.K;
+                for (std::size_t s = 0; s < n; ++s) {
+                    const double e = est->Value[s], b = 2 * est->Bound[s];
+                    if (e + b < node.Below)
+                        add(s, -kInf);
+                    else if (kthExists && e - b > node.Kth)
+                        add(s, kInf);
+                    else
+                        add(s, values.Value(scratch, s, i, j));
+                }
+            }
+            for (std::size_t s = 0; s < n; ++s)
+                map.Gain[static_cast<std::size_t>(a)][s] = area ? grown[s] * cell
+                    : nodes.empty()                             ? kNaN
+                                    : sum[s] / static_cast<double>(nodes.size());
+        },
+        [&](int) {
+            if (control.Progress)
+                control.Progress(++rowsDone, c.NU);
+        });
+    if (!complete)
+        return std::nullopt;
+    return map;
+}
+
+std::optional<std::vector<TNextStation>> NextStations(const TCalcSnapshot &snapshot,
+    const TGainOptions &options, int count, const TRunControl &control)
+{
+    CheckGainInput(snapshot, options);
+    TCalcSnapshot network = snapshot;
+    std::vector<TNextStation> placed;
+    for (int n = 0; n < count; ++n) {
+        const auto grid = ScanOrderStats(network, control);
+        if (!grid)
+            return std::nullopt;
+        const auto map = GainMap(network, *grid, options, control);
+        if (!map)
+            return std::nullopt;
+        const TPlaneGrid &c = map->Grid;
+        TNextStation best { c.UMin, c.VMin, -kInf };
+        for (int a = 0; a < c.NU; ++a)
+            for (int b = 0; b < c.NV; ++b) {
+                const double gain
+                    = map->Gain[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+                if (gain > best.Gain)
+                    best = { a * c.UStep + c.UMin, b * c.VStep + c.VMin, gain };
+            }
+        if (!(best.Gain > -kInf)) // no candidate has a gain (no node is finite)
+            best.Gain = kNaN;
+        placed.push_back(best);
+        network = WithStationAdded(std::move(network), best.U, best.V, options.Row);
+    }
+    return placed;
 }
 
 } // namespace valdrin::calc

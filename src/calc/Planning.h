@@ -70,4 +70,40 @@ std::optional<std::vector<TOutageFigures>> OutageFigures(
 std::optional<TMatrix2D> OutageMap(const TCalcSnapshot &snapshot, const TOrderGrid &grid,
     std::size_t station, const TRunControl &control = {});
 
+// Where a new station would help: candidate positions on the plane XY, each
+// a station at the surface elevation with the coefficients and noise of one
+// row of the table.
+struct TGainOptions {
+    int CandidatesU = 0, CandidatesV = 0; // candidate grid over the nodes' extent; 0: the nodes
+    std::size_t Row = 0; // table row (0-based) whose a0..a3, An and SNR the station takes
+    // NaN: the gain is the mean lowering of the k-th over the nodes where it
+    // is finite now; otherwise the growth of the area (plane units squared)
+    // where it is <= Target.
+    double Target = NAN;
+};
+
+struct TGainMap {
+    TPlaneGrid Grid; // the candidates, as a node grid of the plane XY
+    TMatrix2D Gain; // [a][b]: the candidate at (a * UStep + UMin, b * VStep + VMin)
+};
+
+// Refuses (common::TValdrinError) other planes, a row beyond the table and a
+// candidate grid over kMaxMatrixSide on a side; cancelled: nullopt.
+std::optional<TGainMap> GainMap(const TCalcSnapshot &snapshot, const TOrderGrid &grid,
+    const TGainOptions &options, const TRunControl &control = {});
+
+struct TNextStation {
+    double U = 0, V = 0; // plane coordinates
+    double Gain = 0; // as GainMap's, over the network with the stations placed before it
+};
+
+// Greedy: the best candidate (the first in the candidate grid's order among
+// equals), placed, the order statistics scanned again, count times.
+std::optional<std::vector<TNextStation>> NextStations(const TCalcSnapshot &snapshot,
+    const TGainOptions &options, int count, const TRunControl &control = {});
+
+// The snapshot with one more station at (u, v) on the surface, with the
+// coefficients and noise of table row `row`.
+TCalcSnapshot WithStationAdded(TCalcSnapshot snapshot, double u, double v, std::size_t row);
+
 } // namespace valdrin::calc

@@ -209,6 +209,28 @@ std::string OutageTable(const TPlanOptions &opt, params::TWorkingSet &ws, char s
     return text;
 }
 
+std::string NextStationTable(const TPlanOptions &opt, params::TWorkingSet &ws, char sep)
+{
+    params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), 0);
+    const calc::TCalcSnapshot snapshot = Snapshot(ws, sep);
+    calc::TRunControl control;
+    control.Threads = opt.Threads;
+    calc::TGainOptions options;
+    options.CandidatesU = opt.CandidatesU;
+    options.CandidatesV = opt.CandidatesV;
+    options.Row = static_cast<std::size_t>(opt.Row - 1);
+    const auto next = calc::NextStations(snapshot, options, opt.Count, control);
+    if (!next)
+        throw common::TValdrinError("Расчет прерван");
+    std::string text = "rank,x,y,gain\n";
+    for (std::size_t r = 0; r < next->size(); ++r) {
+        const calc::TNextStation &s = (*next)[r];
+        text += std::to_string(r + 1) + ',' + Number(s.U) + ',' + Number(s.V) + ',' + Number(s.Gain)
+            + '\n';
+    }
+    return text;
+}
+
 } // namespace
 
 int RunPlanCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
@@ -229,7 +251,8 @@ int RunPlanCommand(const std::vector<std::string> &args, std::ostream &out, std:
         params::TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
         // The k-th magnitude, whatever mode the file was saved in.
         params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), 3);
-        const std::string text = OutageTable(opt, ws, sep);
+        const std::string text
+            = opt.Command == "outage" ? OutageTable(opt, ws, sep) : NextStationTable(opt, ws, sep);
         if (opt.Output) {
             if (const auto error = common::WriteWholeFileWith(
                     *opt.Output, [&](std::ostream &file) { file << text; }))

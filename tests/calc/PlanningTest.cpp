@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "LayerFixtures.h"
+#include "common/Error.h"
 
 using namespace valdrin::calc;
 using enum TShowMode;
@@ -18,6 +20,7 @@ using enum TShowMode;
 namespace {
 
 constexpr double kInf = INFINITY;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TPlaneGrid Grid(
     double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
@@ -187,6 +190,61 @@ TEST(Outage, EveryStationAgainstARunWithoutIt)
     const auto layeredGrid = ScanOrderStats(layered);
     EXPECT_TRUE(SameMatrix(
         *OutageMap(layered, *layeredGrid, 0), RunComputation(Without(layered, 0))->ResultMatrix));
+}
+
+TEST(GainMap, EveryCandidateAgainstARunWithTheStationAdded)
+{
+    TCalcSnapshot snap = Small(smMinMagnitude);
+    snap.Stations.An[0] = 0.02; // the new station takes row 2's noise, not the first's
+    const auto grid = ScanOrderStats(snap);
+    const TMatrix2D before = grid->Matrix;
+    for (const double target : { kNaN, 1.1 }) {
+        const TGainOptions options { 4, 3, 1, target };
+        const auto map = GainMap(snap, *grid, options);
+        ASSERT_TRUE(map);
+        ASSERT_EQ(map->Grid.NU, 4);
+        ASSERT_EQ(map->Grid.NV, 3);
+        EXPECT_DOUBLE_EQ(map->Grid.UMin, -2000);
+        EXPECT_DOUBLE_EQ(3 * map->Grid.UStep + map->Grid.UMin, 2000);
+        for (int a = 0; a < 4; ++a)
+            for (int b = 0; b < 3; ++b) {
+                const double u = a * map->Grid.UStep + map->Grid.UMin;
+                const double v = b * map->Grid.VStep + map->Grid.VMin;
+                const TMatrix2D after
+                    = RunComputation(WithStationAdded(snap, u, v, 1))->ResultMatrix;
+                double sum = 0;
+                int finite = 0, grown = 0;
+                for (std::size_t i = 0; i < after.size(); ++i)
+                    for (std::size_t j = 0; j < after[i].size(); ++j) {
+                        if (std::isfinite(before[i][j])) {
+                            sum += before[i][j] - after[i][j];
+                            ++finite;
+                        }
+                        grown += (after[i][j] <= target) - (before[i][j] <= target);
+                    }
+                const double expected = std::isnan(target) ? sum / finite : grown * 400.0 * 500;
+                EXPECT_NEAR(map->Gain[a][b], expected, 1e-12) << a << " " << b;
+            }
+    }
+    // Greedy: the best of each map, placed before the next is looked for.
+    const TGainOptions options { 4, 3, 1, kNaN };
+    const auto next = NextStations(snap, options, 2);
+    ASSERT_TRUE(next && next->size() == 2);
+    TCalcSnapshot network = snap;
+    for (const TNextStation &placed : *next) {
+        const auto map = GainMap(network, *ScanOrderStats(network), options);
+        double best = -kInf;
+        for (const auto &row : map->Gain)
+            best = std::max(best, *std::max_element(row.begin(), row.end()));
+        EXPECT_EQ(placed.Gain, best);
+        EXPECT_GT(placed.Gain, 0);
+        network = WithStationAdded(network, placed.U, placed.V, 1);
+    }
+    // The default candidates are the nodes themselves.
+    const auto nodes = GainMap(snap, *grid, {});
+    EXPECT_EQ(nodes->Grid, snap.PlaneGrid);
+    snap.Params.Plane = TViewPlane::vpYZ;
+    EXPECT_THROW(GainMap(snap, *grid, {}), valdrin::common::TValdrinError);
 }
 
 } // namespace

@@ -104,6 +104,26 @@ TEST_F(PlanCommand, OutageTableHoldsTheCoresFiguresInTableOrder)
     }
 }
 
+TEST_F(PlanCommand, NextStationsAreTheCoresGreedyChoice)
+{
+    params::TWorkingSet ws;
+    const std::string ini = SmallGridParams(ws);
+    const TRun run = Run({ "plan", "next-station", "--params", ini, "--count", "2", "--candidates",
+        "5x4", "--row", "3" });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    const auto rows = Csv(run.Out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (std::vector<std::string> { "rank", "x", "y", "gain" }));
+    const auto next = calc::NextStations(MagnitudeSnapshot(ws), { 5, 4, 2, NAN }, 2);
+    for (std::size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(rows[r + 1][0], std::to_string(r + 1));
+        EXPECT_EQ(Real(rows[r + 1][1]), (*next)[r].U);
+        EXPECT_EQ(Real(rows[r + 1][2]), (*next)[r].V);
+        EXPECT_EQ(Real(rows[r + 1][3]), (*next)[r].Gain);
+    }
+    EXPECT_EQ(Run({ "plan", "next-station", "--params", ini, "--row", "26" }).Code, 3);
+}
+
 TEST_F(PlanCommand, BadInputEndsWithAMessage)
 {
     TRun run = Run({ "plan", "nowhere" });

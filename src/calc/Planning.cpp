@@ -5,6 +5,7 @@
 #include "calc/Planning.h"
 
 #include <algorithm>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -407,6 +408,123 @@ std::optional<std::vector<TNextStation>> NextStations(const TCalcSnapshot &snaps
         network = WithStationAdded(std::move(network), best.U, best.V, options.Row);
     }
     return placed;
+}
+
+namespace {
+
+// The probability that a station of threshold m and scale detects M.
+double StationProbability(double m, double scale, double M)
+{
+    if (!(scale > 0))
+        return M >= m ? 1 : 0;
+    return 0.5 * std::erfc((m - M) / (scale * std::numbers::sqrt2));
+}
+
+} // namespace
+
+double DetectionProbability(
+    std::span<const double> m, std::span<const double> scale, int k, double M)
+{
+    // q[j]: exactly j detect (j < k); q[k]: k or more.
+    double q[kMaxStations + 2] = {};
+    std::vector<double> large;
+    double *at = q;
+    const auto size = static_cast<std::size_t>(k) + 1;
+    if (size > std::size(q)) {
+        large.assign(size, 0.0);
+        at = large.data();
+    }
+    at[0] = 1;
+    for (std::size_t s = 0; s < m.size(); ++s) {
+        if (std::isnan(m[s]))
+            continue;
+        const double p = StationProbability(m[s], scale[s], M);
+        at[k] += at[k - 1] * p;
+        for (int j = k - 1; j > 0; --j)
+            at[j] = at[j] * (1 - p) + at[j - 1] * p;
+        at[0] *= 1 - p;
+    }
+    return at[k];
+}
+
+double MagnitudeAtProbability(
+    std::span<const double> m, std::span<const double> scale, int k, double p)
+{
+    std::vector<double> values(m.begin(), m.end());
+    const TOrderStats st = MakeOrderStats(values, k);
+    if (!std::isfinite(st.Kth))
+        return st.Kth; // NaN: too few values; +infinity: too few ever detect
+    double widest = 0;
+    for (std::size_t s = 0; s < m.size(); ++s)
+        if (!std::isnan(m[s]))
+            widest = std::max(widest, scale[s]);
+    if (!(widest > 0))
+        return st.Kth;
+    const auto reached = [&](double M) { return DetectionProbability(m, scale, k, M) >= p; };
+    // A bracket around the k-th, widened by doublings: far enough below it
+    // every Phi is near 0, far enough above the k smallest are near 1.
+    double lo = st.Kth, hi = st.Kth, step = widest;
+    for (int n = 0; n < 64 && reached(lo); ++n, step *= 2)
+        lo = st.Kth - step;
+    step = widest;
+    for (int n = 0; n < 64 && !reached(hi); ++n, step *= 2)
+        hi = st.Kth + step;
+    while (hi - lo > 0.001) {
+        const double mid = (lo + hi) / 2;
+        if (mid <= lo || mid >= hi)
+            break;
+        (reached(mid) ? hi : lo) = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, double sigmaDb,
+    double p, const TRunControl &control, double atMagnitude)
+{
+    if (snapshot.Params.Mode != TShowMode::smMinMagnitude)
+        throw common::TValdrinError(
+            "Вероятность регистрации считается только для минимальной магнитуды");
+    if (!(sigmaDb >= 0) || !std::isfinite(sigmaDb))
+        throw common::TValdrinError("Разброс шума должен быть не меньше 0 дБ");
+    if (std::isnan(atMagnitude) && !(p > 0 && p < 1))
+        throw common::TValdrinError("Вероятность должна быть больше 0 и меньше 1");
+    CheckNodeSnapshot(snapshot);
+    const TStationValues values(snapshot);
+    const std::size_t n = values.Count();
+    std::vector<double> scale(n);
+    for (std::size_t s = 0; s < n; ++s)
+        scale[s] = std::fabs(snapshot.Stations.A0[s]) * sigmaDb / 20;
+    const TPlaneGrid &g = snapshot.PlaneGrid;
+    const int k = snapshot.Params.k;
+    TResult result;
+    result.ResultMode = snapshot.Params.Mode;
+    result.Plane = snapshot.Params.Plane;
+    result.Degrees = snapshot.Params.Degrees;
+    result.PlaneGrid = g;
+    result.WaveGrid = snapshot.WaveGrid;
+    result.ResultMatrix.assign(
+        static_cast<std::size_t>(g.NU), std::vector<double>(static_cast<std::size_t>(g.NV)));
+    int rowsDone = 0;
+    const bool complete = ParallelItems(
+        g.NU, control, [&] { return std::pair(values.NewScratch(), std::vector<double>(n)); },
+        [&](auto &state, int i) {
+            auto &[scratch, m] = state;
+            for (int j = 0; j < g.NV; ++j) {
+                for (std::size_t s = 0; s < n; ++s)
+                    m[s] = values.Value(scratch, s, i, j);
+                result.ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]
+                    = std::isnan(atMagnitude) ? MagnitudeAtProbability(m, scale, k, p)
+                                              : DetectionProbability(m, scale, k, atMagnitude);
+            }
+        },
+        [&](int) {
+            if (control.Progress)
+                control.Progress(++rowsDone, g.NU);
+        });
+    if (!complete)
+        return std::nullopt;
+    result.Saveable = true;
+    return result;
 }
 
 } // namespace valdrin::calc

@@ -106,4 +106,31 @@ std::optional<std::vector<TNextStation>> NextStations(const TCalcSnapshot &snaps
 // coefficients and noise of table row `row`.
 TCalcSnapshot WithStationAdded(TCalcSnapshot snapshot, double u, double v, std::size_t row);
 
+// Detection with a scattered noise: a log-normal scatter of sigma dB of the
+// noise amplitude moves a station's threshold m_s by a0 * sigma/20 standard
+// deviations of magnitude, so it detects M with probability
+// Phi((M - m_s) / (|a0| * sigma/20)); at least k of them detect with the
+// probability the Poisson-binomial recursion gives exactly.
+
+// P(at least k of the stations detect M), from each station's threshold m
+// (NaN: no value, left out; +infinity: never) and scale |a0| * sigma/20 (0:
+// a step at m). O(N k).
+double DetectionProbability(
+    std::span<const double> m, std::span<const double> scale, int k, double M);
+
+// The smallest magnitude detected by at least k stations with probability p
+// (0 < p < 1), by bisection to 0.001 (the midpoint of the last bracket); NaN
+// with fewer than k values, +infinity when fewer than k stations ever
+// detect. All scales 0: the k-th smallest threshold itself.
+double MagnitudeAtProbability(
+    std::span<const double> m, std::span<const double> scale, int k, double p);
+
+// The magnitude mode's result with every node's magnitude reached with
+// probability p (sigmaDb >= 0; 0 gives RunComputation's result); or, with
+// atMagnitude a number, the probability of detecting that magnitude. Refuses
+// (common::TValdrinError) other modes and p, sigma out of range; cancelled:
+// nullopt.
+std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, double sigmaDb,
+    double p, const TRunControl &control = {}, double atMagnitude = NAN);
+
 } // namespace valdrin::calc

@@ -23,6 +23,7 @@
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
 #include "calc/Computation.h"
+#include "calc/Planning.h"
 #include "calc/ResultsFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
@@ -44,6 +45,7 @@ const char *const kUsage =
     "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
     "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
     "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
+    "                    [--probability P] [--sigma-db S] [--reference ФАЙЛ] [--limits]\n"
     "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
     "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
     "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
@@ -86,6 +88,10 @@ const char *const kHelp =
     "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
     "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
     "                     (номер плоскости от 0, не меньше трех цифр)\n"
+    "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
+    "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
+    "                     разбросе уровня шума --sigma-db\n"
+    "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -139,6 +145,8 @@ struct TOptions {
     calc::TRowRange Rows; // --rows
     bool Header = true; // false: --no-header
     std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
+    std::optional<double> Probability; // --probability
+    std::optional<double> SigmaDb; // --sigma-db, dB
 };
 
 struct TUsageError {
@@ -313,6 +321,14 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Header = false;
         } else if (name == "--planes") {
             opt.Planes = ParsePlanes(value());
+        } else if (name == "--probability" || name == "--sigma-db") {
+            const std::string v = value();
+            const auto x = ParseReal(v);
+            const bool probability = name == "--probability";
+            if (!x || (probability ? !(*x > 0 && *x < 1) : !(*x >= 0 && *x <= 100)))
+                throw TUsageError{"Неверное значение " + name + ": " + v
+                                  + (probability ? " (больше 0 и меньше 1)" : " (от 0 до 100 дБ)")};
+            (probability ? opt.Probability : opt.SigmaDb) = *x;
         } else if (name == "--unit") {
             const std::string v = value();
             const std::string u = Lower(v);
@@ -531,7 +547,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(build.ModelMessage);
-        result = calc::RunComputation(build.Snapshot, control, opt.Rows);
+        result = opt.Probability
+            ? calc::RunProbabilityComputation(
+                build.Snapshot, opt.SigmaDb.value_or(3), *opt.Probability, control)
+            : calc::RunComputation(build.Snapshot, control, opt.Rows);
     } catch (...) {
         bar.Clear();
         throw;
@@ -607,6 +626,10 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
             if (opt.Png && (opt.Rows.First != 0 || opt.Rows.Last != -1))
                 throw TUsageError { "--rows и --png вместе не задаются: карту частей рисует "
                                     "valdrin-calc render" };
+            if (opt.SigmaDb && !opt.Probability)
+                throw TUsageError { "--sigma-db задается вместе с --probability" };
+            if (opt.Probability && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+                throw TUsageError { "--probability и --rows вместе не задаются" };
             if (!opt.Planes.empty())
                 return RunPlanes(opt, out, err, showProgress);
         } catch (const TUsageError &e) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "LayerFixtures.h"
+#include "calc/Detection.h"
 #include "common/Error.h"
 
 using namespace valdrin::calc;
@@ -245,6 +246,81 @@ TEST(GainMap, EveryCandidateAgainstARunWithTheStationAdded)
     EXPECT_EQ(nodes->Grid, snap.PlaneGrid);
     snap.Params.Plane = TViewPlane::vpYZ;
     EXPECT_THROW(GainMap(snap, *grid, {}), valdrin::common::TValdrinError);
+}
+
+TEST(Probability, RecursionAgainstEveryOutcome)
+{
+    const std::vector<double> m { 1.0, 1.2, kNaN, 0.8, kInf, 1.5, 1.1 };
+    const std::vector<double> scale { 0.1, 0.3, 0.2, 0, 0.1, 0.25, 0.15 };
+    for (const double M : { 0.5, 0.8, 1.05, 1.3, 2.0 })
+        for (int k = 1; k <= 6; ++k) {
+            double expected = 0;
+            for (unsigned mask = 0; mask < 1u << m.size(); ++mask) {
+                double p = 1;
+                int detected = 0;
+                for (std::size_t s = 0; s < m.size(); ++s) {
+                    if (std::isnan(m[s])) { // no value: never detects
+                        p *= (mask >> s & 1u) ? 0 : 1;
+                        continue;
+                    }
+                    const double ps = scale[s] > 0
+                        ? 0.5 * std::erfc((m[s] - M) / scale[s] / std::sqrt(2.0))
+                        : (M >= m[s] ? 1.0 : 0.0);
+                    const bool d = mask >> s & 1u;
+                    p *= d ? ps : 1 - ps;
+                    detected += d;
+                }
+                if (detected >= k)
+                    expected += p;
+            }
+            EXPECT_NEAR(DetectionProbability(m, scale, k, M), expected, 1e-14) << M << " " << k;
+        }
+}
+
+TEST(Probability, NoScatterGivesTheKthAndMonteCarloAgrees)
+{
+    TCalcSnapshot snap = Small(smMinMagnitude);
+    snap.Stations.An[7] = 1e9; // never detects
+    const TResult run = *RunComputation(snap);
+    EXPECT_TRUE(
+        SameMatrix(RunProbabilityComputation(snap, 0, 0.9)->ResultMatrix, run.ResultMatrix));
+    const TResult faint = *RunProbabilityComputation(snap, 1e-7, 0.9);
+    for (std::size_t i = 0; i < run.ResultMatrix.size(); ++i)
+        for (std::size_t j = 0; j < run.ResultMatrix[i].size(); ++j)
+            EXPECT_NEAR(faint.ResultMatrix[i][j], run.ResultMatrix[i][j], 0.0006);
+
+    // At a few nodes, thresholds drawn with the scatter: the share of draws
+    // whose k-th is below the map's magnitude is p, and the recursion's
+    // probability at another magnitude is the share detected there.
+    const double sigmaDb = 3, p = 0.9;
+    const TResult map = *RunProbabilityComputation(snap, sigmaDb, p);
+    const TStationValues values(snap);
+    auto scratch = values.NewScratch();
+    std::mt19937 rng(5);
+    std::normal_distribution<double> z;
+    constexpr int kDraws = 20000;
+    const double se = 4 * std::sqrt(p * (1 - p) / kDraws);
+    for (const auto &[i, j] : { std::pair(0, 0), std::pair(5, 4), std::pair(8, 2) }) {
+        std::vector<double> m(25), scale(25, sigmaDb / 20);
+        for (std::size_t s = 0; s < 25; ++s)
+            m[s] = values.Value(scratch, s, i, j);
+        const double Mp = map.ResultMatrix[i][j];
+        const double M2 = Mp - 0.05;
+        int below = 0, detected2 = 0;
+        for (int d = 0; d < kDraws; ++d) {
+            std::vector<double> drawn(25);
+            for (std::size_t s = 0; s < 25; ++s)
+                drawn[s] = m[s] + scale[s] * z(rng);
+            std::nth_element(drawn.begin(), drawn.begin() + 2, drawn.end());
+            below += drawn[2] <= Mp;
+            detected2 += drawn[2] <= M2;
+        }
+        EXPECT_NEAR(below / double(kDraws), p, se + 0.005) << i << " " << j;
+        const double p2 = DetectionProbability(m, scale, 3, M2);
+        EXPECT_NEAR(detected2 / double(kDraws), p2, 4 * std::sqrt(p2 * (1 - p2) / kDraws) + 0.002);
+    }
+    snap.Params.Mode = smLocError;
+    EXPECT_THROW(RunProbabilityComputation(snap, 3, 0.9), valdrin::common::TValdrinError);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "TempDirFixture.h"
 #include "calc/Planning.h"
+#include "calc/ResultsFile.h"
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
 
@@ -122,6 +123,27 @@ TEST_F(PlanCommand, NextStationsAreTheCoresGreedyChoice)
         EXPECT_EQ(Real(rows[r + 1][3]), (*next)[r].Gain);
     }
     EXPECT_EQ(Run({ "plan", "next-station", "--params", ini, "--row", "26" }).Code, 3);
+}
+
+TEST_F(PlanCommand, ProbabilityMagnitudeInTheResultsLayout)
+{
+    params::TWorkingSet ws;
+    const std::string ini = SmallGridParams(ws);
+    const calc::TCalcSnapshot snap = MagnitudeSnapshot(ws);
+    TRun run = Run({ "--params", ini, "--probability", "0.9" });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out,
+        calc::FormatResultsFile(*calc::RunProbabilityComputation(snap, 3, 0.9), ws.VpSpinEdit,
+            ws.C1SpinEdit, ws.C2SpinEdit));
+    run = Run({ "--params", ini, "--probability", "0,5", "--sigma-db", "0" });
+    EXPECT_EQ(run.Out,
+        calc::FormatResultsFile(
+            *calc::RunComputation(snap), ws.VpSpinEdit, ws.C1SpinEdit, ws.C2SpinEdit));
+    run = Run({ "--mode", "cdk", "--probability", "0.9" });
+    EXPECT_EQ(run.Code, 3);
+    EXPECT_NE(run.Err.find("только для минимальной магнитуды"), std::string::npos);
+    EXPECT_EQ(Run({ "--sigma-db", "2" }).Code, 2);
+    EXPECT_EQ(Run({ "--probability", "1" }).Code, 2);
 }
 
 TEST_F(PlanCommand, BadInputEndsWithAMessage)

@@ -527,4 +527,36 @@ std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, 
     return result;
 }
 
+TResult DifferenceResult(const TResult &now, const TResult &reference)
+{
+    using enum TShowMode;
+    const TShowMode mode = now.ResultMode;
+    if (mode != smMinMagnitude && mode != smLocError && mode != smCornerFreq
+        && mode != smSourceSize)
+        throw common::TValdrinError("Разность с эталоном строится только для режимов 3..6");
+    if (reference.ResultMode != mode || reference.Plane != now.Plane)
+        throw common::TValdrinError(
+            "Эталон рассчитан в другом режиме или в другой плоскости: разность не строится");
+    // Coordinates are written with 4 decimals: equal within half a unit of
+    // the last one (and a little for the step's own rounding).
+    const TPlaneGrid &a = now.PlaneGrid, &b = reference.PlaneGrid;
+    const auto near = [](double x, double y) { return std::fabs(x - y) <= 0.00006; };
+    const bool same = a.NU == b.NU && a.NV == b.NV && near(a.UMin, b.UMin) && near(a.VMin, b.VMin)
+        && near((a.NU - 1) * a.UStep + a.UMin, (b.NU - 1) * b.UStep + b.UMin)
+        && near((a.NV - 1) * a.VStep + a.VMin, (b.NV - 1) * b.VStep + b.VMin);
+    if (!same)
+        throw common::TValdrinError("Сетка эталона (" + std::to_string(b.NU) + " × "
+            + std::to_string(b.NV) + " узлов) не совпадает с сеткой расчета ("
+            + std::to_string(a.NU) + " × " + std::to_string(a.NV)
+            + " узлов или другие координаты): разность не строится");
+    TResult diff = now;
+    for (std::size_t i = 0; i < diff.ResultMatrix.size(); ++i) {
+        auto &row = diff.ResultMatrix[i];
+        const auto &ref = reference.ResultMatrix[i];
+        for (std::size_t j = 0; j < row.size(); ++j)
+            row[j] = j < ref.size() ? row[j] - ref[j] : kNaN;
+    }
+    return diff;
+}
+
 } // namespace valdrin::calc

@@ -133,4 +133,9 @@ double MagnitudeAtProbability(
 std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, double sigmaDb,
     double p, const TRunControl &control = {}, double atMagnitude = NAN);
 
+// now - reference at every node, as a result of now's mode, plane and grid.
+// Refuses (common::TValdrinError) other modes than 3..6 and a reference of
+// another mode, plane or grid (to the results file's written precision).
+TResult DifferenceResult(const TResult &now, const TResult &reference);
+
 } // namespace valdrin::calc

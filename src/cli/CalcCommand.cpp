@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -25,6 +26,7 @@
 #include "calc/Computation.h"
 #include "calc/Planning.h"
 #include "calc/ResultsFile.h"
+#include "calc/ResultsFileReader.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/qt/DecimalSep.h"
@@ -92,6 +94,9 @@ const char *const kHelp =
     "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
     "                     разбросе уровня шума --sigma-db\n"
     "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
+    "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
+    "                     того же режима, плоскости и сетки); в режиме magnitude\n"
+    "                     K - разность классов, E - отношение энергий\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -147,6 +152,7 @@ struct TOptions {
     std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
     std::optional<double> Probability; // --probability
     std::optional<double> SigmaDb; // --sigma-db, dB
+    std::optional<std::string> Reference; // --reference: results file to subtract
 };
 
 struct TUsageError {
@@ -321,6 +327,8 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Header = false;
         } else if (name == "--planes") {
             opt.Planes = ParsePlanes(value());
+        } else if (name == "--reference") {
+            opt.Reference = value();
         } else if (name == "--probability" || name == "--sigma-db") {
             const std::string v = value();
             const auto x = ParseReal(v);
@@ -523,6 +531,16 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
         map::SaveMapSvg(QString::fromStdString(*opt.Svg), scene, o);
 }
 
+calc::TResult ReadReference(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw common::TValdrinError("Не удалось прочитать файл эталона: " + path);
+    calc::TResultsParts parts;
+    calc::ReadResultsPart(in, path, parts);
+    return calc::JoinResultsParts(std::move(parts));
+}
+
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
     const char sep = SystemDecimalSeparator();
@@ -558,6 +576,11 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     bar.Clear();
     if (!result || !result->Saveable)
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
+    if (opt.Reference) {
+        // The class of a difference is C1 times it, its energy a ratio.
+        result = calc::DifferenceResult(*result, ReadReference(*opt.Reference));
+        ws.C2SpinEdit = 0;
+    }
 
     if (opt.Output) {
         WriteResults(*opt.Output, *result, ws, opt.Header);
@@ -628,8 +651,8 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
                                     "valdrin-calc render" };
             if (opt.SigmaDb && !opt.Probability)
                 throw TUsageError { "--sigma-db задается вместе с --probability" };
-            if (opt.Probability && (opt.Rows.First != 0 || opt.Rows.Last != -1))
-                throw TUsageError { "--probability и --rows вместе не задаются" };
+            if ((opt.Probability || opt.Reference) && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+                throw TUsageError { "--probability и --reference не задаются вместе с --rows" };
             if (!opt.Planes.empty())
                 return RunPlanes(opt, out, err, showProgress);
         } catch (const TUsageError &e) {

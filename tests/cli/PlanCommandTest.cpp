@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "TempDirFixture.h"
 #include "calc/Planning.h"
 #include "calc/ResultsFile.h"
+#include "calc/ResultsFileReader.h"
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
 
@@ -144,6 +146,38 @@ TEST_F(PlanCommand, ProbabilityMagnitudeInTheResultsLayout)
     EXPECT_NE(run.Err.find("только для минимальной магнитуды"), std::string::npos);
     EXPECT_EQ(Run({ "--sigma-db", "2" }).Code, 2);
     EXPECT_EQ(Run({ "--probability", "1" }).Code, 2);
+}
+
+TEST_F(PlanCommand, DifferenceToAReferenceOfTheSameGridOnly)
+{
+    params::TWorkingSet ws;
+    const std::string small = SmallGridParams(ws);
+    ws.StrGrid.SetCell(1, 5, "0.04"); // the first station four times as noisy
+    params::SaveParamFile(Path("noisy.ini"), ws, params::TWindowPlacement {});
+    ASSERT_EQ(Run({ "--params", Path("noisy.ini"), "--output", Path("ref.txt") }).Code, 0);
+    const TRun run = Run({ "--params", small, "--reference", Path("ref.txt") });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    std::istringstream in(ReadBytes(Path("ref.txt")));
+    calc::TResultsParts parts;
+    calc::ReadResultsPart(in, "ref.txt", parts);
+    params::TWorkingSet plain;
+    SmallGridParams(plain);
+    const calc::TResult diff = calc::DifferenceResult(
+        *calc::RunComputation(MagnitudeSnapshot(plain)), calc::JoinResultsParts(parts));
+    EXPECT_EQ(run.Out, calc::FormatResultsFile(diff, plain.VpSpinEdit, plain.C1SpinEdit, 0));
+    double lowest = 0;
+    for (const auto &row : diff.ResultMatrix)
+        for (const double x : row)
+            lowest = std::min(lowest, x);
+    EXPECT_LT(lowest, -0.1); // quieter now, so lower
+
+    const TRun other = Run({ "--reference", Path("ref.txt") }); // the default 81 x 81 grid
+    EXPECT_EQ(other.Code, 3);
+    EXPECT_NE(other.Err.find("не совпадает с сеткой расчета"), std::string::npos);
+    EXPECT_EQ(
+        Run({ "--params", small, "--mode", "location-error", "--reference", Path("ref.txt") }).Code,
+        3);
+    EXPECT_EQ(Run({ "--reference", Path("missing.txt") }).Code, 3);
 }
 
 TEST_F(PlanCommand, BadInputEndsWithAMessage)

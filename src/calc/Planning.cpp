@@ -559,4 +559,71 @@ TResult DifferenceResult(const TResult &now, const TResult &reference)
     return diff;
 }
 
+TArrayLimits ArrayLimits(const TStationSet &stations, int N, bool degrees, double kSearch)
+{
+    if (N < 2)
+        throw common::TValdrinError("Для расчета функции отклика нужно не менее двух датчиков");
+    if (!(kSearch > 0) || !std::isfinite(kSearch))
+        throw common::TValdrinError("Диапазон волнового числа должен быть больше нуля");
+    const TArrayOffsets o = ArrayOffsets(stations, N, degrees);
+    const std::size_t n = o.A.size();
+    double spread = 0;
+    for (std::size_t s = 0; s < n; ++s)
+        spread = std::max(spread, std::hypot(o.A[s], o.B[s]));
+    TArrayLimits limits;
+    if (!(spread > 0)) // every station at the centre: C is 1 everywhere
+        return limits;
+    // Steps of 1/64 of the narrowest lobe width (about 1/(2 spread)), each
+    // crossing refined by bisection to a millionth of it.
+    const double dk = 1 / (128 * spread), tolerance = dk * 1e-6;
+    constexpr int kAzimuths = 360; // over a half turn: C(-k) = C(k)
+    double sum = 0;
+    for (int a = 0; a < kAzimuths; ++a) {
+        const double theta = std::numbers::pi * a / kAzimuths;
+        const double cu = std::cos(theta), cv = std::sin(theta);
+        const auto response = [&](double k) {
+            double re = 0, im = 0;
+            for (std::size_t s = 0; s < n; ++s) {
+                const double phase = 2 * std::numbers::pi * k * (o.A[s] * cu + o.B[s] * cv);
+                re += std::cos(phase);
+                im += std::sin(phase);
+            }
+            return std::hypot(re, im) / static_cast<double>(n);
+        };
+        // The first k past `from` where above(C(k)) changes, refined.
+        const auto crossing = [&](double from, bool wantAbove, double level) {
+            double lo = from;
+            for (double k = from + dk; k <= kSearch + dk; k += dk) {
+                const double hi = std::min(k, kSearch);
+                if ((response(hi) >= level) == wantAbove) {
+                    double a0 = lo, b0 = hi;
+                    while (b0 - a0 > tolerance) {
+                        const double mid = (a0 + b0) / 2;
+                        ((response(mid) >= level) == wantAbove ? b0 : a0) = mid;
+                    }
+                    return b0;
+                }
+                lo = hi;
+                if (hi >= kSearch)
+                    break;
+            }
+            return kNaN;
+        };
+        const double half = crossing(0, false, std::numbers::sqrt2 / 2);
+        if (std::isnan(half))
+            continue;
+        limits.KMinSmallest
+            = std::isnan(limits.KMinSmallest) ? half : std::min(limits.KMinSmallest, half);
+        sum += half;
+        ++limits.KMinAzimuths;
+        const double below = crossing(half, false, 0.5);
+        const double lobe = std::isnan(below) ? kNaN : crossing(below, true, 0.5);
+        if (!std::isnan(lobe))
+            limits.KMax = std::min(limits.KMax, lobe);
+    }
+    if (limits.KMinAzimuths > 0)
+        limits.KMinMean = sum / limits.KMinAzimuths;
+    return limits;
+}
+
 } // namespace valdrin::calc

@@ -138,4 +138,21 @@ std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, 
 // another mode, plane or grid (to the results file's written precision).
 TResult DifferenceResult(const TResult &now, const TResult &reference);
 
+// Limits of the array response C(k) = |mean of exp(2*pi*i*k.r)| over the
+// summed stations (the first table row left out, as in the response modes),
+// searched along 360 azimuths up to kSearch (cycles per metre): the
+// resolution limit, the half-power (C^2 = 1/2) half-width of the central
+// peak, and the aliasing limit, the smallest wavenumber beyond the central
+// peak at which a side lobe reaches 0.5. Wavelengths are 1/k.
+struct TArrayLimits {
+    double KMinSmallest = NAN; // cycles/m, over the azimuths; NaN: the peak is wider than kSearch
+    double KMinMean = NAN; // cycles/m, over the azimuths where it lies within kSearch
+    int KMinAzimuths = 0; // of them
+    double KMax = INFINITY; // cycles/m; +infinity: no side lobe reaches 0.5 within kSearch
+};
+
+// Fewer than two stations (one summed) and kSearch not above 0 refuse
+// (common::TValdrinError).
+TArrayLimits ArrayLimits(const TStationSet &stations, int N, bool degrees, double kSearch);
+
 } // namespace valdrin::calc

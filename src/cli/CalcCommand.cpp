@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -97,6 +98,12 @@ const char *const kHelp =
     "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
     "                     того же режима, плоскости и сетки); в режиме magnitude\n"
     "                     K - разность классов, E - отношение энергий\n"
+    "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
+    "                     разрешение k_min (полуширина центрального пика по половине\n"
+    "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
+    "                     k_max (наименьшее волновое число, где боковой лепесток\n"
+    "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
+    "                     длины волн\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -153,6 +160,7 @@ struct TOptions {
     std::optional<double> Probability; // --probability
     std::optional<double> SigmaDb; // --sigma-db, dB
     std::optional<std::string> Reference; // --reference: results file to subtract
+    bool Limits = false; // --limits: the array's limits instead of the results
 };
 
 struct TUsageError {
@@ -327,6 +335,8 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Header = false;
         } else if (name == "--planes") {
             opt.Planes = ParsePlanes(value());
+        } else if (name == "--limits") {
+            opt.Limits = true;
         } else if (name == "--reference") {
             opt.Reference = value();
         } else if (name == "--probability" || name == "--sigma-db") {
@@ -531,6 +541,42 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
         map::SaveMapSvg(QString::fromStdString(*opt.Svg), scene, o);
 }
 
+// The array's limits as lines of text: the wavenumber, its wavelength and,
+// for C(dF), its frequency.
+void WriteArrayLimits(std::ostream &out, const calc::TCalcSnapshot &snapshot)
+{
+    const calc::TCalcParams &p = snapshot.Params;
+    if (p.Mode != calc::TShowMode::smCdK && p.Mode != calc::TShowMode::smCdF)
+        throw common::TValdrinError("Пределы решетки считаются для режимов cdk и cdf");
+    if (snapshot.Stations.Count < p.N)
+        throw common::TValdrinError(calc::StationRowMessage(snapshot.Stations));
+    const calc::TArrayLimits limits
+        = calc::ArrayLimits(snapshot.Stations, p.N, p.Degrees, snapshot.WaveGrid.KMax);
+    const bool frequency = p.Mode == calc::TShowMode::smCdF;
+    const auto line = [&](const char *label, double k) {
+        out << label << ": ";
+        if (std::isnan(k) || std::isinf(k)) {
+            out << "нет в пределах " << common::FormatGeneral(snapshot.WaveGrid.KMax)
+                << " 1/м\n";
+            return;
+        }
+        // Six significant digits with a point, whatever the locale.
+        const auto digits = [](double x) {
+            char text[32];
+            const auto r = std::to_chars(text, text + sizeof text, x, std::chars_format::general, 6);
+            return std::string(text, r.ptr);
+        };
+        out << digits(k) << " 1/м, длина волны " << digits(1 / k) << " м";
+        if (frequency)
+            out << ", " << digits(k * p.Vp) << " Гц";
+        out << '\n';
+    };
+    line("k_min (наименьшее по азимутам)", limits.KMinSmallest);
+    line("k_min (среднее по азимутам)", limits.KMinMean);
+    line("k_max (наложение)", limits.KMax);
+    out.flush();
+}
+
 calc::TResult ReadReference(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -555,6 +601,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         params::SetValue(ws, *control, x);
 
     const params::TSnapshotBuild build = params::MakeCalcSnapshot(ws, sep);
+    if (opt.Limits) {
+        WriteArrayLimits(out, build.Snapshot);
+        return kExitOk;
+    }
     calc::TRunControl control;
     control.Threads = opt.Threads;
     TProgressBar bar(err);

@@ -323,4 +323,39 @@ TEST(Probability, NoScatterGivesTheKthAndMonteCarloAgrees)
     EXPECT_THROW(RunProbabilityComputation(snap, 3, 0.9), valdrin::common::TValdrinError);
 }
 
+TEST(ArrayLimits, UniformLineOfFiveAgainstItsClosedForm)
+{
+    // Row 0 is left out of the response: five stations 100 m apart follow it.
+    constexpr double d = 100;
+    TStationSet line;
+    for (const double x : { 50.0, 0.0, 100.0, 200.0, 300.0, 400.0 }) {
+        line.U.push_back(x);
+        line.V.push_back(x == 50 ? 30 : 0);
+    }
+    line.CentreU = 200;
+    const auto c = [](double k) {
+        return std::fabs(std::sin(5 * M_PI * k * d) / (5 * std::sin(M_PI * k * d)));
+    };
+    // The crossing of a level between a and b, where c(a) and c(b) are on either side.
+    const auto solve = [&](double a, double b, double level) {
+        const bool rising = c(b) > c(a);
+        for (int n = 0; n < 200; ++n) {
+            const double mid = (a + b) / 2;
+            ((c(mid) >= level) == rising ? b : a) = mid;
+        }
+        return a;
+    };
+    const double kMin = solve(1e-9, 1 / (5 * d), std::sqrt(0.5));
+    const double kMax = solve(1 / d - 1 / (5 * d), 1 / d - 1e-9, 0.5);
+    const TArrayLimits limits = ArrayLimits(line, 6, false, 0.02);
+    EXPECT_NEAR(limits.KMinSmallest, kMin, 1e-9);
+    EXPECT_NEAR(limits.KMax, kMax, 1e-9);
+    // Across the line the peak never falls: those azimuths are left out of
+    // the mean, which the others widen.
+    EXPECT_LT(limits.KMinAzimuths, 360);
+    EXPECT_GT(limits.KMinMean, kMin);
+    // Within a range below the grating lobe there is none.
+    EXPECT_EQ(ArrayLimits(line, 6, false, 0.007).KMax, kInf);
+}
+
 } // namespace

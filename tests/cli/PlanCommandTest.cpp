@@ -180,6 +180,25 @@ TEST_F(PlanCommand, DifferenceToAReferenceOfTheSameGridOnly)
     EXPECT_EQ(Run({ "--reference", Path("missing.txt") }).Code, 3);
 }
 
+TEST_F(PlanCommand, ArrayLimitsArePrinted)
+{
+    const TRun run = Run({ "--mode", "cdk", "--limits" });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    params::TWorkingSet ws = params::DefaultWorkingSet();
+    const calc::TCalcSnapshot snap = params::MakeCalcSnapshot(ws, '.').Snapshot;
+    const calc::TArrayLimits limits = calc::ArrayLimits(snap.Stations, 25, false, 0.005);
+    const auto at = run.Out.find("k_min (наименьшее по азимутам): ");
+    ASSERT_NE(at, std::string::npos) << run.Out;
+    EXPECT_NEAR(
+        std::stod(run.Out.substr(at + std::string("k_min (наименьшее по азимутам): ").size())),
+        limits.KMinSmallest, limits.KMinSmallest * 1e-5);
+    EXPECT_NE(run.Out.find("k_max (наложение): "), std::string::npos);
+    EXPECT_NE(Run({ "--mode", "cdf", "--limits" }).Out.find(" Гц"), std::string::npos);
+    const TRun refused = Run({ "--limits" });
+    EXPECT_EQ(refused.Code, 3);
+    EXPECT_NE(refused.Err.find("cdk и cdf"), std::string::npos);
+}
+
 TEST_F(PlanCommand, BadInputEndsWithAMessage)
 {
     TRun run = Run({ "plan", "nowhere" });

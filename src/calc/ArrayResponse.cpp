@@ -162,6 +162,14 @@ double MatrixMin(const TMatrix2D &m)
 
 } // namespace
 
+TArrayOffsets ArrayOffsets(const TStationSet &stations, int N, bool degrees)
+{
+    if (N < 0 || static_cast<std::size_t>(N) > std::min(stations.U.size(), stations.V.size()))
+        throw std::invalid_argument("ArrayOffsets: N exceeds the station set");
+    TOffsets o = Offsets(stations, N, degrees);
+    return { std::move(o.A), std::move(o.B) };
+}
+
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
     bool degrees, const TRunControl &control)
 {

@@ -24,6 +24,13 @@ struct TResponse {
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
                                        bool degrees, const TRunControl &control = {});
 
+// The summed stations' offsets from the centre station, metres: station s
+// has the phase 2*pi*(A[s]*kU + B[s]*kV). Same preconditions as ArrayResponse.
+struct TArrayOffsets {
+    std::vector<double> A, B;
+};
+TArrayOffsets ArrayOffsets(const TStationSet &stations, int N, bool degrees);
+
 // The same matrix the straightforward way, one sine and cosine per element
 // and station, on the calling thread: the oracle of the fast form.
 TResponse ArrayResponseReference(const TStationSet &stations, int N, const TWaveGrid &grid,

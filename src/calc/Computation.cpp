@@ -144,6 +144,14 @@ void CheckNodeScan(const TCalcSnapshot &snapshot)
 
 } // namespace
 
+void CheckNodeSnapshot(const TCalcSnapshot &snapshot)
+{
+    CheckStationSet(snapshot.Stations, snapshot.Params.N);
+    if (!IsNodeMode(snapshot.Params.Mode))
+        throw TValdrinError("Расчет возможен только для режимов 3..6");
+    CheckNodeScan(snapshot);
+}
+
 std::optional<TResult> RunComputation(
     const TCalcSnapshot &snapshot, const TRunControl &control, TRowRange rows)
 {

@@ -33,4 +33,8 @@ struct TRowRange {
 std::optional<TResult> RunComputation(
     const TCalcSnapshot &snapshot, const TRunControl &control = {}, TRowRange rows = {});
 
+// The refusals RunComputation gives a snapshot of a node mode (3..6), thrown
+// as common::TValdrinError; for the analyses that scan the nodes themselves.
+void CheckNodeSnapshot(const TCalcSnapshot &snapshot);
+
 } // namespace valdrin::calc

@@ -353,9 +353,9 @@ double KthSmallest(std::vector<double> &values, std::size_t k, std::vector<doubl
     return best[k - 1];
 }
 
-// The k-th smallest law value at the node from the estimates: nullopt where
-// an estimate cannot be vouched for (the caller then evaluates every station).
-std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u, double v, int j)
+// Every station's estimate and bound at the node (LawEstimates), the
+// distances in degrees estimated first. False where they cannot be vouched for.
+bool NodeEstimates(const TScanSetup &setup, TWorker &w, double u, double v, double &bound)
 {
     const std::size_t n = setup.Stations.size();
     const bool own = IsSection(setup) && setup.Degrees;
@@ -371,13 +371,21 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
             const double epi
                 = GeoDistanceEstimate(geo.Latitude, st.Latitude, st.Longitude - geo.Longitude);
             if (std::isnan(epi))
-                return std::nullopt;
+                return false;
             w.Epi[s] = epi;
             w.EpiBound[s] = GeoEstimateBound(epi);
         }
     }
+    return LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound);
+}
+
+// The k-th smallest law value at the node from the estimates: nullopt where
+// an estimate cannot be vouched for (the caller then evaluates every station).
+std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u, double v, int j)
+{
+    const std::size_t n = setup.Stations.size();
     double bound = 0;
-    if (!LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound))
+    if (!NodeEstimates(setup, w, u, v, bound))
         return std::nullopt;
     // Every true value x lies within bound of its estimate, so the k-th
     // smallest lies within bound of the k-th estimate e. A station whose
@@ -505,7 +513,86 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
     return setup;
 }
 
+TWorker MakeWorker(const TScanSetup &setup)
+{
+    TWorker w;
+    w.Model = setup.Model;
+    w.Values.reserve(setup.Stations.size());
+    const std::size_t n = setup.Stations.size();
+    if (!setup.Levels.empty())
+        w.Transitions = setup.Levels[0].Transitions;
+    w.Caches.resize(setup.Levels.size() * n);
+    for (std::size_t l = 0; l < setup.Levels.size(); ++l)
+        for (std::size_t s = 0; s < setup.Levels[l].Tables.size(); ++s)
+            w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
+    return w;
+}
+
 } // namespace
+
+struct TStationScratch {
+    TWorker Worker;
+};
+
+struct TStationValues::TSetup {
+    TScanSetup Scan;
+};
+
+TStationValues::TScratch::TScratch(std::unique_ptr<TStationScratch> state)
+    : m_state(std::move(state))
+{
+}
+TStationValues::TScratch::~TScratch() = default;
+TStationValues::TScratch::TScratch(TScratch &&) noexcept = default;
+TStationValues::TScratch &TStationValues::TScratch::operator=(TScratch &&) noexcept = default;
+
+TStationValues::TStationValues(const TCalcSnapshot &snapshot)
+    : m_setup(std::make_unique<const TSetup>(TSetup { MakeSetup(snapshot) }))
+{
+}
+TStationValues::~TStationValues() = default;
+TStationValues::TStationValues(TStationValues &&) noexcept = default;
+TStationValues &TStationValues::operator=(TStationValues &&) noexcept = default;
+
+std::size_t TStationValues::Count() const
+{
+    return m_setup->Scan.Stations.size();
+}
+
+TStationValues::TScratch TStationValues::NewScratch() const
+{
+    return TScratch(
+        std::make_unique<TStationScratch>(TStationScratch { MakeWorker(m_setup->Scan) }));
+}
+
+double TStationValues::Value(TScratch &scratch, std::size_t s, int i, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+    return StationValue(setup, scratch.m_state->Worker, s, u, v, j);
+}
+
+std::optional<TStationValues::TEstimates> TStationValues::Estimates(
+    TScratch &scratch, int i, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    if (setup.Layered || setup.Mode == smLocError)
+        return std::nullopt;
+    TWorker &w = scratch.m_state->Worker;
+    const double u = i * setup.Grid.UStep + setup.Grid.UMin;
+    const double v = j * setup.Grid.VStep + setup.Grid.VMin;
+    double bound = 0;
+    if (!NodeEstimates(setup, w, u, v, bound))
+        return std::nullopt;
+    return TEstimates { w.Estimates, w.Bounds };
+}
+
+double TStationValues::NodeValue(double kth, int j) const
+{
+    const TScanSetup &setup = m_setup->Scan;
+    return KthToValue(setup, kth, j * setup.Grid.VStep + setup.Grid.VMin);
+}
 
 std::optional<TMatrix2D> ScanNodes(
     const TCalcSnapshot &snapshot, const TRunControl &control, int firstRow, int lastRow)
@@ -531,20 +618,7 @@ std::optional<TMatrix2D> ScanNodes(
     const int reportStep = std::max(total / 1000, 1);
     int nodesDone = 0, reported = 0;
     const bool complete = ParallelItems(
-        rowCount * pieces, control,
-        [&] {
-            TWorker w;
-            w.Model = setup.Model;
-            w.Values.reserve(setup.Stations.size());
-            const std::size_t n = setup.Stations.size();
-            if (!setup.Levels.empty())
-                w.Transitions = setup.Levels[0].Transitions;
-            w.Caches.resize(setup.Levels.size() * n);
-            for (std::size_t l = 0; l < setup.Levels.size(); ++l)
-                for (std::size_t s = 0; s < setup.Levels[l].Tables.size(); ++s)
-                    w.Caches[l * n + s].Table = &setup.Levels[l].Tables[s];
-            return w;
-        },
+        rowCount * pieces, control, [&] { return MakeWorker(setup); },
         [&](TWorker &w, int item) {
             const int i = firstRow + item / pieces, piece = item % pieces;
             const double u = i * setup.Grid.UStep + setup.Grid.UMin;

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -25,7 +27,9 @@
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
 #include "calc/Computation.h"
+#include "calc/Planning.h"
 #include "calc/ResultsFile.h"
+#include "calc/ResultsFileReader.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/qt/DecimalSep.h"
@@ -47,9 +51,11 @@ const char *const kUsage =
     "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
     "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
     "                    [--format tsv|xyz|esri|netcdf] [--not-registered ЗНАЧЕНИЕ]\n"
+    "                    [--probability P] [--sigma-db S] [--reference ФАЙЛ] [--limits]\n"
     "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
     "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
-    "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n";
+    "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n"
+    "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
 
 const char *const kHelp =
     "\n"
@@ -94,6 +100,19 @@ const char *const kHelp =
     "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
     "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
     "                     (номер плоскости от 0, не меньше трех цифр)\n"
+    "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
+    "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
+    "                     разбросе уровня шума --sigma-db\n"
+    "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
+    "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
+    "                     того же режима, плоскости и сетки); в режиме magnitude\n"
+    "                     K - разность классов, E - отношение энергий\n"
+    "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
+    "                     разрешение k_min (полуширина центрального пика по половине\n"
+    "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
+    "                     k_max (наименьшее волновое число, где боковой лепесток\n"
+    "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
+    "                     длины волн\n"
     "  --help             эта справка\n"
     "\n"
     "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
@@ -149,6 +168,10 @@ struct TOptions {
     std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
     TResultFormat Format = TResultFormat::Tsv;
     double NotRegistered = std::numeric_limits<double>::quiet_NaN(); // xyz, esri
+    std::optional<double> Probability; // --probability
+    std::optional<double> SigmaDb; // --sigma-db, dB
+    std::optional<std::string> Reference; // --reference: results file to subtract
+    bool Limits = false; // --limits: the array's limits instead of the results
 };
 
 struct TUsageError {
@@ -323,6 +346,18 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Header = false;
         } else if (name == "--planes") {
             opt.Planes = ParsePlanes(value());
+        } else if (name == "--limits") {
+            opt.Limits = true;
+        } else if (name == "--reference") {
+            opt.Reference = value();
+        } else if (name == "--probability" || name == "--sigma-db") {
+            const std::string v = value();
+            const auto x = ParseReal(v);
+            const bool probability = name == "--probability";
+            if (!x || (probability ? !(*x > 0 && *x < 1) : !(*x >= 0 && *x <= 100)))
+                throw TUsageError{"Неверное значение " + name + ": " + v
+                                  + (probability ? " (больше 0 и меньше 1)" : " (от 0 до 100 дБ)")};
+            (probability ? opt.Probability : opt.SigmaDb) = *x;
         } else if (name == "--unit") {
             const std::string v = value();
             const std::string u = Lower(v);
@@ -526,14 +561,56 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
         map::SaveMapSvg(QString::fromStdString(*opt.Svg), scene, o);
 }
 
+// The array's limits as lines of text: the wavenumber, its wavelength and,
+// for C(dF), its frequency.
+void WriteArrayLimits(std::ostream &out, const calc::TCalcSnapshot &snapshot)
+{
+    const calc::TCalcParams &p = snapshot.Params;
+    if (p.Mode != calc::TShowMode::smCdK && p.Mode != calc::TShowMode::smCdF)
+        throw common::TValdrinError("Пределы решетки считаются для режимов cdk и cdf");
+    if (snapshot.Stations.Count < p.N)
+        throw common::TValdrinError(calc::StationRowMessage(snapshot.Stations));
+    const calc::TArrayLimits limits
+        = calc::ArrayLimits(snapshot.Stations, p.N, p.Degrees, snapshot.WaveGrid.KMax);
+    const bool frequency = p.Mode == calc::TShowMode::smCdF;
+    const auto line = [&](const char *label, double k) {
+        out << label << ": ";
+        if (std::isnan(k) || std::isinf(k)) {
+            out << "нет в пределах " << common::FormatGeneral(snapshot.WaveGrid.KMax)
+                << " 1/м\n";
+            return;
+        }
+        // Six significant digits with a point, whatever the locale.
+        const auto digits = [](double x) {
+            char text[32];
+            const auto r = std::to_chars(text, text + sizeof text, x, std::chars_format::general, 6);
+            return std::string(text, r.ptr);
+        };
+        out << digits(k) << " 1/м, длина волны " << digits(1 / k) << " м";
+        if (frequency)
+            out << ", " << digits(k * p.Vp) << " Гц";
+        out << '\n';
+    };
+    line("k_min (наименьшее по азимутам)", limits.KMinSmallest);
+    line("k_min (среднее по азимутам)", limits.KMinMean);
+    line("k_max (наложение)", limits.KMax);
+    out.flush();
+}
+
+calc::TResult ReadReference(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw common::TValdrinError("Не удалось прочитать файл эталона: " + path);
+    calc::TResultsParts parts;
+    calc::ReadResultsPart(in, path, parts);
+    return calc::JoinResultsParts(std::move(parts));
+}
+
 int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
 {
     const char sep = common::qt::UserDecimalSep();
-    TWorkingSet ws = params::DefaultWorkingSet(sep);
-    if (opt.Params) {
-        CheckParamsFile(*opt.Params);
-        params::LoadParamFile(*opt.Params, ws, params::TCurrentPlacement{}, sep);
-    }
+    TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
     params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), opt.Mode);
     if (opt.Plane)
         params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
@@ -544,6 +621,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         params::SetValue(ws, *control, x);
 
     const params::TSnapshotBuild build = params::MakeCalcSnapshot(ws, sep);
+    if (opt.Limits) {
+        WriteArrayLimits(out, build.Snapshot);
+        return kExitOk;
+    }
     calc::TRunControl control;
     control.Threads = opt.Threads;
     TProgressBar bar(err);
@@ -554,7 +635,10 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(build.ModelMessage);
-        result = calc::RunComputation(build.Snapshot, control, opt.Rows);
+        result = opt.Probability
+            ? calc::RunProbabilityComputation(
+                build.Snapshot, opt.SigmaDb.value_or(3), *opt.Probability, control)
+            : calc::RunComputation(build.Snapshot, control, opt.Rows);
     } catch (...) {
         bar.Clear();
         throw;
@@ -562,6 +646,11 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     bar.Clear();
     if (!result || !result->Saveable)
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
+    if (opt.Reference) {
+        // The class of a difference is C1 times it, its energy a ratio.
+        result = calc::DifferenceResult(*result, ReadReference(*opt.Reference));
+        ws.C2SpinEdit = 0;
+    }
 
     if (opt.Format != TResultFormat::Tsv) {
         WriteResultGrid(opt.Format, opt.Output, out, *result, build.Snapshot, ws, sep,
@@ -633,6 +722,10 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
             if (opt.Png && (opt.Rows.First != 0 || opt.Rows.Last != -1))
                 throw TUsageError { "--rows и --png вместе не задаются: карту частей рисует "
                                     "valdrin-calc render" };
+            if (opt.SigmaDb && !opt.Probability)
+                throw TUsageError { "--sigma-db задается вместе с --probability" };
+            if ((opt.Probability || opt.Reference) && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+                throw TUsageError { "--probability и --reference не задаются вместе с --rows" };
             if (!opt.Planes.empty())
                 return RunPlanes(opt, out, err, showProgress);
         } catch (const TUsageError &e) {
@@ -647,6 +740,16 @@ int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std:
     } catch (...) {
         return ReportException(err);
     }
+}
+
+TWorkingSet LoadWorkingSet(const std::optional<std::string> &paramsFile, char decimalSep)
+{
+    TWorkingSet ws = params::DefaultWorkingSet(decimalSep);
+    if (paramsFile) {
+        CheckParamsFile(*paramsFile);
+        params::LoadParamFile(*paramsFile, ws, params::TCurrentPlacement{}, decimalSep);
+    }
+    return ws;
 }
 
 int ReportException(std::ostream &err) noexcept

@@ -3,9 +3,12 @@
 // options on top) and writes the results file.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "params/WorkingSet.h"
 
 namespace valdrin::cli {
 
@@ -18,6 +21,10 @@ constexpr int kExitInput = 3; // an input error; the window's message on err
 // showProgress, a progress bar while the computation runs.
 int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
                    bool showProgress = false);
+
+// The working set of a --params file, loaded as the window loads it (a file
+// that is not there to be read is refused), or the window's start-up set.
+params::TWorkingSet LoadWorkingSet(const std::optional<std::string> &paramsFile, char decimalSep);
 
 // Called in a catch handler: writes the message of the exception being
 // handled to err (whatever its type) and returns kExitInput.

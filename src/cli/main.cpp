@@ -1,6 +1,6 @@
 // valdrin-calc: the batch front end; "valdrin-calc noise-level ..." is the
 // noise page's band level, "valdrin-calc stations ..." the station table in
-// and out of the field's formats.
+// and out of the field's formats, "valdrin-calc plan ..." the planning tables.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 
 #include "cli/CalcCommand.h"
 #include "cli/NoiseLevelCommand.h"
+#include "cli/PlanCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/StationsCommand.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char **argv)
         if (!args.empty() && args.front() == "noise-level") {
             args.erase(args.begin());
             return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
+        }
+        if (!args.empty() && args.front() == "plan") {
+            args.erase(args.begin());
+            return valdrin::cli::RunPlanCommand(args, std::cout, std::cerr);
         }
         if (!args.empty() && args.front() == "render") {
             args.erase(args.begin());

@@ -1,0 +1,269 @@
+#include "cli/PlanCommand.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "calc/Planning.h"
+#include "cli/CalcCommand.h"
+#include "common/Error.h"
+#include "common/NumText.h"
+#include "common/SafeFile.h"
+#include "common/qt/DecimalSep.h"
+
+namespace valdrin::cli {
+
+namespace {
+
+const char *const kUsage
+    = "Использование: valdrin-calc plan outage [--params ФАЙЛ.ini] [--plane xy|yz|xz]\n"
+      "                    [--target M] [--threads N] [--output ФАЙЛ.csv]\n"
+      "       valdrin-calc plan next-station [--params ФАЙЛ.ini] [--count N]\n"
+      "                    [--candidates NUxNV] [--row R] [--threads N] [--output ФАЙЛ.csv]\n";
+
+const char *const kHelp
+    = "\n"
+      "Планирование сети по k-й наименьшей магнитуде станций в узлах сетки (режим\n"
+      "\"Минимальная магнитуда\", параметры как в окне).\n"
+      "\n"
+      "  outage           что теряет сеть без каждой станции: по строке на станцию в\n"
+      "                   порядке таблицы, столбцы station (код), mean_rise и max_rise\n"
+      "                   (средний и наибольший рост k-й магнитуды по узлам, где она\n"
+      "                   конечна с этой станцией и без нее), row (номер строки\n"
+      "                   таблицы от 1), nodes (число таких узлов); с --target еще\n"
+      "                   area_lost: площадь узлов, где магнитуда была <= M и стала\n"
+      "                   больше (м², в градусах - градусы²)\n"
+      "  next-station     куда поставить следующие станции: жадно, по одной; столбцы\n"
+      "                   rank, x, y (координаты в плоскости XY), gain (среднее\n"
+      "                   понижение k-й магнитуды по узлам, где она конечна)\n"
+      "\n"
+      "  --params ФАЙЛ    файл параметров (.ini); без него - начальный набор окна\n"
+      "  --plane П        плоскость xy, yz или xz (outage; по умолчанию xy)\n"
+      "  --target M       целевая магнитуда для площади (outage)\n"
+      "  --count N        сколько станций подобрать, 1..100 (next-station; 1)\n"
+      "  --candidates NUxNV  сетка мест-кандидатов на площади сетки узлов (по\n"
+      "                   умолчанию сами узлы)\n"
+      "  --row R          строка таблицы затухания (от 1), чьи коэффициенты и шум\n"
+      "                   получает новая станция (1)\n"
+      "  --threads N      число потоков расчета, 0 - все ядра (0)\n"
+      "  --output ФАЙЛ    файл CSV (по умолчанию - стандартный вывод)\n";
+
+struct TUsageError {
+    std::string Message;
+};
+
+struct TPlanOptions {
+    std::string Command;
+    std::optional<std::string> Params, Output;
+    int Plane = 0;
+    double Target = NAN;
+    int Count = 1;
+    int CandidatesU = 0, CandidatesV = 0; // 0: the node grid
+    int Row = 1;
+    int Threads = 0;
+    bool Help = false;
+};
+
+std::optional<double> ParseReal(const std::string &text)
+{
+    auto value = common::TextToFloat(text, '.');
+    return value ? value : common::TextToFloat(text, ',');
+}
+
+TPlanOptions ParsePlanOptions(const std::vector<std::string> &args)
+{
+    TPlanOptions opt;
+    if (args.empty())
+        throw TUsageError { "Не задана задача: outage или next-station" };
+    opt.Command = args.front();
+    if (opt.Command == "--help" || opt.Command == "-h") {
+        opt.Help = true;
+        return opt;
+    }
+    if (opt.Command != "outage" && opt.Command != "next-station")
+        throw TUsageError { "Неизвестная задача: " + opt.Command };
+    const bool outage = opt.Command == "outage";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string name = args[i];
+        if (name == "--help" || name == "-h") {
+            opt.Help = true;
+            return opt;
+        }
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                throw TUsageError { "Не задано значение " + name };
+            return args[++i];
+        };
+        const auto integer = [&](int min, int max) {
+            const std::string v = value();
+            const auto n = common::TextToInt(v);
+            if (!n || *n < min || *n > max)
+                throw TUsageError { "Неверное значение " + name + ": " + v + " (от "
+                    + std::to_string(min) + " до " + std::to_string(max) + ")" };
+            return *n;
+        };
+        if (name == "--params") {
+            opt.Params = value();
+        } else if (name == "--output") {
+            opt.Output = value();
+        } else if (name == "--threads") {
+            opt.Threads = integer(0, 1024);
+        } else if (outage && name == "--plane") {
+            const std::string v = value();
+            if (v == "xy" || v == "XY")
+                opt.Plane = 0;
+            else if (v == "yz" || v == "YZ")
+                opt.Plane = 1;
+            else if (v == "xz" || v == "XZ")
+                opt.Plane = 2;
+            else
+                throw TUsageError { "Неизвестная плоскость --plane: " + v };
+        } else if (outage && name == "--target") {
+            const std::string v = value();
+            const auto x = ParseReal(v);
+            if (!x || !std::isfinite(*x))
+                throw TUsageError { "Неверное число --target: " + v };
+            opt.Target = *x;
+        } else if (!outage && name == "--count") {
+            opt.Count = integer(1, 100);
+        } else if (!outage && name == "--row") {
+            opt.Row = integer(1, 100);
+        } else if (!outage && name == "--candidates") {
+            const std::string v = value();
+            const auto x = v.find_first_of("xX");
+            const auto nu
+                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
+            const auto nv
+                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
+            if (!nu || !nv || *nu < 1 || *nv < 1 || *nu > 4001 || *nv > 4001)
+                throw TUsageError { "Неверная сетка кандидатов --candidates: " + v
+                    + " (NUxNV, от 1 до 4001)" };
+            opt.CandidatesU = *nu;
+            opt.CandidatesV = *nv;
+        } else {
+            throw TUsageError {
+                (name.rfind("--", 0) == 0 ? "Неизвестный параметр: " : "Лишний аргумент: ") + name
+            };
+        }
+    }
+    return opt;
+}
+
+// A number for a CSV cell: a point, shortest round-trip digits; nan, inf.
+std::string Number(double x)
+{
+    if (std::isnan(x))
+        return "nan";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, r.ptr);
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line end.
+std::string Field(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+calc::TCalcSnapshot Snapshot(params::TWorkingSet &ws, char sep)
+{
+    const params::TSnapshotBuild build = params::MakeCalcSnapshot(ws, sep);
+    if (!build.ModelRead)
+        throw common::TValdrinError(build.ModelMessage);
+    return build.Snapshot;
+}
+
+std::string OutageTable(const TPlanOptions &opt, params::TWorkingSet &ws, char sep)
+{
+    params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), opt.Plane);
+    const calc::TCalcSnapshot snapshot = Snapshot(ws, sep);
+    calc::TRunControl control;
+    control.Threads = opt.Threads;
+    const auto figures = calc::OutageFigures(snapshot, control, opt.Target);
+    if (!figures)
+        throw common::TValdrinError("Расчет прерван");
+    const bool area = !std::isnan(opt.Target);
+    std::string text = "station,mean_rise,max_rise,row,nodes";
+    text += area ? ",area_lost\n" : "\n";
+    for (std::size_t s = 0; s < figures->size(); ++s) {
+        const calc::TOutageFigures &f = (*figures)[s];
+        text += Field(snapshot.Stations.Name[s]) + ',' + Number(f.MeanRise) + ','
+            + Number(f.MaxRise) + ',' + std::to_string(s + 1) + ',' + std::to_string(f.Nodes);
+        text += area ? ',' + Number(f.AreaLost) + '\n' : std::string("\n");
+    }
+    return text;
+}
+
+std::string NextStationTable(const TPlanOptions &opt, params::TWorkingSet &ws, char sep)
+{
+    params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), 0);
+    const calc::TCalcSnapshot snapshot = Snapshot(ws, sep);
+    calc::TRunControl control;
+    control.Threads = opt.Threads;
+    calc::TGainOptions options;
+    options.CandidatesU = opt.CandidatesU;
+    options.CandidatesV = opt.CandidatesV;
+    options.Row = static_cast<std::size_t>(opt.Row - 1);
+    const auto next = calc::NextStations(snapshot, options, opt.Count, control);
+    if (!next)
+        throw common::TValdrinError("Расчет прерван");
+    std::string text = "rank,x,y,gain\n";
+    for (std::size_t r = 0; r < next->size(); ++r) {
+        const calc::TNextStation &s = (*next)[r];
+        text += std::to_string(r + 1) + ',' + Number(s.U) + ',' + Number(s.V) + ',' + Number(s.Gain)
+            + '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+int RunPlanCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    try {
+        TPlanOptions opt;
+        try {
+            opt = ParsePlanOptions(args);
+        } catch (const TUsageError &e) {
+            err << e.Message << '\n' << kUsage;
+            return kExitUsage;
+        }
+        if (opt.Help) {
+            out << kUsage << kHelp;
+            return kExitOk;
+        }
+        const char sep = common::qt::UserDecimalSep();
+        params::TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
+        // The k-th magnitude, whatever mode the file was saved in.
+        params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), 3);
+        const std::string text
+            = opt.Command == "outage" ? OutageTable(opt, ws, sep) : NextStationTable(opt, ws, sep);
+        if (opt.Output) {
+            if (const auto error = common::WriteWholeFileWith(
+                    *opt.Output, [&](std::ostream &file) { file << text; }))
+                throw common::TValdrinError("Ошибка записи файла " + *opt.Output + ": " + *error);
+        } else {
+            out << text << std::flush;
+        }
+        return kExitOk;
+    } catch (...) {
+        return ReportException(err);
+    }
+}
+
+} // namespace valdrin::cli

@@ -7,7 +7,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-sanitize fuzz bench package clean
+.PHONY: all deps build run test test-sanitize fuzz bench package tidy format format-check clean
 
 all: build
 
@@ -15,38 +15,47 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build build -j$(JOBS)
+	cmake --preset release $(CMAKE_FLAGS)
+	cmake --build --preset release -j$(JOBS)
 
 run: build
 	@bash scripts/run.sh
 
 test: build
-	cd build && ctest --output-on-failure -j$(JOBS)
+	ctest --preset release -j$(JOBS)
 	$(MAKE) test-sanitize
 	$(MAKE) fuzz
 
 # The Qt-free libraries and their tests again, with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON \
-	  -DVALDRIN_CORE_ONLY=ON -DVALDRIN_BUILD_BENCH=OFF
-	cmake --build build-asan -j$(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j$(JOBS)
+	cmake --preset asan-core $(CMAKE_FLAGS)
+	cmake --build --preset asan-core -j$(JOBS)
+	ctest --preset asan-core -j$(JOBS)
 
 # libFuzzer on the INI reader and the parameter-file restore, and on the INI
 # reader with UTF-8 files, 30 s each; then 15 s on each exchange-format reader.
 fuzz: deps
-	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build-fuzz -j$(JOBS)
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
 	mkdir -p build-fuzz/corpus build-fuzz/corpus-utf8
-	build-fuzz/fuzz_params -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
-	build-fuzz/fuzz_ini_utf8 -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus-utf8 fuzz/corpus
+	build-fuzz/fuzz/fuzz_params -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus fuzz/corpus
+	build-fuzz/fuzz/fuzz_ini_utf8 -max_total_time=30 -max_len=16384 -timeout=10 build-fuzz/corpus-utf8 fuzz/corpus
 	@set -e; for t in stations_csv:stations stations_fdsn:stations stations_xml:stations noise_db:noise_db; do \
 	  name=$${t%%:*}; seeds=$${t##*:}; mkdir -p build-fuzz/corpus_$$name; \
-	  build-fuzz/fuzz_$$name -max_total_time=15 -max_len=16384 -timeout=10 \
+	  build-fuzz/fuzz/fuzz_$$name -max_total_time=15 -max_len=16384 -timeout=10 \
 	    build-fuzz/corpus_$$name fuzz/corpus_$$seeds; done
+
+# clang-tidy with the committed .clang-tidy over the project's own sources.
+tidy: build
+	run-clang-tidy -quiet -p build -header-filter='.*/src/.*' '$(CURDIR)/src/.*\.cpp$$'
+
+# clang-format over the tree; format-check fails on a file that differs.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(FORMAT_FILES)
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
 
 # The Debian package, build/valdrin_<version>_<arch>.deb.
 package: build

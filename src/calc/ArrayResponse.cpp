@@ -12,15 +12,11 @@
 #include "calc/ParallelItems.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
-#include <exception>
-#include <mutex>
 #include <numbers>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "calc/geodesy.h"

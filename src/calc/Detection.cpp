@@ -72,6 +72,8 @@ struct TStationArrays {
 struct TSourceLevel {
     std::vector<medium::TRayTransitions> Transitions; // per station
     std::vector<medium::TTakeOffTable> Tables; // per station; empty: traced afresh
+    double Depth = 0; // m below the surface
+    medium::TSourceConstants Source; // Brune's source at that depth, for the trials in double
 };
 
 struct TScanSetup {
@@ -193,17 +195,36 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     if (!rays.Tables.empty())
         cache = &w.Caches[level * setup.Stations.size() + s];
     bool traced = false, ok = false;
-    auto pathAt = [&](double frequency) {
+    auto trace = [&] {
         if (!traced) {
             ok = medium::TraceRayGeometry(
                 w.Model, transitions, w.Segments, g.Epi, g.SourceZ, g.StationZ, cache);
             traced = true;
         }
+    };
+    auto pathAt = [&](double frequency) {
+        trace();
         medium::SetRayFrequency(w.Segments, w.Model, frequency);
         return medium::TPathFactor { medium::RayFactor(w.Segments, transitions), ok };
     };
-    return medium::RaiseToThreshold(
-        law, st.Noise, NodeDepth(setup, v), setup.Vs, setup.FcNum, pathAt);
+    // Most trials are settled in double from the ray's geometry; the ray is
+    // the one the full trials use (a trace has no other effect).
+    const double depth = NodeDepth(setup, v);
+    medium::TTrialDecider decider;
+    bool prepared = false;
+    auto decide = [&](double M) {
+        if (!prepared) {
+            prepared = true;
+            if (rays.Source.Ok && rays.Depth == depth) {
+                trace();
+                if (ok)
+                    decider = medium::MakeTrialDecider(
+                        rays.Source, w.Segments, transitions, w.Model, st.Noise / medium::kWaToTm);
+            }
+        }
+        return decider(M);
+    };
+    return medium::RaiseToThreshold(law, st.Noise, depth, setup.Vs, setup.FcNum, pathAt, decide);
 }
 
 // ln x for a positive normal x, in plain arithmetic so that a loop over the
@@ -428,6 +449,8 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
 TSourceLevel MakeLevel(const TScanSetup &setup, double alt, bool tables)
 {
     TSourceLevel level;
+    level.Depth = NodeDepth(setup, alt);
+    level.Source = medium::MakeSourceConstants(level.Depth, setup.Vs, setup.FcNum);
     for (const TStationPrep &st : setup.Stations) {
         const double stationZ = IsSection(setup) ? st.V : st.W;
         level.Transitions.push_back(medium::StraightTransitions(setup.Model, alt, stationZ));

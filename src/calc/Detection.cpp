@@ -61,6 +61,7 @@ struct TStationPrep {
     double NoiseTermD = 0; // the same rounded to double, for the estimate
     double Longitude = 0; // degrees: the station's longitude in the geodesic
     TReducedLatitude Latitude; // degrees: its reduced latitude, for the estimate
+    TGeoLatitude GeoLatitude; // degrees: its reduced latitude in the geodesic
 };
 
 // The rays of every station from one source altitude.
@@ -91,6 +92,8 @@ struct TScanSetup {
     std::vector<TStationPrep> Stations;
     // Layered: one level in the plane XY, one per node row of V in a section.
     std::vector<TSourceLevel> Levels;
+    // Degrees, plane XY: the reduced latitude of each column of nodes (by j).
+    std::vector<TGeoLatitude> ColumnLatitudes;
     bool Estimate = false; // the k-th law value found by LawEstimates first
     TStationArrays Arrays;
 };
@@ -105,6 +108,10 @@ struct TWorker {
     std::vector<double> Values;
     std::vector<double> Epi, EpiBound, Estimates, Bounds, R2; // per station
     std::vector<double> Order; // scratch of the selection
+    // Degrees: the reduced latitude of the last node latitude seen (as bits).
+    std::uint64_t NodeLatitudeBits = 0;
+    bool NodeLatitudeKept = false;
+    TGeoLatitude NodeLatitude;
 };
 
 // A node and a station as the law and the ray see them: the horizontal
@@ -115,32 +122,53 @@ struct TNodeGeometry {
     double StationZ = 0;
 };
 
-double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+// The geodesic from the node to the station as GeoInverse gives it between
+// points of height 0, the reduced latitudes kept: the station's from the
+// setup, the node's from the setup's column j in the plane XY, otherwise
+// while it repeats (a row of nodes shares it in a section).
+double GeoEpicentral(const TScanSetup &setup, TWorker &w, const TStationPrep &st, double latitude,
+    double longitude, int j)
+{
+    if (static_cast<std::size_t>(j) < setup.ColumnLatitudes.size())
+        return static_cast<double>(GeoDistance(setup.ColumnLatitudes[static_cast<std::size_t>(j)],
+            longitude, st.GeoLatitude, st.Longitude));
+    const auto bits = std::bit_cast<std::uint64_t>(latitude);
+    if (!w.NodeLatitudeKept || w.NodeLatitudeBits != bits) {
+        w.NodeLatitude = GeoReducedLatitude(latitude);
+        w.NodeLatitudeBits = bits;
+        w.NodeLatitudeKept = true;
+    }
+    return static_cast<double>(
+        GeoDistance(w.NodeLatitude, longitude, st.GeoLatitude, st.Longitude));
+}
+
+double Epicentral(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v, int j)
 {
     if (setup.Degrees)
-        return static_cast<double>(
-            GeoInverse(MakeGeoPoint(v, u, 0), MakeGeoPoint(st.V, st.U, 0)).Distance);
+        return GeoEpicentral(setup, w, st, v, u, j);
     return std::sqrt((v - st.V) * (v - st.V) + (u - st.U) * (u - st.U));
 }
 
 // The plane-mapped distance: U and V offsets in the plane, W off it. In the
 // plane XY (and for any plane in metres, as a 3-D distance) it is the node's.
-TNodeGeometry PlaneGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+TNodeGeometry PlaneGeometry(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v, int j)
 {
-    return { Epicentral(setup, st, u, v), setup.Grid.WPlane, st.W };
+    return { Epicentral(setup, w, st, u, v, j), setup.Grid.WPlane, st.W };
 }
 
 // The node's own geometry in a section: X and Y offsets (or the geodesic
 // between longitude X and latitude Y) horizontally, Z = V for both points.
-TNodeGeometry SectionGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+TNodeGeometry SectionGeometry(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v)
 {
     const bool yz = setup.Plane == TViewPlane::vpYZ;
     const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
     const double sx = yz ? st.W : st.U, sy = yz ? st.U : st.W;
     double epi;
     if (setup.Degrees)
-        epi = static_cast<double>(
-            GeoInverse(MakeGeoPoint(y, x, 0), MakeGeoPoint(sy, sx, 0)).Distance);
+        epi = GeoEpicentral(setup, w, st, y, x, -1); // the station's (sy, sx) kept in st
     else
         epi = std::sqrt((y - sy) * (y - sy) + (x - sx) * (x - sx));
     return { epi, v, st.V };
@@ -176,7 +204,8 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     // In metres the plane-mapped 3-D distance is the node's; the law and the
     // location error keep its arithmetic. The ray needs the node's own.
     const bool own = section && (setup.Degrees || setup.Layered);
-    const TNodeGeometry g = own ? SectionGeometry(setup, st, u, v) : PlaneGeometry(setup, st, u, v);
+    const TNodeGeometry g
+        = own ? SectionGeometry(setup, w, st, u, v) : PlaneGeometry(setup, w, st, u, v, j);
     if (setup.Mode == smLocError) {
         const double dz = g.StationZ - g.SourceZ;
         return std::sqrt(g.Epi * g.Epi + dz * dz) * setup.Pct / 100;
@@ -499,8 +528,14 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
             const double lat = !section ? st.V : yz ? st.U : st.W;
             st.Longitude = !section ? st.U : yz ? st.W : st.U;
             st.Latitude = ReducedLatitudeEstimate(lat);
+            st.GeoLatitude = GeoReducedLatitude(lat);
         }
     }
+    if (setup.Degrees && !IsSection(setup))
+        for (int j = 0; j < setup.Grid.NV; ++j) {
+            const double v = j * setup.Grid.VStep + setup.Grid.VMin; // as the scan takes it
+            setup.ColumnLatitudes.push_back(GeoReducedLatitude(v));
+        }
     TStationArrays &a = setup.Arrays;
     const bool own = IsSection(setup) && setup.Degrees;
     for (const TStationPrep &st : setup.Stations) {

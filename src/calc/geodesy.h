@@ -31,6 +31,17 @@ TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height
 // passes give the values of the last pass. Never throws.
 TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2);
 
+// The reduced latitude of a point as GeoInverse takes it (sin and cos),
+// for callers that solve many geodesics from the same points.
+struct TGeoLatitude {
+    TExtended S = 0, C = 0;
+};
+TGeoLatitude GeoReducedLatitude(TExtended latitude);
+// GeoInverse(P1, P2).Distance for P1 and P2 of height 0, from their reduced
+// latitudes and longitudes: the same number, without the azimuth.
+TExtended GeoDistance(
+    const TGeoLatitude &U1, TExtended longitude1, const TGeoLatitude &U2, TExtended longitude2);
+
 // A quick double-precision length of the same geodesic, for callers that
 // only need to know which of many lengths are close to each other. Points
 // as the (sin, cos) of their reduced latitudes, from ReducedLatitudeEstimate.

@@ -62,6 +62,7 @@ struct TStationPrep {
     double Longitude = 0; // degrees: the station's longitude in the geodesic
     TReducedLatitude Latitude; // degrees: its reduced latitude, for the estimate
     TGeoLatitude GeoLatitude; // degrees: its reduced latitude in the geodesic
+    TGeoCartesian Cartesian; // degrees: its point, for the chord estimate
 };
 
 // The rays of every station from one source altitude.
@@ -364,19 +365,18 @@ bool LawEstimates(
     return ok;
 }
 
-// The node's reduced latitude and longitude in the geodesic to a station.
+// The node's latitude and longitude in the geodesic to a station.
 struct TNodeGeo {
-    TReducedLatitude Latitude;
-    double Longitude = 0;
+    double Latitude = 0, Longitude = 0;
 };
 
 TNodeGeo NodeGeo(const TScanSetup &setup, double u, double v)
 {
     if (!IsSection(setup))
-        return { ReducedLatitudeEstimate(v), u };
+        return { v, u };
     const bool yz = setup.Plane == TViewPlane::vpYZ;
     const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
-    return { ReducedLatitudeEstimate(y), x };
+    return { y, x };
 }
 
 // The k-th smallest of values (1 <= k <= size, no NaN among them).
@@ -415,15 +415,25 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
     w.Bounds.resize(n);
     w.R2.resize(n);
     if (setup.Degrees) {
+        // The chord decides where it can (lines up to 1000 km), the series
+        // in double elsewhere.
         const TNodeGeo geo = NodeGeo(setup, u, v);
+        const TGeoCartesian node = GeoCartesianEstimate(geo.Latitude, geo.Longitude);
+        bool reduced = false;
+        TReducedLatitude latitude;
         for (std::size_t s = 0; s < n; ++s) {
             const TStationPrep &st = setup.Stations[s];
-            const double epi
-                = GeoDistanceEstimate(geo.Latitude, st.Latitude, st.Longitude - geo.Longitude);
-            if (std::isnan(epi))
-                return std::nullopt;
+            double epi = GeoChordEstimate(node, st.Cartesian, w.EpiBound[s]);
+            if (std::isnan(epi)) {
+                if (!reduced)
+                    latitude = ReducedLatitudeEstimate(geo.Latitude);
+                reduced = true;
+                epi = GeoDistanceEstimate(latitude, st.Latitude, st.Longitude - geo.Longitude);
+                if (std::isnan(epi))
+                    return std::nullopt;
+                w.EpiBound[s] = GeoEstimateBound(epi);
+            }
             w.Epi[s] = epi;
-            w.EpiBound[s] = GeoEstimateBound(epi);
         }
     }
     double bound = 0;
@@ -529,6 +539,7 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
             st.Longitude = !section ? st.U : yz ? st.W : st.U;
             st.Latitude = ReducedLatitudeEstimate(lat);
             st.GeoLatitude = GeoReducedLatitude(lat);
+            st.Cartesian = GeoCartesianEstimate(lat, st.Longitude);
         }
     }
     if (setup.Degrees && !IsSection(setup))

@@ -184,6 +184,19 @@ double GeoDistanceEstimate(TReducedLatitude U1, TReducedLatitude U2, double long
     return std::isfinite(s) ? s : nan;
 }
 
+TGeoCartesian GeoCartesianEstimate(double latitude, double longitude)
+{
+    constexpr double f = double(kF);
+    constexpr double e2 = f * (2 - f);
+    const double a = double(kB) / (1 - f);
+    if (!(std::fabs(latitude) <= 90) || !(std::fabs(longitude) <= 1000))
+        return {};
+    const double phi = latitude * double(kRad), lambda = longitude * double(kRad);
+    const double sp = std::sin(phi), cp = std::cos(phi);
+    const double N = a / std::sqrt(1 - e2 * sp * sp);
+    return { N * cp * std::cos(lambda), N * cp * std::sin(lambda), N * (1 - e2) * sp, true };
+}
+
 TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height)
 {
     return { latitude, longitude, height };

@@ -113,6 +113,40 @@ TEST(GeoDistance, GeoInverseDistanceFromKeptLatitudesBitForBit)
     }
 }
 
+TEST(GeoChordEstimate, BoundsTheGeodesicUpToAThousandKilometres)
+{
+    // Lines from a millimetre to 1000 km at every latitude, over the poles and
+    // the antimeridian: GeoInverse's length lies between the chord and the
+    // arc, give or take a tenth of what the bound allows it beyond them.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    int tried = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const double lat1 = i % 100 == 0 ? 90 : unit(rng) * 180 - 90;
+        const double lon1 = unit(rng) * 360 - 180;
+        const double d = std::pow(10, unit(rng) * 8 - 8) * 9; // degrees
+        const double lat2 = std::clamp(lat1 + d * (unit(rng) - 0.5), -90.0, 90.0);
+        const double lon2 = lon1 + d * (unit(rng) - 0.5) / std::max(std::cos(lat1 / 57.3), 0.01);
+        double bound = 0;
+        const double e = GeoChordEstimate(
+            GeoCartesianEstimate(lat1, lon1), GeoCartesianEstimate(lat2, lon2), bound);
+        if (std::isnan(e))
+            continue;
+        ++tried;
+        const double g = static_cast<double>(
+            GeoInverse(MakeGeoPoint(lat1, lon1, 0), MakeGeoPoint(lat2, lon2, 0)).Distance);
+        const double allowed = 1e-3 + 1e-6 * e, half = bound - allowed;
+        ASSERT_LE(std::fabs(g - e), half + allowed / 10)
+            << lat1 << " " << lon1 << " " << lat2 << " " << lon2;
+    }
+    EXPECT_GT(tried, 150000);
+    double bound = 0;
+    EXPECT_TRUE(std::isnan(GeoChordEstimate(
+        GeoCartesianEstimate(0, 0), GeoCartesianEstimate(0, 10), bound))); // beyond 1000 km
+    EXPECT_FALSE(GeoCartesianEstimate(90.5, 0).Ok);
+    EXPECT_FALSE(GeoCartesianEstimate(std::nan(""), 0).Ok);
+}
+
 TEST(FloatMod, TruncatesTowardZero)
 {
     EXPECT_NEAR(static_cast<double>(FloatMod(7.5L, 2)), 1.5, 1e-15);

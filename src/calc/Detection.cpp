@@ -340,6 +340,24 @@ VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double 
     }
 }
 
+// The ranges, apart so that the loop above vectorises: b within 1e280
+// holds the terms' sizes within 1e300 (and is no NaN). Without branches, and
+// the largest b taken from its bits (b >= +0, so its bits order as it does),
+// so that this loop vectorises too. False where a station is out of range.
+VALDRIN_VECTOR_CLONES bool LawRanges(std::size_t n, const double *__restrict r2,
+    const double *__restrict eb, const double *__restrict b, double &bound)
+{
+    std::int64_t worst = 0;
+    int bad = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        bad |= static_cast<int>(!(r2[s] >= 1e-290) | !(r2[s] <= 1e290)
+            | !(4 * eb[s] * eb[s] <= r2[s]) | !(b[s] <= 1e280));
+        worst = std::max(worst, std::bit_cast<std::int64_t>(b[s]));
+    }
+    bound = std::bit_cast<double>(worst);
+    return bad == 0;
+}
+
 bool LawEstimates(
     const TScanSetup &setup, TWorker &w, double u, double v, double sourceZ, double &bound)
 {
@@ -352,17 +370,7 @@ bool LawEstimates(
         LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
     else
         LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
-    const double *eb = w.EpiBound.data();
-    // The ranges, apart so that the loop above vectorises: b within 1e280
-    // holds the terms' sizes within 1e300 (and is no NaN).
-    double worst = 0;
-    bool ok = true;
-    for (std::size_t s = 0; s < n; ++s) {
-        ok &= r2[s] >= 1e-290 && r2[s] <= 1e290 && 4 * eb[s] * eb[s] <= r2[s] && b[s] <= 1e280;
-        worst = std::max(worst, b[s]);
-    }
-    bound = worst;
-    return ok;
+    return LawRanges(n, r2, w.EpiBound.data(), b, bound);
 }
 
 // The node's latitude and longitude in the geodesic to a station.

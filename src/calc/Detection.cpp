@@ -20,7 +20,11 @@
 // The homogeneous law decides the k-th value from a double-precision pass
 // over every station (LawEstimate) and evaluates in extended precision only
 // the stations that pass leaves near the k-th; the value written is always
-// the extended one, so the matrix is the same bit for bit.
+// the extended one, so the matrix is the same bit for bit. In degrees that
+// pass takes the chord between node and station, and the geodesic itself
+// keeps the reduced latitudes of stations and nodes. The layered magnitude
+// search settles its trials in double where they are clear of the
+// threshold (medium::TTrialDecider).
 #include "calc/Detection.h"
 
 #include <algorithm>

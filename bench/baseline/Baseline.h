@@ -8,11 +8,19 @@
 
 #include "calc/Computation.h"
 #include "calc/Result.h"
+#include "medium/godograf.h"
 
 namespace valdrin::calc::baseline {
 
 std::optional<TMatrix2D> ScanNodes(const TCalcSnapshot &snapshot, const TRunControl &control);
 void WriteResultsFile(std::ostream &out, const TResult &result, double Vp, double C1, double C2);
 std::string FormatResultsFile(const TResult &result, double Vp, double C1, double C2);
+
+// The ray search with the library's trigonometry on every angle.
+medium::TTakeOffTable BuildTakeOffTable(const medium::THorizontalModel &layers,
+    const medium::TRayTransitions &transitions, double startAlt, double endAlt);
+bool TraceRayGeometry(medium::THorizontalModel &layers, medium::TRayTransitions &transitions,
+    medium::TTravelParams &segments, double distance, double startAlt, double endAlt,
+    medium::TTakeOffCache *cache = nullptr);
 
 } // namespace valdrin::calc::baseline

@@ -165,7 +165,7 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     bool traced = false, ok = false;
     auto pathAt = [&](double frequency) {
         if (!traced) {
-            ok = medium::TraceRayGeometry(
+            ok = baseline::TraceRayGeometry(
                 w.Model, transitions, w.Segments, g.Epi, g.SourceZ, g.StationZ, cache);
             traced = true;
         }
@@ -209,7 +209,7 @@ TSourceLevel MakeLevel(const TScanSetup &setup, double alt, bool tables)
         level.Transitions.push_back(medium::StraightTransitions(setup.Model, alt, stationZ));
         if (tables)
             level.Tables.push_back(
-                medium::BuildTakeOffTable(setup.Model, level.Transitions.back(), alt, stationZ));
+                baseline::BuildTakeOffTable(setup.Model, level.Transitions.back(), alt, stationZ));
     }
     return level;
 }

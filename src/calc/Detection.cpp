@@ -20,7 +20,11 @@
 // The homogeneous law decides the k-th value from a double-precision pass
 // over every station (LawEstimate) and evaluates in extended precision only
 // the stations that pass leaves near the k-th; the value written is always
-// the extended one, so the matrix is the same bit for bit.
+// the extended one, so the matrix is the same bit for bit. In degrees that
+// pass takes the chord between node and station, and the geodesic itself
+// keeps the reduced latitudes of stations and nodes. The layered magnitude
+// search settles its trials in double where they are clear of the
+// threshold (medium::TTrialDecider).
 #include "calc/Detection.h"
 
 #include <algorithm>
@@ -61,6 +65,8 @@ struct TStationPrep {
     double NoiseTermD = 0; // the same rounded to double, for the estimate
     double Longitude = 0; // degrees: the station's longitude in the geodesic
     TReducedLatitude Latitude; // degrees: its reduced latitude, for the estimate
+    TGeoLatitude GeoLatitude; // degrees: its reduced latitude in the geodesic
+    TGeoCartesian Cartesian; // degrees: its point, for the chord estimate
 };
 
 // The rays of every station from one source altitude.
@@ -72,6 +78,8 @@ struct TStationArrays {
 struct TSourceLevel {
     std::vector<medium::TRayTransitions> Transitions; // per station
     std::vector<medium::TTakeOffTable> Tables; // per station; empty: traced afresh
+    double Depth = 0; // m below the surface
+    medium::TSourceConstants Source; // Brune's source at that depth, for the trials in double
 };
 
 struct TScanSetup {
@@ -89,6 +97,8 @@ struct TScanSetup {
     std::vector<TStationPrep> Stations;
     // Layered: one level in the plane XY, one per node row of V in a section.
     std::vector<TSourceLevel> Levels;
+    // Degrees, plane XY: the reduced latitude of each column of nodes (by j).
+    std::vector<TGeoLatitude> ColumnLatitudes;
     bool Estimate = false; // the k-th law value found by LawEstimates first
     TStationArrays Arrays;
 };
@@ -103,6 +113,10 @@ struct TWorker {
     std::vector<double> Values;
     std::vector<double> Epi, EpiBound, Estimates, Bounds, R2; // per station
     std::vector<double> Order; // scratch of the selection
+    // Degrees: the reduced latitude of the last node latitude seen (as bits).
+    std::uint64_t NodeLatitudeBits = 0;
+    bool NodeLatitudeKept = false;
+    TGeoLatitude NodeLatitude;
 };
 
 // A node and a station as the law and the ray see them: the horizontal
@@ -113,32 +127,53 @@ struct TNodeGeometry {
     double StationZ = 0;
 };
 
-double Epicentral(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+// The geodesic from the node to the station as GeoInverse gives it between
+// points of height 0, the reduced latitudes kept: the station's from the
+// setup, the node's from the setup's column j in the plane XY, otherwise
+// while it repeats (a row of nodes shares it in a section).
+double GeoEpicentral(const TScanSetup &setup, TWorker &w, const TStationPrep &st, double latitude,
+    double longitude, int j)
+{
+    if (static_cast<std::size_t>(j) < setup.ColumnLatitudes.size())
+        return static_cast<double>(GeoDistance(setup.ColumnLatitudes[static_cast<std::size_t>(j)],
+            longitude, st.GeoLatitude, st.Longitude));
+    const auto bits = std::bit_cast<std::uint64_t>(latitude);
+    if (!w.NodeLatitudeKept || w.NodeLatitudeBits != bits) {
+        w.NodeLatitude = GeoReducedLatitude(latitude);
+        w.NodeLatitudeBits = bits;
+        w.NodeLatitudeKept = true;
+    }
+    return static_cast<double>(
+        GeoDistance(w.NodeLatitude, longitude, st.GeoLatitude, st.Longitude));
+}
+
+double Epicentral(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v, int j)
 {
     if (setup.Degrees)
-        return static_cast<double>(
-            GeoInverse(MakeGeoPoint(v, u, 0), MakeGeoPoint(st.V, st.U, 0)).Distance);
+        return GeoEpicentral(setup, w, st, v, u, j);
     return std::sqrt((v - st.V) * (v - st.V) + (u - st.U) * (u - st.U));
 }
 
 // The plane-mapped distance: U and V offsets in the plane, W off it. In the
 // plane XY (and for any plane in metres, as a 3-D distance) it is the node's.
-TNodeGeometry PlaneGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+TNodeGeometry PlaneGeometry(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v, int j)
 {
-    return { Epicentral(setup, st, u, v), setup.Grid.WPlane, st.W };
+    return { Epicentral(setup, w, st, u, v, j), setup.Grid.WPlane, st.W };
 }
 
 // The node's own geometry in a section: X and Y offsets (or the geodesic
 // between longitude X and latitude Y) horizontally, Z = V for both points.
-TNodeGeometry SectionGeometry(const TScanSetup &setup, const TStationPrep &st, double u, double v)
+TNodeGeometry SectionGeometry(
+    const TScanSetup &setup, TWorker &w, const TStationPrep &st, double u, double v)
 {
     const bool yz = setup.Plane == TViewPlane::vpYZ;
     const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
     const double sx = yz ? st.W : st.U, sy = yz ? st.U : st.W;
     double epi;
     if (setup.Degrees)
-        epi = static_cast<double>(
-            GeoInverse(MakeGeoPoint(y, x, 0), MakeGeoPoint(sy, sx, 0)).Distance);
+        epi = GeoEpicentral(setup, w, st, y, x, -1); // the station's (sy, sx) kept in st
     else
         epi = std::sqrt((y - sy) * (y - sy) + (x - sx) * (x - sx));
     return { epi, v, st.V };
@@ -174,7 +209,8 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     // In metres the plane-mapped 3-D distance is the node's; the law and the
     // location error keep its arithmetic. The ray needs the node's own.
     const bool own = section && (setup.Degrees || setup.Layered);
-    const TNodeGeometry g = own ? SectionGeometry(setup, st, u, v) : PlaneGeometry(setup, st, u, v);
+    const TNodeGeometry g
+        = own ? SectionGeometry(setup, w, st, u, v) : PlaneGeometry(setup, w, st, u, v, j);
     if (setup.Mode == smLocError) {
         const double dz = g.StationZ - g.SourceZ;
         return std::sqrt(g.Epi * g.Epi + dz * dz) * setup.Pct / 100;
@@ -193,17 +229,36 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     if (!rays.Tables.empty())
         cache = &w.Caches[level * setup.Stations.size() + s];
     bool traced = false, ok = false;
-    auto pathAt = [&](double frequency) {
+    auto trace = [&] {
         if (!traced) {
             ok = medium::TraceRayGeometry(
                 w.Model, transitions, w.Segments, g.Epi, g.SourceZ, g.StationZ, cache);
             traced = true;
         }
+    };
+    auto pathAt = [&](double frequency) {
+        trace();
         medium::SetRayFrequency(w.Segments, w.Model, frequency);
         return medium::TPathFactor { medium::RayFactor(w.Segments, transitions), ok };
     };
-    return medium::RaiseToThreshold(
-        law, st.Noise, NodeDepth(setup, v), setup.Vs, setup.FcNum, pathAt);
+    // Most trials are settled in double from the ray's geometry; the ray is
+    // the one the full trials use (a trace has no other effect).
+    const double depth = NodeDepth(setup, v);
+    medium::TTrialDecider decider;
+    bool prepared = false;
+    auto decide = [&](double M) {
+        if (!prepared) {
+            prepared = true;
+            if (rays.Source.Ok && rays.Depth == depth) {
+                trace();
+                if (ok)
+                    decider = medium::MakeTrialDecider(
+                        rays.Source, w.Segments, transitions, w.Model, st.Noise / medium::kWaToTm);
+            }
+        }
+        return decider(M);
+    };
+    return medium::RaiseToThreshold(law, st.Noise, depth, setup.Vs, setup.FcNum, pathAt, decide);
 }
 
 // ln x for a positive normal x, in plain arithmetic so that a loop over the
@@ -289,6 +344,24 @@ VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double 
     }
 }
 
+// The ranges, apart so that the loop above vectorises: b within 1e280
+// holds the terms' sizes within 1e300 (and is no NaN). Without branches, and
+// the largest b taken from its bits (b >= +0, so its bits order as it does),
+// so that this loop vectorises too. False where a station is out of range.
+VALDRIN_VECTOR_CLONES bool LawRanges(std::size_t n, const double *__restrict r2,
+    const double *__restrict eb, const double *__restrict b, double &bound)
+{
+    std::int64_t worst = 0;
+    int bad = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        bad |= static_cast<int>(!(r2[s] >= 1e-290) | !(r2[s] <= 1e290)
+            | !(4 * eb[s] * eb[s] <= r2[s]) | !(b[s] <= 1e280));
+        worst = std::max(worst, std::bit_cast<std::int64_t>(b[s]));
+    }
+    bound = std::bit_cast<double>(worst);
+    return bad == 0;
+}
+
 bool LawEstimates(
     const TScanSetup &setup, TWorker &w, double u, double v, double sourceZ, double &bound)
 {
@@ -301,32 +374,21 @@ bool LawEstimates(
         LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
     else
         LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
-    const double *eb = w.EpiBound.data();
-    // The ranges, apart so that the loop above vectorises: b within 1e280
-    // holds the terms' sizes within 1e300 (and is no NaN).
-    double worst = 0;
-    bool ok = true;
-    for (std::size_t s = 0; s < n; ++s) {
-        ok &= r2[s] >= 1e-290 && r2[s] <= 1e290 && 4 * eb[s] * eb[s] <= r2[s] && b[s] <= 1e280;
-        worst = std::max(worst, b[s]);
-    }
-    bound = worst;
-    return ok;
+    return LawRanges(n, r2, w.EpiBound.data(), b, bound);
 }
 
-// The node's reduced latitude and longitude in the geodesic to a station.
+// The node's latitude and longitude in the geodesic to a station.
 struct TNodeGeo {
-    TReducedLatitude Latitude;
-    double Longitude = 0;
+    double Latitude = 0, Longitude = 0;
 };
 
 TNodeGeo NodeGeo(const TScanSetup &setup, double u, double v)
 {
     if (!IsSection(setup))
-        return { ReducedLatitudeEstimate(v), u };
+        return { v, u };
     const bool yz = setup.Plane == TViewPlane::vpYZ;
     const double x = yz ? setup.Grid.WPlane : u, y = yz ? u : setup.Grid.WPlane;
-    return { ReducedLatitudeEstimate(y), x };
+    return { y, x };
 }
 
 // The k-th smallest of values (1 <= k <= size, no NaN among them).
@@ -365,15 +427,25 @@ bool NodeEstimates(const TScanSetup &setup, TWorker &w, double u, double v, doub
     w.Bounds.resize(n);
     w.R2.resize(n);
     if (setup.Degrees) {
+        // The chord decides where it can (lines up to 1000 km), the series
+        // in double elsewhere.
         const TNodeGeo geo = NodeGeo(setup, u, v);
+        const TGeoCartesian node = GeoCartesianEstimate(geo.Latitude, geo.Longitude);
+        bool reduced = false;
+        TReducedLatitude latitude;
         for (std::size_t s = 0; s < n; ++s) {
             const TStationPrep &st = setup.Stations[s];
-            const double epi
-                = GeoDistanceEstimate(geo.Latitude, st.Latitude, st.Longitude - geo.Longitude);
-            if (std::isnan(epi))
-                return false;
+            double epi = GeoChordEstimate(node, st.Cartesian, w.EpiBound[s]);
+            if (std::isnan(epi)) {
+                if (!reduced)
+                    latitude = ReducedLatitudeEstimate(geo.Latitude);
+                reduced = true;
+                epi = GeoDistanceEstimate(latitude, st.Latitude, st.Longitude - geo.Longitude);
+                if (std::isnan(epi))
+                    return false;
+                w.EpiBound[s] = GeoEstimateBound(epi);
+            }
             w.Epi[s] = epi;
-            w.EpiBound[s] = GeoEstimateBound(epi);
         }
     }
     return LawEstimates(setup, w, u, v, own ? v : setup.Grid.WPlane, bound);
@@ -436,6 +508,8 @@ double NodeValue(const TScanSetup &setup, TWorker &w, double u, double v, int j)
 TSourceLevel MakeLevel(const TScanSetup &setup, double alt, bool tables)
 {
     TSourceLevel level;
+    level.Depth = NodeDepth(setup, alt);
+    level.Source = medium::MakeSourceConstants(level.Depth, setup.Vs, setup.FcNum);
     for (const TStationPrep &st : setup.Stations) {
         const double stationZ = IsSection(setup) ? st.V : st.W;
         level.Transitions.push_back(medium::StraightTransitions(setup.Model, alt, stationZ));
@@ -484,8 +558,15 @@ TScanSetup MakeSetup(const TCalcSnapshot &snapshot)
             const double lat = !section ? st.V : yz ? st.U : st.W;
             st.Longitude = !section ? st.U : yz ? st.W : st.U;
             st.Latitude = ReducedLatitudeEstimate(lat);
+            st.GeoLatitude = GeoReducedLatitude(lat);
+            st.Cartesian = GeoCartesianEstimate(lat, st.Longitude);
         }
     }
+    if (setup.Degrees && !IsSection(setup))
+        for (int j = 0; j < setup.Grid.NV; ++j) {
+            const double v = j * setup.Grid.VStep + setup.Grid.VMin; // as the scan takes it
+            setup.ColumnLatitudes.push_back(GeoReducedLatitude(v));
+        }
     TStationArrays &a = setup.Arrays;
     const bool own = IsSection(setup) && setup.Degrees;
     for (const TStationPrep &st : setup.Stations) {

@@ -43,10 +43,13 @@ TSinCos ReducedLatitude(TExtended latitude)
     return { std::sin(U), std::cos(U) };
 }
 
-TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
+// The geodesic between reduced latitudes U1 and U2, longitudes L apart
+// (radians). Without Azimuth the azimuth is left out and its field holds
+// lambda instead: the azimuth is finite exactly where lambda is (sin, cos,
+// atan2 and FloatMod of finite values are finite and raise neither fault),
+// and that is all GeoInverse asks of it when only the distance is kept.
+template<bool Azimuth> TSurface SolveReduced(const TSinCos &U1, const TSinCos &U2, TExtended L)
 {
-    const TExtended L = WrapLongitudeDifference(P2.Longitude - P1.Longitude) * kRad;
-    const TSinCos U1 = ReducedLatitude(P1.Latitude), U2 = ReducedLatitude(P2.Latitude);
     const TExtended cU1 = U1.C + kOffset, sU1 = U1.S + kOffset;
     const TExtended cU2 = U2.C, sU2 = U2.S;
 
@@ -83,10 +86,39 @@ TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
                     - B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2m - 3)));
     TSurface r;
     r.S = kB * A * (sigma - dSigma);
-    const TExtended alpha2
-        = std::atan2(cU1 * std::sin(lambda), cU1 * sU2 * std::cos(lambda) - sU1 * cU2);
-    r.Azimuth = FloatMod(alpha2 + 2 * kPi, 2 * kPi) / kRad;
+    if constexpr (Azimuth) {
+        const TExtended alpha2
+            = std::atan2(cU1 * std::sin(lambda), cU1 * sU2 * std::cos(lambda) - sU1 * cU2);
+        r.Azimuth = FloatMod(alpha2 + 2 * kPi, 2 * kPi) / kRad;
+    } else {
+        r.Azimuth = lambda;
+    }
     return r;
+}
+
+TSurface Solve(const TGeoPoint &P1, const TGeoPoint &P2)
+{
+    const TExtended L = WrapLongitudeDifference(P2.Longitude - P1.Longitude) * kRad;
+    const TSinCos U1 = ReducedLatitude(P1.Latitude), U2 = ReducedLatitude(P2.Latitude);
+    return SolveReduced<true>(U1, U2, L);
+}
+
+// Solve's surface, with a fault (a flag raised, or a value not finite) as
+// zero; the caller's flags are restored. The reduced latitudes raise no
+// fault of their own for any latitude (a pole or an infinity takes the pole
+// branch, a NaN passes quietly), so they may be found outside.
+template<class F> TSurface Guarded(F &&solve)
+{
+    std::fexcept_t saved;
+    std::fegetexceptflag(&saved, FE_ALL_EXCEPT);
+    std::feclearexcept(FE_DIVBYZERO | FE_INVALID);
+    TSurface surface = solve();
+    const bool fault = std::fetestexcept(FE_DIVBYZERO | FE_INVALID) != 0
+        || !std::isfinite(surface.S) || !std::isfinite(surface.Azimuth);
+    std::fesetexceptflag(&saved, FE_ALL_EXCEPT);
+    if (fault)
+        surface = {};
+    return surface;
 }
 
 } // namespace
@@ -152,6 +184,19 @@ double GeoDistanceEstimate(TReducedLatitude U1, TReducedLatitude U2, double long
     return std::isfinite(s) ? s : nan;
 }
 
+TGeoCartesian GeoCartesianEstimate(double latitude, double longitude)
+{
+    constexpr double f = double(kF);
+    constexpr double e2 = f * (2 - f);
+    const double a = double(kB) / (1 - f);
+    if (!(std::fabs(latitude) <= 90) || !(std::fabs(longitude) <= 1000))
+        return {};
+    const double phi = latitude * double(kRad), lambda = longitude * double(kRad);
+    const double sp = std::sin(phi), cp = std::cos(phi);
+    const double N = a / std::sqrt(1 - e2 * sp * sp);
+    return { N * cp * std::cos(lambda), N * cp * std::sin(lambda), N * (1 - e2) * sp, true };
+}
+
 TGeoPoint MakeGeoPoint(TExtended latitude, TExtended longitude, TExtended height)
 {
     return { latitude, longitude, height };
@@ -161,17 +206,26 @@ TGeoVector GeoInverse(const TGeoPoint &P1, const TGeoPoint &P2)
 {
     // Faults are detected from the floating-point flags (and from what they
     // leave behind), with the caller's flags restored afterwards.
-    std::fexcept_t saved;
-    std::fegetexceptflag(&saved, FE_ALL_EXCEPT);
-    std::feclearexcept(FE_DIVBYZERO | FE_INVALID);
-    TSurface surface = Solve(P1, P2);
-    const bool fault = std::fetestexcept(FE_DIVBYZERO | FE_INVALID) != 0
-        || !std::isfinite(surface.S) || !std::isfinite(surface.Azimuth);
-    std::fesetexceptflag(&saved, FE_ALL_EXCEPT);
-    if (fault)
-        surface = {};
+    const TSurface surface = Guarded([&] { return Solve(P1, P2); });
     const TExtended dh = P1.Height - P2.Height;
     return { surface.Azimuth, std::sqrt(surface.S * surface.S + dh * dh) };
+}
+
+TGeoLatitude GeoReducedLatitude(TExtended latitude)
+{
+    const TSinCos U = ReducedLatitude(latitude);
+    return { U.S, U.C };
+}
+
+TExtended GeoDistance(
+    const TGeoLatitude &U1, TExtended longitude1, const TGeoLatitude &U2, TExtended longitude2)
+{
+    const TExtended L = WrapLongitudeDifference(longitude2 - longitude1) * kRad;
+    const TSurface surface = Guarded([&] {
+        return SolveReduced<false>({ U1.S, U1.C }, { U2.S, U2.C }, L);
+    });
+    const TExtended dh = TExtended(0) - TExtended(0);
+    return std::sqrt(surface.S * surface.S + dh * dh);
 }
 
 TExtended FloatMod(TExtended x, TExtended y)

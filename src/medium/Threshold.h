@@ -69,6 +69,32 @@ struct TPathFactor {
 TPathFactor PathFactor(THorizontalModel &model, double epi, double startAlt, double endAlt,
                        double frequency);
 
+// Brune's source at one depth reduced to what a double-precision trial needs:
+// with e3 = ln(10)/2 * (M + 6.07) (a third of ln M0), ln S = e3 + LnS and
+// n*Fc = FreqScale * exp(-e3). Ok is false where these leave the range the
+// trial bound below holds in; the trials are then evaluated in full.
+struct TSourceConstants {
+    double LnS = 0; // (2/3)*ln(stress/0.4375) - ln(pi*1e7)
+    double FreqScale = 0; // n*2.34*Vs/(2*pi) * (stress/0.4375)^(1/3), Hz
+    bool Ok = false;
+};
+TSourceConstants MakeSourceConstants(double depth, double Vs, double n);
+
+// One trial of the magnitude search decided in double: +1 the amplitude
+// reaches the threshold, -1 it does not, 0 too close to tell (or out of
+// range), and the trial is evaluated in full. Made from a traced ray (its
+// geometry; the frequency is not needed) and the station's threshold.
+struct TTrialDecider {
+    double A = 0; // ln(spreading * coefficients) + LnS - ln(threshold)
+    double B = 0; // FreqScale * pi * sum of L/(Q*V): the attenuation exponent is B*exp(-e3)
+    double Fixed = 0; // the error bound's part that does not depend on M
+    double PerX = 0; // its part per unit of the attenuation exponent
+    bool Ok = false;
+    int operator()(double M) const;
+};
+TTrialDecider MakeTrialDecider(const TSourceConstants &source, const TTravelParams &segments,
+    const TRayTransitions &transitions, const THorizontalModel &layers, double threshold);
+
 // Trials per stage of the magnitude search. The moment overflows a double
 // near M = 199, well inside this for any sensible law value.
 constexpr int kMaxStageTrials = 400;
@@ -77,10 +103,13 @@ constexpr int kMaxStageTrials = 400;
 // stages of 1, 0.1 and 0.01: the first magnitude on the 0.01 grid whose
 // amplitude reaches noise/2080. pathAt(frequency) gives the TPathFactor of
 // the station's ray. +infinity when the threshold is never reached (or the
-// moment overflows); NaN when the ray or the source has no value.
-template <class PathAt>
-double RaiseToThreshold(double lawM, double noise, double depth, double Vs, double n,
-                        PathAt &&pathAt)
+// moment overflows); NaN when the ray or the source has no value. decide(M),
+// when given, settles a trial ahead of the full evaluation as TTrialDecider
+// does (+1 reached, -1 not, 0 evaluate); it must settle a trial only as the
+// full evaluation would, and only where that evaluation would go on.
+template<class PathAt, class Decide>
+double RaiseToThreshold(
+    double lawM, double noise, double depth, double Vs, double n, PathAt &&pathAt, Decide &&decide)
 {
     constexpr double inf = std::numeric_limits<double>::infinity();
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
@@ -94,6 +123,11 @@ double RaiseToThreshold(double lawM, double noise, double depth, double Vs, doub
             if (trial == kMaxStageTrials)
                 return inf;
             M = M + step;
+            if (const int d = decide(M); d != 0) {
+                if (d > 0)
+                    break;
+                continue;
+            }
             const TSourceTerms src = SourceTerms(M, Vs, depth);
             if (!(src.StressDrop > 0))
                 return nan;
@@ -112,6 +146,13 @@ double RaiseToThreshold(double lawM, double noise, double depth, double Vs, doub
         }
     }
     return M;
+}
+
+template<class PathAt>
+double RaiseToThreshold(
+    double lawM, double noise, double depth, double Vs, double n, PathAt &&pathAt)
+{
+    return RaiseToThreshold(lawM, noise, depth, Vs, n, pathAt, [](double) { return 0; });
 }
 
 // StationMinMagnitude: the law's value, raised in the layered medium by the

@@ -29,6 +29,63 @@ constexpr std::size_t kMaxLevelEvaluations = 200;
 
 constexpr int kVp = 0, kVs = 1;
 
+// Steep angles without the library's general argument reduction. For
+// |x| in [0.8, pi/2] (0.8 keeps |x - pi/2| below pi/4, where the library's
+// own kernels take it directly) sin x = cos r and tan x = -1/tan r with
+// r = x - pi/2, taken in two extended parts from pi/2 in three (x - P1 is
+// exact, as x and P1 are within a factor of 2). Each result is within some
+// 8 units of 2^-63 of the true value, and so is the library's on the full
+// argument (glibc's long double sin, cos, tan and asin stay within a few
+// units); a value is rounded to double from here only when every number
+// within kTrigMargin (2^-57, some 64 units) of it rounds to the same double,
+// so the library's value would round there too. Otherwise, and outside the
+// range, the library's function on the full argument gives the value.
+constexpr TExtended kHalfPi1 = 0xc90fdaa22168c235p-63L;
+constexpr TExtended kHalfPi2 = -0xece675d1fc8f8cbbp-129L;
+constexpr TExtended kHalfPi3 = -0xb7ed8fbbacc19c60p-194L;
+constexpr double kSteepFrom = 0.8;
+constexpr double kSteepTo = 1.5707963267948966; // pi/2 rounded down to a double
+constexpr TExtended kTrigMargin = 0x1p-57L;
+
+bool Steep(double a)
+{
+    return a >= kSteepFrom && a <= kSteepTo;
+}
+
+struct TReduced {
+    TExtended Hi = 0, Lo = 0; // a - pi/2 = Hi + Lo, |Hi| < 0.771
+};
+
+TReduced ReduceSteep(double a)
+{
+    const TExtended d = a - kHalfPi1; // exact; |d| > 1e-20 > |kHalfPi2|
+    const TExtended hi = d - kHalfPi2;
+    return { hi, ((d - hi) - kHalfPi2) - kHalfPi3 };
+}
+
+// sin a and tan a for a Steep(a).
+TExtended SinSteep(double a)
+{
+    const TReduced r = ReduceSteep(a);
+    return std::cos(r.Hi) - r.Lo * r.Hi; // sin Hi ~ Hi: Lo*(sin Hi - Hi) far below 2^-63
+}
+
+TExtended TanSteep(double a)
+{
+    const TReduced r = ReduceSteep(a);
+    const TExtended t = std::tan(r.Hi);
+    return -1 / (t + r.Lo * (1 + t * t));
+}
+
+// The double nearest p when every number within the relative margin m of p
+// rounds to it (rounding is monotone, so the two ends decide).
+bool StableRound(TExtended p, TExtended m, double &out)
+{
+    const TExtended d = std::fabs(p) * m;
+    out = static_cast<double>(p);
+    return static_cast<double>(p - d) == static_cast<double>(p + d);
+}
+
 bool LayerIndexOk(const THorizontalModel &layers, int i)
 {
     return i >= 0 && static_cast<std::size_t>(i) < layers.size();
@@ -71,6 +128,12 @@ double Shoot(const THorizontalModel &layers, const TRayTransitions &transitions,
         }
     };
     auto run = [](double angle, double dz) {
+        if (const double a = std::fabs(angle); Steep(a)) {
+            const TExtended t = TanSteep(a);
+            double out;
+            if (StableRound((angle < 0 ? -t : t) * dz, kTrigMargin, out))
+                return out;
+        }
         return static_cast<double>(std::tan(TExtended(angle)) * dz);
     };
 
@@ -192,6 +255,20 @@ TAngleResult SnellAngle(double angle, double V1, double V2)
 {
     // One ratio for both directions: a downward ray entering a faster layer
     // turns away from the vertical, as an upward one does.
+    if (const double a = std::fabs(angle); Steep(a)) {
+        const TExtended sa = SinSteep(a);
+        const TExtended s = (angle < 0 ? -sa : sa) * V2 / V1;
+        // s is within some 2^-59 of the library's; asin stretches that by
+        // 1/sqrt(1 - s^2) and adds its own few units (|asin s| >= |s|). Far
+        // enough from 1 that both take the arcsine.
+        const TExtended q = 1 - s * s;
+        if (q >= 0x1p-20L) {
+            const TExtended stretch = 1 / std::sqrt(static_cast<double>(q));
+            double out;
+            if (StableRound(std::asin(s), kTrigMargin * (stretch + 1), out))
+                return { out, true };
+        }
+    }
     const TExtended s = std::sin(TExtended(angle)) * V2 / V1;
     if (std::fabs(s) <= 1)
         return {static_cast<double>(std::asin(s)), true};

@@ -378,3 +378,46 @@ TEST(SortAscending, OrdersAndNeverExchangesEqualElements)
     oracle::SortAscending(empty);
     EXPECT_TRUE(empty.empty());
 }
+
+// The same for the layered medium, where the magnitude search settles most
+// trials in double: random stations above, beside and below the source
+// levels, varied Vs and corner-frequency multipliers, every plane.
+TEST(DetectionOracle, RandomLayeredNetworks)
+{
+    std::mt19937 rng(20240611);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 6; ++round) {
+        const TViewPlane plane = round < 2 ? vpXY : round < 4 ? vpYZ : vpXZ;
+        const int N = 2 + static_cast<int>(unit(rng) * 10);
+        TCalcSnapshot s = Snapshot(round % 2 ? smCornerFreq : smMinMagnitude, plane,
+            plane == vpXY ? Grid(-2000, 2000, 500, -2000, 2000, 500, round % 2 ? 150 : -250)
+                          : Grid(-2000, 2000, 500, -600, 150, 150, 100),
+            std::min(N, 25));
+        s.Params.Medium = TMediumKind::Layered;
+        s.Model = ThreeLayers(200);
+        s.Params.Vs = 2000 + unit(rng) * 2000;
+        s.Params.FcNum = 1 + unit(rng) * 6;
+        TStationSet &st = s.Stations;
+        for (auto *a : { &st.U, &st.V, &st.W, &st.A0, &st.A1, &st.A2, &st.A3, &st.An, &st.SNR })
+            a->resize(static_cast<std::size_t>(N));
+        st.Name.resize(static_cast<std::size_t>(N));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(N); ++i) {
+            const double x = (unit(rng) - 0.5) * 4000, y = (unit(rng) - 0.5) * 4000;
+            const double h = 190 - unit(rng) * 800; // in any of the three layers
+            st.U[i] = plane == vpYZ ? y : x;
+            st.V[i] = plane == vpXY ? y : h;
+            st.W[i] = plane == vpXY ? h : plane == vpYZ ? x : y;
+            st.A0[i] = 0.5 + unit(rng);
+            st.A1[i] = 0.5 + unit(rng) * 2;
+            st.A2[i] = unit(rng) * 0.01;
+            st.A3[i] = unit(rng) * 3 - 1.5;
+            st.An[i] = 0.001 + unit(rng) * 0.05;
+            st.SNR[i] = 1 + unit(rng) * 5;
+        }
+        st.Count = N;
+        s.Params.N = N;
+        s.Params.k = 1 + static_cast<int>(unit(rng) * N);
+        SCOPED_TRACE(testing::Message() << "round " << round << " N " << N << " k " << s.Params.k);
+        ExpectEngineMatchesOracle(s);
+    }
+}

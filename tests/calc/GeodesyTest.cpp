@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cfenv>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "calc/Computation.h"
 #include "calc/geodesy.h"
@@ -81,6 +84,67 @@ TEST(GeoInverse, ArithmeticFaultsGiveTheHeightDifferenceQuietly)
     EXPECT_NEAR(static_cast<double>(v.Distance), 40, 1e-12);
     // The caller's floating-point flags are left as they were.
     EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), 0);
+}
+
+TEST(GeoDistance, GeoInverseDistanceFromKeptLatitudesBitForBit)
+{
+    // Random lines short and long, the poles, equal points (the fault path at
+    // a reduced latitude of 45 degrees), nearly antipodal points, a NaN and
+    // an infinite latitude, a longitude difference across the antimeridian.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::vector<std::array<double, 4>> lines = { { 90, 0, 89.9, 10 }, { -90, 5, -90, 100 },
+        { 45.09621215078338886, 37, 45.09621215078338886, 37 }, { 55.7, 37.6, 55.7, 37.6 },
+        { 0, 0, 0.5, 179.7 }, { std::nan(""), 0, 1, 1 }, { INFINITY, 0, 1, 1 },
+        { 10, 179.9, 10.1, -179.95 } };
+    for (int i = 0; i < 20000; ++i) {
+        const double lat = unit(rng) * 180 - 90, lon = unit(rng) * 360 - 180;
+        const double d = std::pow(10, unit(rng) * 7 - 6);
+        lines.push_back({ lat, lon, std::clamp(lat + d * (unit(rng) - 0.5), -90.0, 90.0),
+            lon + d * (unit(rng) - 0.5) });
+    }
+    for (const auto &l : lines) {
+        const TExtended expected
+            = GeoInverse(MakeGeoPoint(l[0], l[1], 0), MakeGeoPoint(l[2], l[3], 0)).Distance;
+        const TExtended d
+            = GeoDistance(GeoReducedLatitude(l[0]), l[1], GeoReducedLatitude(l[2]), l[3]);
+        ASSERT_TRUE(d == expected && std::signbit(d) == std::signbit(expected))
+            << l[0] << " " << l[1] << " " << l[2] << " " << l[3];
+    }
+}
+
+TEST(GeoChordEstimate, BoundsTheGeodesicUpToAThousandKilometres)
+{
+    // Lines from a millimetre to 1000 km at every latitude, over the poles and
+    // the antimeridian: GeoInverse's length lies between the chord and the
+    // arc, give or take a tenth of what the bound allows it beyond them.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    int tried = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const double lat1 = i % 100 == 0 ? 90 : unit(rng) * 180 - 90;
+        const double lon1 = unit(rng) * 360 - 180;
+        const double d = std::pow(10, unit(rng) * 8 - 8) * 9; // degrees
+        const double lat2 = std::clamp(lat1 + d * (unit(rng) - 0.5), -90.0, 90.0);
+        const double lon2 = lon1 + d * (unit(rng) - 0.5) / std::max(std::cos(lat1 / 57.3), 0.01);
+        double bound = 0;
+        const double e = GeoChordEstimate(
+            GeoCartesianEstimate(lat1, lon1), GeoCartesianEstimate(lat2, lon2), bound);
+        if (std::isnan(e))
+            continue;
+        ++tried;
+        const double g = static_cast<double>(
+            GeoInverse(MakeGeoPoint(lat1, lon1, 0), MakeGeoPoint(lat2, lon2, 0)).Distance);
+        const double allowed = 1e-3 + 1e-6 * e, half = bound - allowed;
+        ASSERT_LE(std::fabs(g - e), half + allowed / 10)
+            << lat1 << " " << lon1 << " " << lat2 << " " << lon2;
+    }
+    EXPECT_GT(tried, 150000);
+    double bound = 0;
+    EXPECT_TRUE(std::isnan(GeoChordEstimate(
+        GeoCartesianEstimate(0, 0), GeoCartesianEstimate(0, 10), bound))); // beyond 1000 km
+    EXPECT_FALSE(GeoCartesianEstimate(90.5, 0).Ok);
+    EXPECT_FALSE(GeoCartesianEstimate(std::nan(""), 0).Ok);
 }
 
 TEST(FloatMod, TruncatesTowardZero)

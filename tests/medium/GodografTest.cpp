@@ -317,3 +317,43 @@ TEST(TraceRayGeometry, SharedFirstLevelGivesTheSameRay)
     EXPECT_TRUE(BuildTakeOffTable(base, {}, 0, 0).Theta.empty());
     EXPECT_TRUE(BuildTakeOffTable(base, Crossing(2, 0, 72), 0, 0).Theta.empty());
 }
+
+TEST(SteepAngles, TheLibraryFunctionsOnTheFullAngleBitForBit)
+{
+    // Angles from the vertical above pi/4 take a reduction of their own:
+    // every result must be the library's own on the full angle, in both
+    // directions and near the vertical and the critical angle.
+    using Ext = long double;
+    std::uint64_t x = 88172645463325252u; // xorshift
+    auto next = [&] {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        return static_cast<double>(x >> 11) * 0x1p-53;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        double angle = 0.7 + next() * (kPi / 2 - 0.7);
+        if (i % 50 == 0)
+            angle = std::nextafter(kPi / 2, 0.0) - (i % 7) * 1e-16;
+        if (i % 2)
+            angle = -angle;
+        const double V1 = 1000 + next() * 2000;
+        const double V2 = i % 10 == 0 ? V1 / std::sin(std::fabs(angle)) * (1 - next() * 1e-9)
+                                      : 500 + next() * 2000;
+        const Ext s = std::sin(Ext(angle)) * V2 / V1;
+        const TAngleResult r = SnellAngle(angle, V1, V2);
+        ASSERT_EQ(r.Ok, std::fabs(s) <= 1) << angle;
+        if (r.Ok) {
+            ASSERT_EQ(r.Angle, static_cast<double>(std::asin(s)))
+                << angle << " " << V1 << " " << V2;
+        }
+    }
+    // The horizontal runs of traced rays through all three layers.
+    for (double distance : { 10.0, 700.0, 2500.0, 9000.0 })
+        for (bool up : { true, false }) {
+            THorizontalModel m = ThreeLayers();
+            TRayTransitions t = up ? Crossing(2, 0) : Crossing(0, 2);
+            TTravelParams seg;
+            ASSERT_TRUE(TraceRayGeometry(m, t, seg, distance, up ? -300 : 150, up ? 400 : -400));
+            for (const TRaySegment &s : seg)
+                EXPECT_EQ(s.DX, static_cast<double>(std::tan(Ext(s.Angle)) * s.DZ)) << distance;
+        }
+}

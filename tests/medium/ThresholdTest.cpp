@@ -219,3 +219,42 @@ TEST(BruneSource, Figures)
     EXPECT_NEAR(BruneSource(0, 3000, -200).R0, 6.95, 5e-3);
     EXPECT_NEAR(BruneSource(0, 3000, -200).Fc, 160.77, 5e-3);
 }
+
+TEST(TrialDecider, SettlesTrialsAsTheFullEvaluationDoes)
+{
+    // Rays up from three depths and across the layers, magnitudes in fine
+    // steps through the threshold: every settled trial agrees with the full one.
+    const double Vs = 3000, n = 5, noise = 0.04, threshold = noise / kWaToTm;
+    int settled = 0, open = 0;
+    for (const double startAlt : { 150.0, -50.0, -300.0 })
+        for (const double endAlt : { 190.0, -150.0, -700.0 })
+            for (const double epi : { 0.0, 300.0, 2500.0 }) {
+                THorizontalModel m = ReadThreeLayers();
+                TRayTransitions tr = StraightTransitions(m, startAlt, endAlt);
+                TTravelParams seg;
+                if (!TraceRayGeometry(m, tr, seg, epi, startAlt, endAlt))
+                    continue;
+                const double depth = 200 - startAlt;
+                const TTrialDecider decide
+                    = MakeTrialDecider(MakeSourceConstants(depth, Vs, n), seg, tr, m, threshold);
+                ASSERT_TRUE(decide.Ok) << startAlt << " " << endAlt << " " << epi;
+                for (double M = -3; M < 6; M += 0.0137) {
+                    const TSourceTerms src = SourceTerms(M, Vs, depth);
+                    SetRayFrequency(seg, m, n * src.Fc);
+                    const double amp = RayFactor(seg, tr) * src.S;
+                    const bool reached = amp >= threshold;
+                    const int d = decide(M);
+                    // Far below the threshold the attenuation may leave the range.
+                    if (d == 0 && std::fabs(std::log(amp / threshold)) < 20)
+                        ++open;
+                    else
+                        EXPECT_EQ(d > 0, reached) << M;
+                    settled += d != 0;
+                }
+            }
+    EXPECT_GT(settled, 1000);
+    EXPECT_LE(open, settled / 100);
+    // Out of range: left to the full evaluation.
+    EXPECT_FALSE(MakeSourceConstants(-8500, Vs, n).Ok); // no stress drop
+    EXPECT_FALSE(MakeSourceConstants(500, 0, n).Ok);
+}

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/BackgroundRun.h"
 #include "app/CalcPage.h"
 #include "app/ControlBinding.h"
 #include "app/Dialogs.h"
@@ -56,6 +57,7 @@ const char *const kResultsFilter = "*.dat|*.dat|Все файлы|*.*";
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent)
     , m_dialogs(std::make_unique<TDialogs>())
+    , m_run(new TBackgroundRun(this))
     , m_engine([](const calc::TCalcSnapshot &s, const calc::TRunControl &c) {
         return calc::RunComputation(s, c);
     })
@@ -90,10 +92,7 @@ TMainForm::TMainForm(QWidget *parent)
 TMainForm::~TMainForm()
 {
     // FormDestroy: a run still going is stopped before the state it reports to goes.
-    if (m_worker.joinable()) {
-        m_cancel = true;
-        m_worker.join();
-    }
+    m_run->Stop();
     qApp->removeEventFilter(this);
 }
 
@@ -489,34 +488,34 @@ void TMainForm::CalcButtonClick()
     }
 
     m_running = true;
-    m_cancel = false;
     CalcButton->setEnabled(false);
     Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU * snap.PlaneGrid.NV : 2 * snap.WaveGrid.KCount);
     Gauge->show();
     Gauge->raise();
     qApp->installEventFilter(this);
 
-    m_worker = std::thread([this, snap = std::move(snap), engine = m_engine]() {
-        calc::TRunControl control;
-        control.Cancel = &m_cancel;
-        control.Progress = [this](int done, int total) {
-            QMetaObject::invokeMethod(
-                this, [this, done, total]() { onProgress(done, total); }, Qt::QueuedConnection);
-        };
-        auto result = std::make_shared<std::optional<calc::TResult>>();
-        QString error;
-        try {
+    auto result = std::make_shared<std::optional<calc::TResult>>();
+    m_run->Start(
+        [result, snap = std::move(snap), engine = m_engine](const calc::TRunControl &control) {
             *result = engine(snap, control);
-        } catch (const common::TValdrinError &e) {
-            error = U8(e.what());
-        } catch (const std::bad_alloc &) {
-            error = U8(common::kOutOfMemoryMessage);
-        } catch (const std::exception &e) {
-            error = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
-        }
-        QMetaObject::invokeMethod(
-            this, [this, result, error]() { finishRun(result, error); }, Qt::QueuedConnection);
-    });
+        },
+        [this](int done, int total) { onProgress(done, total); },
+        [this, result](std::exception_ptr error) {
+            QString text;
+            try {
+                if (error)
+                    std::rethrow_exception(error);
+            } catch (const common::TValdrinError &e) {
+                text = U8(e.what());
+            } catch (const std::bad_alloc &) {
+                text = U8(common::kOutOfMemoryMessage);
+            } catch (const std::exception &e) {
+                text = QStringLiteral("Ошибка расчета: %1").arg(U8(e.what()));
+            } catch (...) {
+                text = QStringLiteral("Ошибка расчета");
+            }
+            finishRun(result, text);
+        });
 }
 
 void TMainForm::onProgress(int done, int total)
@@ -531,14 +530,12 @@ void TMainForm::onProgress(int done, int total)
 void TMainForm::CancelCalc()
 {
     if (m_running)
-        m_cancel = true;
+        m_run->Cancel();
 }
 
 void TMainForm::finishRun(
     std::shared_ptr<std::optional<calc::TResult>> result, const QString &error)
 {
-    if (m_worker.joinable())
-        m_worker.join();
     m_running = false;
     qApp->removeEventFilter(this);
     Gauge->hide();

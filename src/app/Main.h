@@ -12,12 +12,10 @@
 #include <QPoint>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <thread>
 
 #include "app/CalcPage.h"
 #include "app/MediumPage.h"
@@ -50,6 +48,7 @@ struct TWorkingSet;
 
 namespace valdrin::app {
 
+class TBackgroundRun;
 class TDialogs;
 class TGauge;
 class TTypedCount;
@@ -153,6 +152,7 @@ private:
     TMediumPage *m_mediumPage = nullptr;
     TParamsPage *m_paramsPage = nullptr;
     std::unique_ptr<TDialogs> m_dialogs;
+    TBackgroundRun *m_run = nullptr; // the computation's worker
     TEngine m_engine;
 
     calc::TStationSet m_stations;
@@ -170,8 +170,6 @@ private:
     int m_placementRemaining = 0;
     QString m_savedCaption; // window caption before placement began
 
-    std::thread m_worker;
-    std::atomic<bool> m_cancel { false };
     bool m_running = false;
     int m_loading = 0; // > 0 while a parameter file is applied
 

@@ -26,6 +26,7 @@
 #include <exception>
 #include <limits>
 
+#include "app/BackgroundRun.h"
 #include "params/Cp1251.h"
 #include "controls/SpinExt.h"
 #include "noise/NoiseLevel.h"
@@ -89,6 +90,7 @@ TRange DecadeRange(TRange r)
 
 TNoisePage::TNoisePage(QWidget *parent)
     : QWidget(parent)
+    , m_run(new TBackgroundRun(this))
 {
     auto *root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -337,32 +339,33 @@ void TNoisePage::OpenNoiseFile(const QString &FileName)
     stopWorker(); // a load still running is given up for this one
     ColomnComBox->SetItemIndex(-1);
     NoiseLoadBitBtn->setToolTip(FileName);
-    const quint64 ticket = ++m_ticket;
-    m_cancel = false;
     setLoading(true);
     const std::string path = FileName.toStdString();
-    m_worker = std::thread([this, path, ticket] {
-        auto load = std::make_shared<noise::TNoiseLoad>();
-        try {
-            noise::TNoiseLoadControl control;
-            control.Cancel = &m_cancel;
+    auto load = std::make_shared<noise::TNoiseLoad>();
+    m_run->Start(
+        [path, load](const common::TRunControl &control) {
             *load = noise::LoadNoiseFile(path, control);
-        } catch (const std::exception &e) {
-            load->Spectrum = {};
-            load->Status = noise::TNoiseLoadStatus::ReadError;
-            load->Message = "Ошибка чтения файла " + path + ": " + e.what();
-        }
-        QMetaObject::invokeMethod(
-            this, [this, load, ticket] { finishLoad(load, ticket); }, Qt::QueuedConnection);
-    });
+        },
+        {},
+        [this, path, load](std::exception_ptr error) {
+            if (error) {
+                std::string what;
+                try {
+                    std::rethrow_exception(error);
+                } catch (const std::exception &e) {
+                    what = std::string(": ") + e.what();
+                } catch (...) {
+                }
+                load->Spectrum = {};
+                load->Status = noise::TNoiseLoadStatus::ReadError;
+                load->Message = "Ошибка чтения файла " + path + what;
+            }
+            finishLoad(load);
+        });
 }
 
-void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quint64 ticket)
+void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load)
 {
-    if (ticket != m_ticket)
-        return; // given up for a later load
-    if (m_worker.joinable())
-        m_worker.join();
     setLoading(false);
     if (load->Status == noise::TNoiseLoadStatus::OutOfMemory) {
         // The previous spectrum stays, as the chart shows it.
@@ -394,10 +397,9 @@ void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quin
 
 void TNoisePage::stopWorker()
 {
-    if (!m_worker.joinable())
+    if (!m_run->IsRunning())
         return;
-    m_cancel = true;
-    m_worker.join();
+    m_run->Stop();
     setLoading(false);
 }
 

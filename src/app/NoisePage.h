@@ -10,10 +10,8 @@
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "noise/NoiseSpectrum.h"
 
@@ -34,6 +32,8 @@ class TFloatSpinEdit;
 } // namespace valdrin::controls
 
 namespace valdrin::app {
+
+class TBackgroundRun;
 
 class TNoisePage : public QWidget {
     Q_OBJECT
@@ -87,7 +87,7 @@ signals:
 
 private:
     void buildChart();
-    void finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quint64 ticket);
+    void finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load);
     void stopWorker();
     void setLoading(bool loading);
     void switchAxis(Qt::Orientation orientation, bool logarithmic);
@@ -96,10 +96,8 @@ private:
     void message(const QString &text);
 
     noise::TNoiseSpectrum m_spectrum;
-    std::thread m_worker;
-    std::atomic<bool> m_cancel { false };
+    TBackgroundRun *m_run = nullptr; // the load's worker
     bool m_loading = false;
-    quint64 m_ticket = 0; // the load whose result is awaited
 
     QLogValueAxis *m_logX = nullptr;
     QLogValueAxis *m_logY = nullptr;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -61,9 +62,10 @@ TMainForm::TMainForm(QWidget *parent)
     , m_engine([](const calc::TCalcSnapshot &s, const calc::TRunControl &c) {
         return calc::RunComputation(s, c);
     })
+    , m_undo(new QUndoStack(this))
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Расчет регистрационных возможностей сети"));
+    setWindowTitle(WindowTitle());
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
@@ -86,6 +88,7 @@ TMainForm::TMainForm(QWidget *parent)
 
     FormCreate();
     connectHandlers();
+    buildMenus();
     m_sensorsTyped = new TTypedCount(SensorsSpinEdit, [this] { applyStationCount(); });
 }
 
@@ -193,6 +196,7 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     updatePlaneGrid();
     m_waveGrid = map::UpdateWaveGrid(KmaxSpinEdit->Value(), dKSpinEdit->Value());
     SourceRadioGroupClick();
+    m_tablesShot = tablesState();
 }
 
 void TMainForm::connectHandlers()
@@ -209,6 +213,10 @@ void TMainForm::connectHandlers()
         PaintBox->update();
     });
     connect(CooGrid, &TStrGrid::CellEdited, this, &TMainForm::queueStationsRedraw);
+    for (TStrGrid *grid : { CooGrid, StrGrid, ModelStrGrid })
+        connect(grid, &TStrGrid::CellEdited, this, &TMainForm::queueTablesRecord);
+    connect(m_mediumPage, &TMediumPage::layerCountApplied, this,
+        [this] { recordTables(QStringLiteral("Число слоев")); });
     connect(PaintBox, &TPaintBox::MouseMove, this, &TMainForm::PaintBoxMouseMove);
     connect(PaintBox, &TPaintBox::MouseDown, this, &TMainForm::PaintBoxMouseDown);
     connect(PaintBox, &TPaintBox::SavePngRequested, this, &TMainForm::SaveMapPng);
@@ -249,6 +257,7 @@ void TMainForm::FormCreate()
     DrawStations(false);
     m_result = calc::TResult {};
     PaintBox->update();
+    m_tablesShot = tablesState();
 }
 
 // ---------------------------------------------------------------------------
@@ -290,133 +299,6 @@ bool TMainForm::gridsMatch() const
 }
 
 // ---------------------------------------------------------------------------
-// Map
-
-void TMainForm::RedrawMap()
-{
-    readStations();
-    map::TMapScene scene;
-    scene.Selected = m_calcPage->SelectedMode();
-    scene.Result = &m_result;
-    scene.SaveEnabled = SaveButton->isEnabled();
-    scene.Plane = m_calcPage->SelectedPlane();
-    scene.Stations = m_stations;
-    scene.CooGrid = CooGrid->ToTable();
-    scene.PlaneGrid = m_planeGrid;
-    scene.WaveGrid = m_waveGrid;
-    scene.Unit = UnitRadioGroup->ItemIndex() == 1 ? map::TResponseUnit::Decibel
-                                                  : map::TResponseUnit::Unit01;
-    const map::TRedrawn drawn = map::RedrawMap(MapBitmap, m_geometry, scene);
-    m_picture = drawn.Picture;
-    m_legend = drawn.Legend;
-    m_calcPage->ShowLegend(m_legend);
-}
-
-void TMainForm::DrawStations(bool KeepBackground)
-{
-    readStations();
-    map::DrawStations(
-        MapBitmap, m_geometry, m_stations, CooGrid->ToTable(), m_planeGrid, KeepBackground);
-    if (!KeepBackground) {
-        m_picture = map::TMapPicture::Stations;
-        m_legend = map::TLegend {};
-        m_calcPage->ShowLegend(m_legend);
-    }
-}
-
-// Edited coordinates move the markers. A paste edits many cells at once: the
-// map is redrawn once, after all of them.
-void TMainForm::queueStationsRedraw()
-{
-    if (m_stationsRedrawQueued)
-        return;
-    m_stationsRedrawQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_stationsRedrawQueued = false;
-            RedrawMap();
-            PaintBox->update();
-        },
-        Qt::QueuedConnection);
-}
-
-void TMainForm::SourceRadioGroupClick()
-{
-    RedrawMap();
-    VpSpinEdit->setEnabled(m_calcPage->SelectedMode() == smCdF);
-    VsSpinEdit->setEnabled(VpSpinEdit->isEnabled());
-    PaintBox->update();
-}
-
-void TMainForm::PaintBoxMouseMove(Qt::KeyboardModifiers, int x, int y)
-{
-    map::TReadoutContext ctx;
-    ctx.Selected = m_calcPage->SelectedMode();
-    ctx.Result = &m_result;
-    ctx.GridsMatch = gridsMatch();
-    ctx.LastClick = { LastClick.x(), LastClick.y() };
-    ctx.Vp = VpSpinEdit->Value();
-    ctx.DecimalSep = decimalSep();
-    InfoLabel->setText(U8(map::InfoLabelText({ x, y }, m_geometry, ctx)));
-}
-
-void TMainForm::PaintBoxMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
-{
-    LastClick = QPoint(x, y);
-    if (AddButton->isEnabled())
-        return;
-    common::TCellTable table = CooGrid->ToTable();
-    const map::TPlacementStep step = map::PlaceStation(table, SensorsSpinEdit->Value(),
-        m_placementRemaining, { x, y }, m_geometry, X0SpinEdit->Value(), Y0SpinEdit->Value(),
-        decimalSep(), GeoCheckBox->isChecked());
-    if (step.Written)
-        for (int c = 1; c < calc::kCooGridCols; ++c)
-            CooGrid->SetCells(c, step.Row, U8(table.Cell(step.Row, c)));
-    m_placementRemaining = step.Remaining;
-    if (step.Finished)
-        endPlacement();
-    else
-        setWindowTitle(U8(step.Caption));
-    DrawStations(false);
-    PaintBox->update();
-}
-
-void TMainForm::endPlacement()
-{
-    setWindowTitle(m_savedCaption);
-    PaintBox->unsetCursor();
-    AddButton->setEnabled(true);
-}
-
-void TMainForm::AddButtonClick()
-{
-    if (!AddButton->isEnabled())
-        return;
-    AddButton->setEnabled(false);
-    PaintBox->setCursor(Qt::CrossCursor);
-    common::TCellTable table = CooGrid->ToTable();
-    m_placementRemaining = map::StartPlacement(table, SensorsSpinEdit->Value());
-    CooGrid->FromTable(table);
-    m_savedCaption = windowTitle();
-    setWindowTitle(U8(map::PlacementCaption(m_placementRemaining)));
-    DrawStations(false);
-    PaintBox->update();
-}
-
-void TMainForm::SaveMapPng()
-{
-    const QString name = m_dialogs->SaveFileName(this, QStringLiteral("PNG|*.png|Все файлы|*.*"));
-    if (name.isEmpty())
-        return;
-    try {
-        map::SaveMapPng(name, MapBitmap, m_legend, decimalSep());
-    } catch (const std::exception &e) {
-        showMessage(U8(common::ErrorText(e)));
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Station count and pages
 
 void TMainForm::PageControlChange()
@@ -437,10 +319,22 @@ void TMainForm::applyStationCount()
 {
     m_sensorsTyped->Applied();
     common::TCellTable coo = CooGrid->ToTable();
+    const int count = SensorsSpinEdit->Value();
+    if (const int last = LastDataRow(coo); count < last
+        && !m_dialogs->Ask(this,
+            QStringLiteral("Данные станций с %1 по %2 будут удалены. Продолжить?")
+                .arg(count + 1)
+                .arg(last))) {
+        ++m_loading;
+        SensorsSpinEdit->SetValue(std::max(coo.RowCount() - 1, 1));
+        --m_loading;
+        return;
+    }
     common::TCellTable str = StrGrid->ToTable();
-    calc::SetStationCount(coo, str, SensorsSpinEdit->Value(), decimalSep());
+    calc::SetStationCount(coo, str, count, decimalSep());
     CooGrid->FromTable(coo);
     StrGrid->FromTable(str);
+    recordTables(QStringLiteral("Число станций"));
     queueStationsRedraw();
 }
 
@@ -489,16 +383,15 @@ void TMainForm::CalcButtonClick()
 
     m_running = true;
     CalcButton->setEnabled(false);
+    m_cancelAction->setEnabled(true);
     Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU * snap.PlaneGrid.NV : 2 * snap.WaveGrid.KCount);
     Gauge->show();
     Gauge->raise();
     qApp->installEventFilter(this);
 
     auto result = std::make_shared<std::optional<calc::TResult>>();
-    m_run->Start(
-        [result, snap = std::move(snap), engine = m_engine](const calc::TRunControl &control) {
-            *result = engine(snap, control);
-        },
+    m_run->Start([result, snap = std::move(snap), engine = m_engine](
+                     const calc::TRunControl &control) { *result = engine(snap, control); },
         [this](int done, int total) { onProgress(done, total); },
         [this, result](std::exception_ptr error) {
             QString text;
@@ -537,6 +430,7 @@ void TMainForm::finishRun(
     std::shared_ptr<std::optional<calc::TResult>> result, const QString &error)
 {
     m_running = false;
+    m_cancelAction->setEnabled(false);
     qApp->removeEventFilter(this);
     Gauge->hide();
     CalcButton->setEnabled(true);
@@ -659,7 +553,10 @@ void TMainForm::LoadParamFile(const QString &fileName)
         }
     }
     ApplyPlacement(*this, load.Placement);
+    const TWorkingSet before = gatherWorkingSet();
     applyWorkingSet(ws);
+    m_undo->push(new TStateCommand<TWorkingSet>(QStringLiteral("Загрузка параметров"), before,
+        gatherWorkingSet(), [this](const TWorkingSet &state) { applyWorkingSet(state); }));
 }
 
 void TMainForm::SaveParamFile(const QString &fileName)

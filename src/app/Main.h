@@ -21,13 +21,16 @@
 #include "app/MediumPage.h"
 #include "app/PageWidgets.h"
 #include "app/ParamsPage.h"
+#include "app/TableUndo.h"
 #include "calc/Computation.h"
 #include "calc/NetworkModel.h"
 #include "calc/Result.h"
 #include "map/MapCore.h"
 #include "medium/MediumModel.h"
 
+class QAction;
 class QCheckBox;
+class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -147,6 +150,12 @@ private:
     void queueStationsRedraw();
     void onProgress(int done, int total);
     void endPlacement();
+    void buildMenus();
+    controls::TStrGrid *focusedGrid() const;
+    TTablesState tablesState() const;
+    void applyTablesState(const TTablesState &state);
+    void recordTables(const QString &text);
+    void queueTablesRecord();
 
     TCalcPage *m_calcPage = nullptr;
     TMediumPage *m_mediumPage = nullptr;
@@ -163,6 +172,10 @@ private:
     calc::TCalcSnapshot m_runSnapshot; // what the current run reads
     std::optional<calc::TCalcSnapshot> m_resultSource; // what m_result was computed from
     bool m_stationsRedrawQueued = false;
+    bool m_tablesRecordQueued = false;
+    QUndoStack *m_undo = nullptr; // the tables' changes
+    TTablesState m_tablesShot; // the tables as the last undo step left them
+    QAction *m_cancelAction = nullptr; // enabled while a run goes on
     map::TMapGeometry m_geometry { kMapWidth, kMapHeight };
     map::TMapPicture m_picture = map::TMapPicture::Stations; // what MapBitmap shows
     map::TLegend m_legend; // of that picture

@@ -288,6 +288,7 @@ void TMediumPage::applyLayerCount()
     common::TCellTable table = ModelStrGrid->ToTable();
     medium::LayerCountChange(m_model, table, LayerCountSpinEdit->Value(), DecimalSep());
     ModelStrGrid->FromTable(table);
+    emit layerCountApplied();
 }
 
 void TMediumPage::CalcAvModelButtonClick()

@@ -15,25 +15,20 @@
 #include "map/Grids.h"
 #include "map/MapCoreReadout.h"
 #include "map/qt/MapQt.h"
+#include "params/WorkingSet.h"
 
 namespace valdrin::app {
 
 using enum calc::TShowMode;
+using params::MakeMapScene;
 
 void TMainForm::RedrawMap()
 {
-    readStations();
-    map::TMapScene scene;
-    scene.Selected = m_calcPage->SelectedMode();
-    scene.Result = &m_result;
-    scene.SaveEnabled = SaveButton->isEnabled();
-    scene.Plane = m_calcPage->SelectedPlane();
-    scene.Stations = m_stations;
-    scene.CooGrid = CooGrid->ToTable();
-    scene.PlaneGrid = m_planeGrid;
-    scene.WaveGrid = m_waveGrid;
-    scene.Unit = UnitRadioGroup->ItemIndex() == 1 ? map::TResponseUnit::Decibel
-                                                  : map::TResponseUnit::Unit01;
+    const map::TMapScene scene
+        = MakeMapScene(gatherWorkingSet(), &m_result, SaveButton->isEnabled(), decimalSep());
+    m_stations = scene.Stations;
+    m_stationsPlane = scene.Plane;
+    m_planeGrid = scene.PlaneGrid;
     const map::TRedrawn drawn = map::RedrawMap(MapBitmap, m_geometry, scene);
     m_picture = drawn.Picture;
     m_legend = drawn.Legend;

@@ -1,6 +1,5 @@
 #include "app/Dialogs.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -86,11 +85,23 @@ std::unique_ptr<QTranslator> LoadQtRussian()
     return translator;
 }
 
+QString WindowTitle()
+{
+    return QStringLiteral("Расчет регистрационных возможностей сети");
+}
+
 void TDialogs::ShowMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(
-        QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, WindowTitle(), text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool TDialogs::Ask(QWidget *parent, const QString &question)
+{
+    QMessageBox box(
+        QMessageBox::Question, WindowTitle(), question, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString TDialogs::OpenFileName(QWidget *parent, const QString &pipeFilter)

@@ -23,6 +23,9 @@ QString FilterExtension(const QString &qtFilter);
 // name with the chosen filter's extension added when its file name has none.
 QString WithFilterExtension(const QString &name, const QString &qtFilter);
 
+// The window's title, which its message boxes carry too.
+QString WindowTitle();
+
 // Qt's own Russian texts (the file dialogs, standard buttons and messages),
 // or null when the translations are not installed.
 std::unique_ptr<QTranslator> LoadQtRussian();
@@ -31,8 +34,10 @@ class TDialogs {
 public:
     virtual ~TDialogs() = default;
 
-    // A message box with the application's title and one OK button.
+    // A message box with the window's title and one OK button.
     virtual void ShowMessage(QWidget *parent, const QString &text);
+    // A question with "Да" and "Нет"; true for "Да".
+    virtual bool Ask(QWidget *parent, const QString &question);
     // The chosen path, or an empty text when the user cancelled. A name typed
     // without an extension takes the chosen filter's ("Все файлы" adds none).
     virtual QString OpenFileName(QWidget *parent, const QString &pipeFilter);

@@ -12,20 +12,25 @@
 #include <QPoint>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <thread>
 
+#include "app/CalcPage.h"
+#include "app/MediumPage.h"
+#include "app/PageWidgets.h"
+#include "app/ParamsPage.h"
+#include "app/TableUndo.h"
 #include "calc/Computation.h"
 #include "calc/NetworkModel.h"
 #include "calc/Result.h"
 #include "map/MapCore.h"
 #include "medium/MediumModel.h"
 
+class QAction;
 class QCheckBox;
+class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,27 +47,29 @@ class TFloatSpinEdit;
 
 namespace valdrin::params {
 struct TWorkingSet;
-struct TWindowPlacement;
-struct TCurrentPlacement;
-struct TPlacementRestore;
 } // namespace valdrin::params
 
 namespace valdrin::app {
 
+class TBackgroundRun;
 class TDialogs;
 class TGauge;
+class TTypedCount;
 class TPaintBox;
 class TRadioGroup;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow,
+                  public TCalcControls,
+                  public TMediumControls,
+                  public TParamsControls {
     Q_OBJECT
 
 public:
     using TEngine = std::function<std::optional<calc::TResult>(
         const calc::TCalcSnapshot &, const calc::TRunControl &)>;
 
-    static constexpr int kMapWidth = 504; // MapBitmap at the design size, pixels
-    static constexpr int kMapHeight = 475;
+    static constexpr int kMapWidth = app::kMapWidth; // MapBitmap at the design size, pixels
+    static constexpr int kMapHeight = app::kMapHeight;
 
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
@@ -77,7 +84,7 @@ public:
     const calc::TStationSet &Stations() const { return m_stations; }
     const calc::TPlaneGrid &PlaneGrid() const { return m_planeGrid; }
     const calc::TWaveGrid &WaveGrid() const { return m_waveGrid; }
-    const medium::THorizontalModel &MediumModel() const { return m_mediumModel; }
+    const medium::THorizontalModel &MediumModel() const;
     const map::TMapGeometry &Geometry() const { return m_geometry; }
     int PlacementRemaining() const { return m_placementRemaining; }
 
@@ -90,88 +97,11 @@ public:
 
     QTabWidget *PageControl = nullptr;
 
-    // Page 1 "Расчет".
-    controls::TSpin10Edit *SensorsSpinEdit = nullptr;
-    QPushButton *CalcButton = nullptr;
-    QPushButton *SaveButton = nullptr;
-    QPushButton *AddButton = nullptr;
-    QLabel *InfoLabel = nullptr;
-    controls::TStrGrid *CooGrid = nullptr;
-    TPaintBox *PaintBox = nullptr;
-    TGauge *Gauge = nullptr;
-    QLabel *LegendLabel = nullptr;
-    TRadioGroup *SourceRadioGroup = nullptr;
-    TRadioGroup *ViewRadioGroup = nullptr;
-    TRadioGroup *UnitRadioGroup = nullptr;
-
-    // Page 2 "Параметры среды".
-    TRadioGroup *MediumRadioGroup = nullptr;
-    controls::TFloatSpinEdit *SurfaceAltSpinEdit = nullptr;
-    controls::TSpin10Edit *LayerCountSpinEdit = nullptr;
-    controls::TFloatSpinEdit *VpSpinEdit = nullptr;
-    controls::TFloatSpinEdit *VsSpinEdit = nullptr;
-    controls::TFloatSpinEdit *VrSpinEdit = nullptr;
-    controls::TFloatSpinEdit *QualitySpinEdit = nullptr;
-    controls::TFloatSpinEdit *RoSpinEdit = nullptr;
-    QLabel *AlfaLabel = nullptr;
-    controls::TStrGrid *ModelStrGrid = nullptr;
-    QPushButton *CalcAvModelButton = nullptr;
-    controls::TStrGrid *StrGrid = nullptr;
-    controls::TFloatSpinEdit *B0SpinEdit = nullptr;
-    controls::TFloatSpinEdit *SSpinEdit = nullptr;
-    controls::TFloatSpinEdit *C0SpinEdit = nullptr;
-    QLineEdit *A0WAEdit = nullptr;
-    QLineEdit *A1WAEdit = nullptr;
-    QLineEdit *A3WAEdit = nullptr;
-    QLineEdit *A0TMEdit = nullptr;
-    QLineEdit *A1TMEdit = nullptr;
-    QLineEdit *A3TMEdit = nullptr;
-    QLineEdit *A2minEdit = nullptr;
-    QLineEdit *A2maxEdit = nullptr;
-    controls::TFloatSpinEdit *FreqMinSpinEdit = nullptr;
-    controls::TFloatSpinEdit *FreqMaxSpinEdit = nullptr;
-    controls::TFloatSpinEdit *C1SpinEdit = nullptr;
-    controls::TFloatSpinEdit *C2SpinEdit = nullptr;
-    QGroupBox *NoiseSourceGroupBox = nullptr; // "Уровень помех на станциях", inert
-    QRadioButton *NoiseByModelRadioButton = nullptr;
-    QRadioButton *NoiseByFileRadioButton = nullptr;
-    QLineEdit *NoiseFileEdit = nullptr;
-
+    // The controls of pages 1, 2 and 4 are named through the bases.
     // Page 3 "Оценка уровня шума".
     QWidget *NoisePage = nullptr;
     controls::TFloatSpinEdit *NoiseF1SpinEdit = nullptr; // of the noise page, when it exists
     controls::TFloatSpinEdit *NoiseF2SpinEdit = nullptr;
-
-    // Page 4 "Параметры расчета".
-    QPushButton *LoadParamButton = nullptr;
-    QPushButton *SaveParamButton = nullptr;
-    QPushButton *SaveAsButton = nullptr;
-    QPushButton *AboutButton = nullptr;
-    QLabel *IniLabel = nullptr;
-    QLabel *XLabel = nullptr;
-    QLabel *YLabel = nullptr;
-    QLabel *ZLabel = nullptr;
-    controls::TFloatSpinEdit *XminSpinEdit = nullptr;
-    controls::TFloatSpinEdit *XmaxSpinEdit = nullptr;
-    controls::TFloatSpinEdit *dXSpinEdit = nullptr;
-    controls::TFloatSpinEdit *X0SpinEdit = nullptr;
-    controls::TFloatSpinEdit *YminSpinEdit = nullptr;
-    controls::TFloatSpinEdit *YmaxSpinEdit = nullptr;
-    controls::TFloatSpinEdit *dYSpinEdit = nullptr;
-    controls::TFloatSpinEdit *Y0SpinEdit = nullptr;
-    controls::TFloatSpinEdit *ZminSpinEdit = nullptr;
-    controls::TFloatSpinEdit *ZmaxSpinEdit = nullptr;
-    controls::TFloatSpinEdit *dZSpinEdit = nullptr;
-    controls::TFloatSpinEdit *Z0SpinEdit = nullptr;
-    QPushButton *XAutoButton = nullptr;
-    QPushButton *YAutoButton = nullptr;
-    QPushButton *ZAutoButton = nullptr;
-    controls::TFloatSpinEdit *KmaxSpinEdit = nullptr;
-    controls::TFloatSpinEdit *dKSpinEdit = nullptr;
-    QCheckBox *GeoCheckBox = nullptr;
-    controls::TSpinEdit *MinSensCountSpinEdit = nullptr;
-    controls::TSpinEdit *LocErrorSpinEdit = nullptr;
-    controls::TFloatSpinEdit *FcNumSpinEdit = nullptr;
 
     // The map operations.
     void RedrawMap();
@@ -181,9 +111,6 @@ public:
     // Parameter files, through the working set.
     void LoadParamFile(const QString &fileName);
     void SaveParamFile(const QString &fileName);
-
-    // The About text, two lines.
-    static QString AboutText();
 
 public slots:
     void FormCreate();
@@ -199,19 +126,6 @@ public slots:
     void SaveMapPng();
     void XminSpinEditChange();
     void KmaxSpinEditChange();
-    void QualitySpinEditChange();
-    void B0SpinEditChange();
-    void MediumRadioGroupClick();
-    void LayerCountSpinEditChange();
-    void CalcAvModelButtonClick();
-    void XAutoButtonClick();
-    void YAutoButtonClick();
-    void ZAutoButtonClick();
-    void GeoCheckBoxClick();
-    void LoadParamButtonClick();
-    void SaveParamButtonClick();
-    void SaveAsButtonClick();
-    void AboutButtonClick();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -219,35 +133,35 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildCalcPage(QWidget *page);
-    void buildMediumPage(QWidget *page);
+    void takeControls();
     void buildNoisePage(QWidget *page);
-    void buildParamsPage(QWidget *page);
     void connectHandlers();
     void configureEdits();
-    TRadioGroup *choiceControl(std::string_view name) const;
     params::TWorkingSet gatherWorkingSet() const;
     void applyWorkingSet(const params::TWorkingSet &ws);
-    params::TWindowPlacement windowPlacement() const;
-    params::TCurrentPlacement currentPlacement() const;
-    void applyPlacement(const params::TPlacementRestore &p);
 
     void showMessage(const QString &text);
     char decimalSep() const;
-    calc::TShowMode selectedMode() const;
-    calc::TViewPlane selectedPlane() const;
     void readStations();
     void updatePlaneGrid();
     bool gridsMatch() const;
     void refreshIfStale();
-    void autoRange(int axis);
-    void showLegend();
     void finishRun(std::shared_ptr<std::optional<calc::TResult>> result, const QString &error);
     void queueStationsRedraw();
     void onProgress(int done, int total);
     void endPlacement();
+    void buildMenus();
+    controls::TStrGrid *focusedGrid() const;
+    TTablesState tablesState() const;
+    void applyTablesState(const TTablesState &state);
+    void recordTables(const QString &text);
+    void queueTablesRecord();
 
+    TCalcPage *m_calcPage = nullptr;
+    TMediumPage *m_mediumPage = nullptr;
+    TParamsPage *m_paramsPage = nullptr;
     std::unique_ptr<TDialogs> m_dialogs;
+    TBackgroundRun *m_run = nullptr; // the computation's worker
     TEngine m_engine;
 
     calc::TStationSet m_stations;
@@ -258,7 +172,10 @@ private:
     calc::TCalcSnapshot m_runSnapshot; // what the current run reads
     std::optional<calc::TCalcSnapshot> m_resultSource; // what m_result was computed from
     bool m_stationsRedrawQueued = false;
-    medium::THorizontalModel m_mediumModel;
+    bool m_tablesRecordQueued = false;
+    QUndoStack *m_undo = nullptr; // the tables' changes
+    TTablesState m_tablesShot; // the tables as the last undo step left them
+    QAction *m_cancelAction = nullptr; // enabled while a run goes on
     map::TMapGeometry m_geometry { kMapWidth, kMapHeight };
     map::TMapPicture m_picture = map::TMapPicture::Stations; // what MapBitmap shows
     map::TLegend m_legend; // of that picture
@@ -266,23 +183,11 @@ private:
     int m_placementRemaining = 0;
     QString m_savedCaption; // window caption before placement began
 
-    std::thread m_worker;
-    std::atomic<bool> m_cancel { false };
     bool m_running = false;
     int m_loading = 0; // > 0 while a parameter file is applied
 
-    // A count typed digit by digit passes through values the user does not
-    // mean ("3" on the way to "30"); applying those would cut the tables and
-    // lose their rows. Typed counts apply when the edit is left.
-    struct TTypedCount {
-        bool Typing = false; // the last key went into the text
-        bool Pending = false; // a typed change waits for the edit to be left
-    };
-    TTypedCount m_sensorsTyped;
-    TTypedCount m_layersTyped;
-    bool filterCountEdit(QObject *watched, QEvent *event);
+    TTypedCount *m_sensorsTyped = nullptr;
     void applyStationCount();
-    void applyLayerCount();
 };
 
 } // namespace valdrin::app

@@ -26,6 +26,7 @@
 #include <exception>
 #include <limits>
 
+#include "app/BackgroundRun.h"
 #include "common/qt/DecimalSep.h"
 #include "params/Cp1251.h"
 #include "common/Error.h"
@@ -104,6 +105,7 @@ noise::TNoiseLoad LoadDbSpectrum(const std::string &path)
 
 TNoisePage::TNoisePage(QWidget *parent)
     : QWidget(parent)
+    , m_run(new TBackgroundRun(this))
 {
     auto *root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -393,32 +395,33 @@ void TNoisePage::startLoad(const QString &FileName)
     stopWorker(); // a load still running is given up for this one
     ColomnComBox->SetItemIndex(-1);
     NoiseLoadBitBtn->setToolTip(FileName);
-    const quint64 ticket = ++m_ticket;
-    m_cancel = false;
     setLoading(true);
     const std::string path = FileName.toStdString();
-    m_worker = std::thread([this, path, ticket, db] {
-        auto load = std::make_shared<noise::TNoiseLoad>();
-        try {
-            noise::TNoiseLoadControl control;
-            control.Cancel = &m_cancel;
+    auto load = std::make_shared<noise::TNoiseLoad>();
+    m_run->Start(
+        [path, load, db](const common::TRunControl &control) {
             *load = db ? LoadDbSpectrum(path) : noise::LoadNoiseFile(path, control);
-        } catch (const std::exception &e) {
-            load->Spectrum = {};
-            load->Status = noise::TNoiseLoadStatus::ReadError;
-            load->Message = "Ошибка чтения файла " + path + ": " + e.what();
-        }
-        QMetaObject::invokeMethod(
-            this, [this, load, ticket] { finishLoad(load, ticket); }, Qt::QueuedConnection);
-    });
+        },
+        {},
+        [this, path, load](std::exception_ptr error) {
+            if (error) {
+                std::string what;
+                try {
+                    std::rethrow_exception(error);
+                } catch (const std::exception &e) {
+                    what = std::string(": ") + e.what();
+                } catch (...) {
+                }
+                load->Spectrum = {};
+                load->Status = noise::TNoiseLoadStatus::ReadError;
+                load->Message = "Ошибка чтения файла " + path + what;
+            }
+            finishLoad(load);
+        });
 }
 
-void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quint64 ticket)
+void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load)
 {
-    if (ticket != m_ticket)
-        return; // given up for a later load
-    if (m_worker.joinable())
-        m_worker.join();
     setLoading(false);
     if (load->Status == noise::TNoiseLoadStatus::OutOfMemory) {
         // The previous spectrum stays, as the chart shows it.
@@ -450,10 +453,9 @@ void TNoisePage::finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quin
 
 void TNoisePage::stopWorker()
 {
-    if (!m_worker.joinable())
+    if (!m_run->IsRunning())
         return;
-    m_cancel = true;
-    m_worker.join();
+    m_run->Stop();
     setLoading(false);
 }
 

@@ -15,11 +15,9 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "noise/NoiseLevel.h"
 #include "noise/NoiseSpectrum.h"
@@ -42,6 +40,8 @@ class TFloatSpinEdit;
 } // namespace valdrin::controls
 
 namespace valdrin::app {
+
+class TBackgroundRun;
 
 class TNoisePage : public QWidget {
     Q_OBJECT
@@ -109,7 +109,7 @@ protected:
 
 private:
     void buildChart();
-    void finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load, quint64 ticket);
+    void finishLoad(const std::shared_ptr<noise::TNoiseLoad> &load);
     void stopWorker();
     void setLoading(bool loading);
     void switchAxis(Qt::Orientation orientation, bool logarithmic);
@@ -122,10 +122,8 @@ private:
     noise::TNoiseSpectrum m_spectrum;
     QString m_fileName; // the file last opened, read again when the unit changes
     std::optional<noise::TNoiseLevel> m_level; // the level NoiseLabel shows
-    std::thread m_worker;
-    std::atomic<bool> m_cancel { false };
+    TBackgroundRun *m_run = nullptr; // the load's worker
     bool m_loading = false;
-    quint64 m_ticket = 0; // the load whose result is awaited
 
     QLogValueAxis *m_logX = nullptr;
     QLogValueAxis *m_logY = nullptr;

@@ -511,21 +511,12 @@ private:
 };
 
 // The window's map of the result with its legend, drawn without a display.
-void WritePng(const std::string &path, const calc::TResult &result,
-              const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
+void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws,
+              char sep)
 {
     map::TMapGeometry geometry;
     QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
-    map::TMapScene scene;
-    scene.Selected = result.ResultMode;
-    scene.Result = &result;
-    scene.SaveEnabled = result.Saveable;
-    scene.Plane = snapshot.Params.Plane;
-    scene.Stations = snapshot.Stations;
-    scene.CooGrid = ws.CooGrid;
-    scene.PlaneGrid = snapshot.PlaneGrid;
-    scene.WaveGrid = snapshot.WaveGrid;
-    scene.Unit = static_cast<map::TResponseUnit>(ws.UnitRadioGroup);
+    const map::TMapScene scene = params::MakeMapScene(ws, &result, result.Saveable, sep);
     const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
     map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, sep);
 }
@@ -534,16 +525,7 @@ void WritePng(const std::string &path, const calc::TResult &result,
 void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
                      const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
 {
-    map::TMapScene scene;
-    scene.Selected = result.ResultMode;
-    scene.Result = &result;
-    scene.SaveEnabled = result.Saveable;
-    scene.Plane = snapshot.Params.Plane;
-    scene.Stations = snapshot.Stations;
-    scene.CooGrid = ws.CooGrid;
-    scene.PlaneGrid = snapshot.PlaneGrid;
-    scene.WaveGrid = snapshot.WaveGrid;
-    scene.Unit = static_cast<map::TResponseUnit>(ws.UnitRadioGroup);
+    const map::TMapScene scene = params::MakeMapScene(ws, &result, result.Saveable, sep);
     map::TRenderOptions o;
     o.Size = QSize(opt.Width, opt.Height);
     o.Dpi = opt.Dpi;
@@ -665,7 +647,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     if (opt.Png || opt.Pdf || opt.Svg) {
         const TOffscreenGui gui;
         if (opt.Png && !opt.ReportMap)
-            WritePng(*opt.Png, *result, build.Snapshot, ws, sep);
+            WritePng(*opt.Png, *result, ws, sep);
         WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
     }
     return kExitOk;

@@ -223,7 +223,7 @@ bool FailTooLong(TNoiseLoad &load, const TTokenReader &reader, const std::string
 }
 
 TNoiseLoad ReadNoiseStream(
-    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control)
+    std::istream &in, const std::string &FileName, const common::TRunControl &control)
 {
     TNoiseLoad load;
     TNoiseSpectrum &spc = load.Spectrum;
@@ -299,8 +299,8 @@ TNoiseLoad ReadNoiseStream(
         ++rows;
         if (rows % kRowsPerTick == 0) {
             if (control.Progress)
-                control.Progress(rows);
-            if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) {
+                control.Progress(rows, 0);
+            if (control.Cancelled()) {
                 Fail(load, Cancelled, 0, "Загрузка файла " + FileName + " прервана");
                 return load;
             }
@@ -316,7 +316,7 @@ TNoiseLoad ReadNoiseStream(
 } // namespace
 
 TNoiseLoad ReadNoiseFile(
-    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control)
+    std::istream &in, const std::string &FileName, const common::TRunControl &control)
 {
     try {
         return ReadNoiseStream(in, FileName, control);
@@ -328,7 +328,7 @@ TNoiseLoad ReadNoiseFile(
     }
 }
 
-TNoiseLoad LoadNoiseFile(const std::string &FileName, const TNoiseLoadControl &control)
+TNoiseLoad LoadNoiseFile(const std::string &FileName, const common::TRunControl &control)
 {
     namespace fs = std::filesystem;
     std::error_code ec;

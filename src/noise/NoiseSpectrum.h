@@ -4,9 +4,8 @@
 #pragma once
 
 #include "common/MathRout.h"
+#include "common/RunControl.h"
 
-#include <atomic>
-#include <functional>
 #include <istream>
 #include <string>
 #include <vector>
@@ -19,13 +18,6 @@ struct TNoiseSpectrum {
     TChanLongNames Names; // data column names, in file order
     common::TDoubleDynArray Freq; // frequency of each row, Hz
     common::TMatrix2D Data; // Data[c][r]: column c, row r, (m/s)^2/Hz
-};
-
-// Progress and cancel of a long load, both looked at after every 100th row
-// (possibly on a worker thread).
-struct TNoiseLoadControl {
-    std::function<void(int rowsRead)> Progress;
-    const std::atomic<bool> *Cancel = nullptr;
 };
 
 enum class TNoiseLoadStatus {
@@ -47,11 +39,12 @@ struct TNoiseLoad {
     bool Found() const { return Status != TNoiseLoadStatus::NotFound; }
 };
 
-// Reads the spectrum file at FileName (UTF-8 path).
-TNoiseLoad LoadNoiseFile(const std::string &FileName, const TNoiseLoadControl &control = {});
+// Reads the spectrum file at FileName (UTF-8 path). control's progress
+// (rows read, total 0) and cancel are looked at after every 100th row.
+TNoiseLoad LoadNoiseFile(const std::string &FileName, const common::TRunControl &control = {});
 
 // The same from an open stream; FileName only goes into the messages.
 TNoiseLoad ReadNoiseFile(
-    std::istream &in, const std::string &FileName, const TNoiseLoadControl &control = {});
+    std::istream &in, const std::string &FileName, const common::TRunControl &control = {});
 
 } // namespace valdrin::noise

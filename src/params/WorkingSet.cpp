@@ -237,4 +237,21 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
     return build;
 }
 
+map::TMapScene MakeMapScene(
+    const TWorkingSet &ws, const calc::TResult *result, bool saveEnabled, char decimalSep)
+{
+    const calc::TCalcParams p = CalcParamsOf(ws);
+    map::TMapScene scene;
+    scene.Selected = p.Mode;
+    scene.Result = result;
+    scene.SaveEnabled = saveEnabled;
+    scene.Plane = p.Plane;
+    scene.Stations = calc::ReadStations(ws.CooGrid, ws.StrGrid, p.Plane, decimalSep, p.Degrees);
+    scene.CooGrid = ws.CooGrid;
+    scene.PlaneGrid = map::UpdatePlaneGrid(RangesOf(ws), p.Plane);
+    scene.WaveGrid = map::UpdateWaveGrid(ws.KmaxSpinEdit, ws.dKSpinEdit);
+    scene.Unit = ws.UnitRadioGroup == 1 ? map::TResponseUnit::Decibel : map::TResponseUnit::Unit01;
+    return scene;
+}
+
 } // namespace valdrin::params

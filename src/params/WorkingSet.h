@@ -14,6 +14,7 @@
 #include "calc/Computation.h"
 #include "common/CellTable.h"
 #include "map/Grids.h"
+#include "map/MapScene.h"
 #include "medium/MediumModel.h"
 
 namespace valdrin::params {
@@ -144,6 +145,12 @@ struct TSnapshotBuild {
 // model read from ModelStrGrid into ws.MediumModel (as the window keeps it),
 // unless the station rows are incomplete and the run stops before that.
 TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep);
+
+// The map's scene for ws as it stands: the chosen picture, plane and unit,
+// the stations read for the plane and the grids of the ranges. result (may
+// be null) is what a result picture draws; saveEnabled whether it can be saved.
+map::TMapScene MakeMapScene(
+    const TWorkingSet &ws, const calc::TResult *result, bool saveEnabled, char decimalSep);
 
 
 } // namespace valdrin::params

@@ -32,8 +32,15 @@ public:
     QStringList Filters; // filters the file dialogs were opened with
     int OpenCalls = 0;
     int SaveCalls = 0;
+    QStringList Questions;
+    QList<bool> Answers; // answers to the questions, in order; none left: "Да"
 
     void ShowMessage(QWidget *, const QString &text) override { Messages << text; }
+    bool Ask(QWidget *, const QString &question) override
+    {
+        Questions << question;
+        return Answers.isEmpty() || Answers.takeFirst();
+    }
     QString OpenFileName(QWidget *, const QString &filter) override
     {
         ++OpenCalls;

@@ -19,7 +19,7 @@ using Status = TNoiseLoadStatus;
 
 namespace {
 
-TNoiseLoad Read(const std::string &text, const TNoiseLoadControl &control = {})
+TNoiseLoad Read(const std::string &text, const valdrin::common::TRunControl &control = {})
 {
     std::istringstream in(text);
     return ReadNoiseFile(in, "spc.dat", control);
@@ -197,8 +197,8 @@ TEST(NoiseFileLoad, ProgressEveryHundredRowsAndCancel)
         text += std::to_string(r + 1) + " 1e-15\n";
 
     std::vector<int> ticks;
-    TNoiseLoadControl progress;
-    progress.Progress = [&](int rows) { ticks.push_back(rows); };
+    valdrin::common::TRunControl progress;
+    progress.Progress = [&](int rows, int) { ticks.push_back(rows); };
     const auto full = Read(text, progress);
     EXPECT_EQ(full.Status, Status::Complete);
     EXPECT_EQ(full.Spectrum.Freq.size(), 1050u);
@@ -207,9 +207,9 @@ TEST(NoiseFileLoad, ProgressEveryHundredRowsAndCancel)
     EXPECT_EQ(ticks.back(), 1000);
 
     std::atomic<bool> cancel { false };
-    TNoiseLoadControl stop;
+    valdrin::common::TRunControl stop;
     stop.Cancel = &cancel;
-    stop.Progress = [&](int rows) {
+    stop.Progress = [&](int rows, int) {
         if (rows == 300)
             cancel = true;
     };

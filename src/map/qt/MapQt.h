@@ -22,6 +22,7 @@
 #include "calc/Result.h"
 #include "common/CellTable.h"
 #include "map/MapCore.h"
+#include "map/MapScene.h"
 
 namespace valdrin::map {
 
@@ -38,19 +39,6 @@ QImage ToQImage(const TPixelImage &pixels);
 void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const calc::TStationSet &stations,
                   const common::TCellTable &cooGrid, const calc::TPlaneGrid &planeGrid,
                   bool KeepBackground);
-
-// Everything RedrawMap draws from, as the window holds it now.
-struct TMapScene {
-    calc::TShowMode Selected = calc::TShowMode::smStations; // SourceRadioGroup
-    const calc::TResult *Result = nullptr;                  // nullptr: none yet
-    bool SaveEnabled = false;                               // SaveButton's state
-    calc::TViewPlane Plane = calc::TViewPlane::vpXY;        // ViewRadioGroup
-    calc::TStationSet Stations;      // ReadStations for Plane
-    common::TCellTable CooGrid;      // marker texts: columns 0 and 4
-    calc::TPlaneGrid PlaneGrid;      // UpdatePlaneGrid for Plane, now
-    calc::TWaveGrid WaveGrid;        // UpdateWaveGrid, now
-    TResponseUnit Unit = TResponseUnit::Unit01; // UnitRadioGroup
-};
 
 struct TRedrawn {
     TMapPicture Picture = TMapPicture::Stations;

@@ -1,0 +1,53 @@
+// Page "Расчет": the station count and table, the commands, the choice of
+// picture, plane and unit, and the map with its read-out, gauge and legend.
+// The window handles its controls: they all act on the result and the run.
+#pragma once
+
+#include <QWidget>
+
+#include "calc/NetworkModel.h"
+#include "map/MapCore.h"
+
+class QLabel;
+class QPushButton;
+
+namespace valdrin::controls {
+class TStrGrid;
+class TSpin10Edit;
+} // namespace valdrin::controls
+
+namespace valdrin::app {
+
+class TGauge;
+class TPaintBox;
+class TRadioGroup;
+
+// The page's controls; the window names them too.
+struct TCalcControls {
+    controls::TSpin10Edit *SensorsSpinEdit = nullptr;
+    QPushButton *CalcButton = nullptr;
+    QPushButton *SaveButton = nullptr;
+    QPushButton *AddButton = nullptr;
+    QLabel *InfoLabel = nullptr;
+    controls::TStrGrid *CooGrid = nullptr;
+    TPaintBox *PaintBox = nullptr;
+    TGauge *Gauge = nullptr;
+    QLabel *LegendLabel = nullptr;
+    TRadioGroup *SourceRadioGroup = nullptr;
+    TRadioGroup *ViewRadioGroup = nullptr;
+    TRadioGroup *UnitRadioGroup = nullptr;
+};
+
+class TCalcPage : public QWidget, public TCalcControls {
+    Q_OBJECT
+
+public:
+    explicit TCalcPage(QWidget *parent = nullptr);
+
+    calc::TShowMode SelectedMode() const; // of SourceRadioGroup
+    calc::TViewPlane SelectedPlane() const; // of ViewRadioGroup
+    // The legend beside the map; cleared when it is not shown.
+    void ShowLegend(const map::TLegend &legend);
+};
+
+} // namespace valdrin::app

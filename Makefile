@@ -6,6 +6,11 @@
 # make package - build the Debian package
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# CI=true turns every warning of the project's own code into an error.
+WERROR_FLAGS := -DVALDRIN_WERROR=OFF
+ifdef CI
+WERROR_FLAGS := -DVALDRIN_WERROR=ON
+endif
 
 .PHONY: all deps build run test test-sanitize fuzz bench package clean
 
@@ -15,7 +20,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(WERROR_FLAGS) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS)
 
 run: build
@@ -30,7 +35,7 @@ test: build
 # UndefinedBehaviorSanitizer.
 test-sanitize: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON \
-	  -DVALDRIN_CORE_ONLY=ON -DVALDRIN_BUILD_BENCH=OFF
+	  -DVALDRIN_CORE_ONLY=ON -DVALDRIN_BUILD_BENCH=OFF $(WERROR_FLAGS)
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)

@@ -6,6 +6,11 @@
 # make package - build the Debian package
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# CI=true turns every warning of the project's own code into an error.
+WERROR_FLAGS := -DVALDRIN_WERROR=OFF
+ifdef CI
+WERROR_FLAGS := -DVALDRIN_WERROR=ON
+endif
 
 .PHONY: all deps build run test test-sanitize fuzz bench package tidy format format-check clean
 
@@ -15,7 +20,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake --preset release $(CMAKE_FLAGS)
+	cmake --preset release $(WERROR_FLAGS) $(CMAKE_FLAGS)
 	cmake --build --preset release -j$(JOBS)
 
 run: build
@@ -29,7 +34,7 @@ test: build
 # The Qt-free libraries and their tests again, with AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake --preset asan-core $(CMAKE_FLAGS)
+	cmake --preset asan-core $(WERROR_FLAGS)
 	cmake --build --preset asan-core -j$(JOBS)
 	ctest --preset asan-core -j$(JOBS)
 

@@ -72,7 +72,8 @@ void BM_WriteNetCdf2001(benchmark::State &state)
     r.ResultMatrix.assign(n, std::vector<double>(n));
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
-            r.ResultMatrix[i][j] = std::hypot(i - 1000, j - 1000) > 900
+            r.ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]
+                = std::hypot(i - 1000, j - 1000) > 900
                 ? std::numeric_limits<double>::infinity()
                 : 0.5 + std::log10(1 + std::hypot(i - 1000.0, j - 1000.0));
     r.Saveable = true;

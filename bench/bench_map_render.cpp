@@ -30,19 +30,21 @@ TPage MakePage()
     p.Result.ResultMode = calc::TShowMode::smMinMagnitude;
     p.Result.Saveable = true;
     p.Result.PlaneGrid = grid;
-    p.Result.ResultMatrix.assign(grid.NU, std::vector<double>(grid.NV));
+    p.Result.ResultMatrix.assign(
+        static_cast<std::size_t>(grid.NU), std::vector<double>(static_cast<std::size_t>(grid.NV)));
     for (int i = 0; i < grid.NU; ++i)
         for (int j = 0; j < grid.NV; ++j)
-            p.Result.ResultMatrix[i][j] = std::sin(i * 0.03) * std::cos(j * 0.02) + 0.001 * i;
+            p.Result.ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]
+                = std::sin(i * 0.03) * std::cos(j * 0.02) + 0.001 * i;
     auto &s = p.Scene;
     s.Selected = p.Result.ResultMode;
     s.Result = &p.Result;
     s.SaveEnabled = true;
     s.PlaneGrid = grid;
     s.CooGrid = common::TCellTable(101, calc::kCooGridCols);
-    for (int k = 0; k < 100; ++k) {
+    for (std::size_t k = 0; k < 100; ++k) {
         // A spiral: dense in the middle, where labels need leaders.
-        const double r = 20 + 18.0 * k, a = k * 0.7;
+        const double r = 20 + 18.0 * static_cast<double>(k), a = static_cast<double>(k) * 0.7;
         s.Stations.U.push_back(std::fmod(r * std::cos(a), 2000));
         s.Stations.V.push_back(std::fmod(r * std::sin(a), 2000));
         s.CooGrid.Rows[k + 1][0] = std::to_string(k);

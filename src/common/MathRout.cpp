@@ -2,6 +2,7 @@
 #include "common/MathRout.h"
 
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 namespace valdrin::common {
@@ -44,8 +45,9 @@ TMinMax ArrayMinMax(const TDoubleDynArray &Values, int From, int To)
         return {};
     if (To < 0 || To >= n)
         To = n - 1;
-    TMinMax r { Values[From], Values[From] };
-    for (int i = From; i <= To; ++i) {
+    const auto first = static_cast<std::size_t>(From), last = static_cast<std::size_t>(To);
+    TMinMax r { Values[first], Values[first] };
+    for (std::size_t i = first; i <= last; ++i) {
         if (Values[i] < r.MinV)
             r.MinV = Values[i];
         if (Values[i] > r.MaxV)

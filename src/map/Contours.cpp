@@ -10,6 +10,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <numbers>
 
@@ -46,30 +47,35 @@ std::vector<TPolyline> ContourLines(const common::TMatrix2D &m, double level)
     const auto node = [nJ](std::int64_t i, std::int64_t j) { return i * nJ + j; };
     const auto hEdge = [&](std::int64_t i, std::int64_t j) { return 2 * node(i, j); };
     const auto vEdge = [&](std::int64_t i, std::int64_t j) { return 2 * node(i, j) + 1; };
+    const auto value = [&m](std::int64_t i, std::int64_t j) {
+        return m[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+    };
     const auto edgePoint = [&](std::int64_t key) {
         const std::int64_t n = key / 2;
         const std::int64_t i = n / nJ, j = n % nJ;
         const std::int64_t i2 = key % 2 ? i : i + 1, j2 = key % 2 ? j + 1 : j;
-        const double p = m[i][j], q = m[i2][j2];
+        const double p = value(i, j), q = value(i2, j2);
         const double t = std::clamp((level - p) / (q - p), 0.0, 1.0);
-        return TPointF { i + t * static_cast<double>(i2 - i), j + t * static_cast<double>(j2 - j) };
+        return TPointF { static_cast<double>(i) + t * static_cast<double>(i2 - i),
+            static_cast<double>(j) + t * static_cast<double>(j2 - j) };
     };
 
     std::vector<TSegment> segs;
     for (std::int64_t i = 0; i + 1 < nI; ++i)
         for (std::int64_t j = 0; j + 1 < nJ; ++j) {
-            const std::array<double, 4> v { m[i][j], m[i + 1][j], m[i + 1][j + 1], m[i][j + 1] };
+            const std::array<double, 4> v { value(i, j), value(i + 1, j), value(i + 1, j + 1),
+                value(i, j + 1) };
             if (!std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); }))
                 continue;
             std::array<bool, 4> in {};
-            for (int k = 0; k < 4; ++k)
+            for (std::size_t k = 0; k < 4; ++k)
                 in[k] = v[k] >= level;
             // Edges in order around the cell: bottom (a-b), right (b-c), top (d-c), left (a-d).
             const std::array<std::int64_t, 4> edge { hEdge(i, j), vEdge(i + 1, j), hEdge(i, j + 1),
                 vEdge(i, j) };
-            std::array<int, 4> cut {};
-            int n = 0;
-            for (int k = 0; k < 4; ++k)
+            std::array<std::size_t, 4> cut {};
+            std::size_t n = 0;
+            for (std::size_t k = 0; k < 4; ++k)
                 if (in[k] != in[(k + 1) % 4])
                     cut[n++] = k; // edge k joins corners k and k + 1
             if (n == 2) {
@@ -78,7 +84,7 @@ std::vector<TPolyline> ContourLines(const common::TMatrix2D &m, double level)
                 const bool centreIn = (v[0] + v[1] + v[2] + v[3]) / 4 >= level;
                 // Cut off each corner on the other side than the centre; corner
                 // k lies between edges k - 1 and k.
-                for (int k = 0; k < 4; ++k)
+                for (std::size_t k = 0; k < 4; ++k)
                     if (in[k] != centreIn)
                         segs.push_back({ edge[(k + 3) % 4], edge[k] });
             }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 namespace valdrin::map {
@@ -23,6 +24,13 @@ int ToPixel(double x)
     if (std::isnan(x))
         return 0;
     return static_cast<int>(common::RoundEven(std::clamp(x, -kPixelLimit, kPixelLimit)));
+}
+
+// Row-major index of a pixel already checked to lie inside the image.
+std::size_t PixelIndex(int width, int x, int y)
+{
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width)
+        + static_cast<std::size_t>(x);
 }
 
 bool IsResponseMode(TShowMode m)
@@ -89,14 +97,14 @@ void TPixelImage::SetPixel(int x, int y, TColor c)
 {
     if (x < 0 || y < 0 || x >= Width || y >= Height)
         return;
-    Pixels[static_cast<std::size_t>(y) * Width + x] = c;
+    Pixels[PixelIndex(Width, x, y)] = c;
 }
 
 TColor TPixelImage::Pixel(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= Width || y >= Height)
         return {255, 255, 255};
-    return Pixels[static_cast<std::size_t>(y) * Width + x];
+    return Pixels[PixelIndex(Width, x, y)];
 }
 
 bool ResultMatchesGrids(const TResult &result, TViewPlane plane, const TPlaneGrid &planeGrid,

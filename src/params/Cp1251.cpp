@@ -26,7 +26,7 @@ char32_t ByteToCodePoint(unsigned char b)
     if (b < 0x80)
         return b;
     if (b >= 0xC0)
-        return 0x0410 + (b - 0xC0);
+        return static_cast<char32_t>(0x0410 + (b - 0xC0));
     return kHigh[b - 0x80];
 }
 

@@ -13,6 +13,11 @@ using valdrin::common::TValdrinError;
 
 namespace {
 
+double At(const TMatrix2D &m, int p, int q)
+{
+    return m[static_cast<std::size_t>(p)][static_cast<std::size_t>(q)];
+}
+
 TStationSet DefaultStations(TViewPlane plane = TViewPlane::vpXY)
 {
     return ReadStations(DefaultCooGrid(), DefaultStrGrid(), plane, '.');
@@ -69,10 +74,10 @@ TEST(ArrayResponse, CentreIsOneAndTheMatrixIsPointSymmetric)
     EXPECT_EQ(r->Matrix[40][40], 1.0);
     for (int p = 0; p <= last; ++p)
         for (int q = 0; q <= last; ++q) {
-            const double v = r->Matrix[p][q];
+            const double v = At(r->Matrix, p, q);
             ASSERT_GE(v, 0.0);
             ASSERT_LE(v, 1.0 + 1e-15);
-            ASSERT_NEAR(v, r->Matrix[last - p][last - q], 1e-15) << p << ", " << q;
+            ASSERT_NEAR(v, At(r->Matrix, last - p, last - q), 1e-15) << p << ", " << q;
         }
 }
 
@@ -97,7 +102,8 @@ TEST(ArrayResponse, TwoSummedStationsGiveAbsCosine)
     for (int p = 0; p <= 100; ++p) {
         const double kU = (p - 50) * 0.0001;
         for (int q : {0, 17, 50, 100})
-            ASSERT_NEAR(r->Matrix[p][q], std::fabs(std::cos(std::numbers::pi * kU * 100)), 1e-12);
+            ASSERT_NEAR(
+                At(r->Matrix, p, q), std::fabs(std::cos(std::numbers::pi * kU * 100)), 1e-12);
     }
     EXPECT_NEAR(r->Matrix[100][50], 0.0, 1e-12); // kU = 0.005
     EXPECT_NEAR(r->Min, 0.0, 1e-12);
@@ -117,7 +123,7 @@ TEST(ArrayResponse, UniformLineOfFiveIsTheDirichletKernel)
         const double expected = std::fabs(den) < 1e-12
             ? 1.0
             : std::fabs(std::sin(5 * std::numbers::pi * k * d) / den);
-        ASSERT_NEAR(r->Matrix[p][100], expected, 1e-12) << "k = " << k;
+        ASSERT_NEAR(At(r->Matrix, p, 100), expected, 1e-12) << "k = " << k;
     }
     EXPECT_NEAR(r->Matrix[100][100], 1.0, 1e-15);  // k = 0
     EXPECT_NEAR(r->Matrix[120][100], 0.0, 1e-12);  // k = 0.002

@@ -18,8 +18,8 @@ double Mean(const TDoubleDynArray &a, int n)
 // The default tables with every point of the numeric cells turned into sep.
 TCellTable WithSeparator(TCellTable t, char sep)
 {
-    for (int r = 1; r < t.RowCount(); ++r)
-        for (int c = 1; c < t.ColCount; ++c)
+    for (std::size_t r = 1; r < t.Rows.size(); ++r)
+        for (std::size_t c = 1; c < static_cast<std::size_t>(t.ColCount); ++c)
             for (char &ch : t.Rows[r][c])
                 if (ch == '.')
                     ch = sep;
@@ -39,7 +39,7 @@ TEST(DefaultTables, HoldTheStartUpNetworkAndCoefficients)
     EXPECT_EQ(coo.Rows[1], (std::vector<std::string>{"0", "0", "0", "403", "ARA0"}));
     EXPECT_EQ(coo.Rows[19], (std::vector<std::string>{"18", "1651", "188", "331", "ARD3"}));
     EXPECT_EQ(coo.Rows[25], (std::vector<std::string>{"24", "-778", "1173", "359", "ARD9"}));
-    for (int r = 1; r <= 25; ++r) {
+    for (std::size_t r = 1; r <= 25; ++r) {
         EXPECT_EQ(str.Rows[r][0], coo.Rows[r][4]);
         EXPECT_EQ(str.Rows[r], (std::vector<std::string>{coo.Rows[r][4], "1.000", "1.3", "0.0001",
                                                           "0.4", "0.010", "4"}));
@@ -125,7 +125,7 @@ TEST(ReadStations, InDegreesALatitudeBeyondAPoleEndsTheReading)
 {
     auto coo = DefaultCooGrid();
     coo.Rows[0] = {"№", "Lon", "Lat", "Z", "Name"};
-    for (int r = 3; r <= 25; ++r)
+    for (std::size_t r = 3; r <= 25; ++r)
         coo.Rows[r][2] = "42,8";
     coo.Rows[1][2] = "-90";
     coo.Rows[2][2] = "90.000";
@@ -162,7 +162,7 @@ TEST(ReadStations, AnIncompleteRowEndsTheReadingSilently)
 TEST(ReadStations, EdgesOfTheCentreStation)
 {
     TCellTable coo(3, kCooGridCols), str(3, kStrGridCols);
-    for (int r = 1; r <= 2; ++r)
+    for (std::size_t r = 1; r <= 2; ++r)
         str.Rows[r] = {"", "1", "1", "0", "0", "1", "4"};
     coo.Rows[1] = {"0", "-1", "5", "0", ""};
     coo.Rows[2] = {"1", "1", "5", "0", ""};

@@ -224,7 +224,9 @@ TEST(GainMap, EveryCandidateAgainstARunWithTheStationAdded)
                         grown += (after[i][j] <= target) - (before[i][j] <= target);
                     }
                 const double expected = std::isnan(target) ? sum / finite : grown * 400.0 * 500;
-                EXPECT_NEAR(map->Gain[a][b], expected, 1e-12) << a << " " << b;
+                EXPECT_NEAR(map->Gain[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)],
+                    expected, 1e-12)
+                    << a << " " << b;
             }
     }
     // Greedy: the best of each map, placed before the next is looked for.
@@ -304,7 +306,8 @@ TEST(Probability, NoScatterGivesTheKthAndMonteCarloAgrees)
         std::vector<double> m(25), scale(25, sigmaDb / 20);
         for (std::size_t s = 0; s < 25; ++s)
             m[s] = values.Value(scratch, s, i, j);
-        const double Mp = map.ResultMatrix[i][j];
+        const double Mp
+            = map.ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
         const double M2 = Mp - 0.05;
         int below = 0, detected2 = 0;
         for (int d = 0; d < kDraws; ++d) {

@@ -69,8 +69,8 @@ TEST(GridsText, XyzReadsBackTheSameNumbers)
             for (std::size_t j = 0; j < 3; ++j) {
                 const auto &line = f[2 + i * 3 + j];
                 ASSERT_EQ(line.size(), 3u);
-                ExpectSame(-100 + 50.0 * i, line[0]);
-                ExpectSame(-300 + 50.0 * j, line[1]);
+                ExpectSame(-100 + 50.0 * static_cast<double>(i), line[0]);
+                ExpectSame(-300 + 50.0 * static_cast<double>(j), line[1]);
                 const double v = r.ResultMatrix[i][j];
                 ExpectSame(v == kInf ? notRegistered : v, line[2]);
             }

@@ -16,12 +16,12 @@ using namespace valdrin::map;
 namespace {
 
 // A cone of slope 1 around (c, c): value = distance from the apex, in nodes.
-common::TMatrix2D Cone(int n, double c)
+common::TMatrix2D Cone(std::size_t n, double c)
 {
     common::TMatrix2D m(n, std::vector<double>(n));
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            m[i][j] = std::hypot(i - c, j - c);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            m[i][j] = std::hypot(static_cast<double>(i) - c, static_cast<double>(j) - c);
     return m;
 }
 
@@ -51,7 +51,7 @@ TEST(Contours, NodesWithoutValueBreakTheLine)
 {
     common::TMatrix2D m = Cone(41, 20.3);
     // A column of NaN and +inf across the circle's right side.
-    for (int j = 0; j < 41; ++j)
+    for (std::size_t j = 0; j < 41; ++j)
         m[30][j] = j % 2 ? NAN : INFINITY;
     // The circle (i from 5.3 to 35.3) falls into the big arc left of the
     // column and the small one right of it.
@@ -140,13 +140,14 @@ std::vector<TLabelItem> Items(
     std::vector<TLabelItem> items;
     for (std::size_t i = 0; i < centres.size(); ++i) {
         const TPointF c = centres[i];
-        const double numW = 7.0 * std::to_string(i + 1).size();
+        const double numW = 7.0 * static_cast<double>(std::to_string(i + 1).size());
         const TRectF circle { c.X - 9, c.Y - 9, 19, 19 };
         const TRectF num { c.X - 6, c.Y - 6, numW, 15 };
         const double x0 = std::min(circle.X, num.X), y0 = std::min(circle.Y, num.Y);
         const double x1 = std::max(circle.Right(), num.Right());
         const double y1 = std::max(circle.Bottom(), num.Bottom());
-        items.push_back({ c, { x0, y0, x1 - x0, y1 - y0 }, 7.0 * names[i].size(), 15 });
+        items.push_back(
+            { c, { x0, y0, x1 - x0, y1 - y0 }, 7.0 * static_cast<double>(names[i].size()), 15 });
     }
     return items;
 }
@@ -177,7 +178,7 @@ TEST(LabelPlacement, DefaultNetworkAndHundredRandomStations)
         TAspectMode::TrueProportions);
     std::vector<TPointF> centres;
     std::vector<std::string> names;
-    for (int i = 0; i < set.Count; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(set.Count); ++i) {
         const auto [x, y] = f.ToPixel(set.U[i], set.V[i]);
         centres.push_back({ x, y });
         names.push_back(set.Name[i]);

@@ -30,9 +30,9 @@ TResult NodeResult(TShowMode mode)
     r.Saveable = true;
     r.PlaneGrid = UpdatePlaneGrid(TRanges{}, TViewPlane::vpXY);
     r.ResultMatrix.assign(81, std::vector<double>(81, 0.0));
-    for (int i = 0; i < 81; ++i)
-        for (int j = 0; j < 81; ++j)
-            r.ResultMatrix[i][j] = i + j / 1000.0;
+    for (std::size_t i = 0; i < 81; ++i)
+        for (std::size_t j = 0; j < 81; ++j)
+            r.ResultMatrix[i][j] = static_cast<double>(i) + static_cast<double>(j) / 1000.0;
     return r;
 }
 

@@ -21,11 +21,11 @@ TEST(MagnitudeTransform, SMovesOnlyA1AndC0OnlyA3)
     const auto base = TransformTexts(*MagnitudeTransform(1.5, -3.5, 3.0));
     const auto s = TransformTexts(*MagnitudeTransform(1.5, -2.0, 3.0));
     const auto c = TransformTexts(*MagnitudeTransform(1.5, -3.5, 4.0));
-    for (int i : {0, 2, 3, 5})
+    for (std::size_t i : { 0u, 2u, 3u, 5u })
         EXPECT_EQ(s[i], base[i]) << i;
     EXPECT_NE(s[1], base[1]);
     EXPECT_NE(s[4], base[4]);
-    for (int i : {0, 1, 3, 4})
+    for (std::size_t i : { 0u, 1u, 3u, 4u })
         EXPECT_EQ(c[i], base[i]) << i;
     EXPECT_NE(c[2], base[2]);
     EXPECT_NE(c[5], base[5]);

@@ -185,7 +185,7 @@ TEST_F(IniFileTest, GarbageHugeLinesAndOddLinesNeverBreakTheReader)
     for (int round = 0; round < 200; ++round) {
         std::string bytes(rng() % 2000, '\0');
         for (char &c : bytes) {
-            const unsigned r = rng() % 10;
+            const auto r = rng() % 10;
             c = r < 3 ? "[]=;\n\r "[rng() % 7] : static_cast<char>(rng());
         }
         auto garbage = TIniFile::FromBytes(bytes);

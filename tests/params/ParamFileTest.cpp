@@ -282,7 +282,7 @@ TEST_F(ParamFileTest, MissingTableSectionsTurnEveryDataRowIntoZero)
     EXPECT_EQ(ws.dXSpinEdit, 25);
     EXPECT_EQ(ws.SensorsSpinEdit, 3);
     ASSERT_EQ(ws.CooGrid.RowCount(), 4);
-    for (int r = 1; r < 4; ++r) {
+    for (std::size_t r = 1; r < 4; ++r) {
         EXPECT_EQ(ws.CooGrid.Rows[r], (common::TCellRow{"0", "", "", "", ""}));
         EXPECT_EQ(ws.StrGrid.Rows[r], (common::TCellRow{"0", "", "", "", "", "", ""}));
     }

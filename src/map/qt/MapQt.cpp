@@ -69,8 +69,9 @@ QImage ToQImage(const TPixelImage &pixels)
     image.fill(Qt::white);
     for (int y = 0; y < pixels.Height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const auto row = static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.Width);
         for (int x = 0; x < pixels.Width; ++x) {
-            const TColor c = pixels.Pixels[static_cast<std::size_t>(y) * pixels.Width + x];
+            const TColor c = pixels.Pixels[row + static_cast<std::size_t>(x)];
             line[x] = qRgb(c.R, c.G, c.B);
         }
     }

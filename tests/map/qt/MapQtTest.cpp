@@ -40,10 +40,11 @@ TResult LocErrorResult(const calc::TPlaneGrid &grid)
     r.ResultMode = TShowMode::smLocError;
     r.Saveable = true;
     r.PlaneGrid = grid;
-    r.ResultMatrix.assign(grid.NU, std::vector<double>(grid.NV, 0.0));
-    for (int i = 0; i < grid.NU; ++i)
-        for (int j = 0; j < grid.NV; ++j)
-            r.ResultMatrix[i][j] = i;
+    r.ResultMatrix.assign(static_cast<std::size_t>(grid.NU),
+        std::vector<double>(static_cast<std::size_t>(grid.NV), 0.0));
+    for (std::size_t i = 0; i < r.ResultMatrix.size(); ++i)
+        for (double &v : r.ResultMatrix[i])
+            v = static_cast<double>(i);
     return r;
 }
 

@@ -40,10 +40,11 @@ TResult Ramp(const calc::TPlaneGrid &grid)
     r.Saveable = true;
     r.Plane = TViewPlane::vpXY;
     r.PlaneGrid = grid;
-    r.ResultMatrix.assign(grid.NU, std::vector<double>(grid.NV, 0.0));
-    for (int i = 0; i < grid.NU; ++i)
-        for (int j = 0; j < grid.NV; ++j)
-            r.ResultMatrix[i][j] = i;
+    r.ResultMatrix.assign(static_cast<std::size_t>(grid.NU),
+        std::vector<double>(static_cast<std::size_t>(grid.NV), 0.0));
+    for (std::size_t i = 0; i < r.ResultMatrix.size(); ++i)
+        for (double &v : r.ResultMatrix[i])
+            v = static_cast<double>(i);
     return r;
 }
 
@@ -78,7 +79,7 @@ TEST(MapRender, StationsPageKeepsTheMarksAndMapsPixelsBothWays)
         const auto [x0, y0] = f.ToPixel(-2000, -2000);
         EXPECT_EQ(At(img, x0, y0 - 20), 0u);
         // Every station mark is red left of its number, where the Part put it.
-        for (int i = 0; i < scene.Stations.Count; ++i) {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(scene.Stations.Count); ++i) {
             const auto [x, y] = f.ToPixel(scene.Stations.U[i], scene.Stations.V[i]);
             EXPECT_EQ(At(img, std::nearbyint(x) - 7, std::nearbyint(y)), 0xff0000u) << i;
             const auto [u, v] = f.ToPlane(x, y);
@@ -151,7 +152,7 @@ TEST(MapRender, SectionAndResponseProportions)
     r.ResultMode = TShowMode::smCdK;
     r.Saveable = true;
     r.WaveGrid = scene.WaveGrid;
-    const int side = ResponseSide(r.WaveGrid);
+    const auto side = static_cast<std::size_t>(ResponseSide(r.WaveGrid));
     r.ResultMatrix.assign(side, std::vector<double>(side, 1e-4));
     r.ResultMatrix[side / 2][side / 2] = 1;
     r.ResultMin = 1e-4;

@@ -391,10 +391,10 @@ TEST_F(NoisePageTest, AnHandsTheBandLevelToTheChosenStation)
 {
     QStringList names { QStringLiteral("ARA0"), QString(), QStringLiteral("Б-2") };
     page->StationNames = [&names] { return names; };
-    QSignalSpy chosen(page.get(), &TNoisePage::stationAnChosen);
+    QSignalSpy anChosen(page.get(), &TNoisePage::stationAnChosen);
     page->AnButton->click();
     EXPECT_FALSE(page->AnButton->isEnabled()); // nothing computed yet
-    EXPECT_EQ(chosen.count(), 0);
+    EXPECT_EQ(anChosen.count(), 0);
 
     ASSERT_TRUE(open(kFixture));
     QLocale::setDefault(QLocale(QLocale::Russian));
@@ -405,11 +405,11 @@ TEST_F(NoisePageTest, AnHandsTheBandLevelToTheChosenStation)
     QTest::keyClick(page->AnStationComBox, Qt::Key_Down);
     ASSERT_TRUE(page->AnButton->isEnabled());
     page->AnButton->click();
-    ASSERT_EQ(chosen.count(), 1);
+    ASSERT_EQ(anChosen.count(), 1);
     const auto level = noise::NoiseBandLevel(Points(page->SeriesSpc), 1, 10);
     ASSERT_TRUE(level);
-    EXPECT_EQ(chosen.at(0).at(0).toInt(), 3);
-    const QString an = chosen.at(0).at(1).toString();
+    EXPECT_EQ(anChosen.at(0).at(0).toInt(), 3);
+    const QString an = anChosen.at(0).at(1).toString();
     EXPECT_EQ(an.toStdString(), valdrin::formats::AnCellText(level->WaMm, ','));
     EXPECT_TRUE(an.contains(u',')) << an.toStdString();
 
@@ -422,7 +422,7 @@ TEST_F(NoisePageTest, AnHandsTheBandLevelToTheChosenStation)
     EXPECT_EQ(page->AnStationComBox->ItemIndex(), 1);
     EXPECT_FALSE(page->AnButton->isEnabled());
     page->AnButton->click();
-    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_EQ(anChosen.count(), 1);
 }
 
 using valdrin::app::test::MainFormTest;

@@ -1,5 +1,6 @@
 # make run   - install what is missing, build (Release, build/), start the program
-# make test  - install, build, run every test; then the core tests under ASan/UBSan,
+# make test  - install, build, run every test, check the formatting; then the core
+#              tests under ASan/UBSan,
 #              then two minutes of fuzzing: the parameter-file reader (two targets),
 #              each station-list reader and the dB spectrum reader
 # make bench - build and run the benchmarks
@@ -28,6 +29,7 @@ run: build
 
 test: build
 	ctest --preset release -j$(JOBS)
+	$(MAKE) format-check
 	$(MAKE) test-sanitize
 	$(MAKE) fuzz
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <optional>
 
-#include "calc/Computation.h"
 #include "DetectionOracle.h"
+#include "calc/Computation.h"
 #include "medium/Threshold.h"
 
 using namespace valdrin::calc;
@@ -23,16 +23,15 @@ TCalcSnapshot DefaultSnapshot(TMediumKind medium, double z0)
     s.Params.Mode = TShowMode::smMinMagnitude;
     s.Params.Medium = medium;
     s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
-    s.PlaneGrid = {-2000, 2000, 50, -2000, 2000, 50, z0, 81, 81};
+    s.PlaneGrid = { -2000, 2000, 50, -2000, 2000, 50, z0, 81, 81 };
     if (medium == TMediumKind::Layered) {
-        const double rows[3][6] = {{100, 1500, 750, 500, 10, 1.8},
-                                   {200, 1800, 1040.5, 743.2, 20, 1.98},
-                                   {400, 2160, 1248.6, 891.9, 40, 2.178}};
+        const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
+            { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
         s.Model.resize(3);
         for (std::size_t i = 0; i < 3; ++i) {
             auto &l = s.Model[i];
             l.H = rows[i][0];
-            l.Velocity = {rows[i][1], rows[i][2], rows[i][3]};
+            l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
             l.Q = rows[i][4];
             l.Rho = rows[i][5];
             l.SpreadExp = 1;
@@ -44,7 +43,6 @@ TCalcSnapshot DefaultSnapshot(TMediumKind medium, double z0)
     return s;
 }
 
-
 bool Identical(const TMatrix2D &a, const TMatrix2D &b)
 {
     if (a.size() != b.size())
@@ -53,8 +51,8 @@ bool Identical(const TMatrix2D &a, const TMatrix2D &b)
         if (a[i].size() != b[i].size())
             return false;
         for (std::size_t j = 0; j < a[i].size(); ++j)
-            if (!(std::isnan(a[i][j]) && std::isnan(b[i][j])) &&
-                std::memcmp(&a[i][j], &b[i][j], sizeof(double)) != 0)
+            if (!(std::isnan(a[i][j]) && std::isnan(b[i][j]))
+                && std::memcmp(&a[i][j], &b[i][j], sizeof(double)) != 0)
                 return false;
     }
     return true;

@@ -16,11 +16,12 @@ namespace {
 
 const TStationSet &Stations()
 {
-    static const TStationSet s = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
+    static const TStationSet s
+        = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
     return s;
 }
 
-const TWaveGrid kGrid{0.005, 0.00002, 250};
+const TWaveGrid kGrid { 0.005, 0.00002, 250 };
 
 void BM_ResponseStraightforward(benchmark::State &state)
 {

@@ -25,7 +25,7 @@ void CheckConsistent(const TWorkingSet &ws)
     Check(ws.SensorsSpinEdit >= 1 && ws.SensorsSpinEdit <= 100);
     Check(ws.LayerCountSpinEdit >= 1 && ws.LayerCountSpinEdit <= 100);
     Check(ws.MediumModel.size() == static_cast<std::size_t>(ws.LayerCountSpinEdit));
-    for (const auto *t : {&ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid}) {
+    for (const auto *t : { &ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid }) {
         Check(t->RowCount() >= 1 && t->RowCount() <= kMaxTableRows);
         for (const auto &row : t->Rows)
             Check(static_cast<int>(row.size()) == t->ColCount);
@@ -43,7 +43,7 @@ void CheckConsistent(const TWorkingSet &ws)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
-    const TCurrentPlacement current{0, 254, 130, 785, 590, 96, 1024, 768};
+    const TCurrentPlacement current { 0, 254, 130, 785, 590, 96, 1024, 768 };
     TIniFile ini = TIniFile::FromBytes(bytes, "fuzz.ini");
 
     TWorkingSet ws = DefaultWorkingSet();
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     WriteParams(ini, ws, placement);
     const TIniFile back = TIniFile::FromBytes(ini.Bytes());
     // The settings are ASCII, so they read back exactly whatever the file held.
-    for (const char *key : {"FormVersion", "SensorsSpinEdit_Value", "dXSpinEdit_Value",
-                            "GeoCheckBox_Checked", "NoiseF2SpinEdit_Value", "NormPos(1024x768)"})
+    for (const char *key : { "FormVersion", "SensorsSpinEdit_Value", "dXSpinEdit_Value",
+             "GeoCheckBox_Checked", "NoiseF2SpinEdit_Value", "NormPos(1024x768)" })
         Check(back.Find(kIniSection, key) == ini.Find(kIniSection, key));
     TWorkingSet again = DefaultWorkingSet();
     RestoreParams(back, again, current, sep);

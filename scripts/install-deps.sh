@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
   libpugixml-dev libnetcdf-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth poppler-utils librsvg2-bin
   desktop-file-utils appstream
   parallel

@@ -1,10 +1,9 @@
 // The results file as it was written before the coordinate texts were
-// kept per row and column, kept as the benchmarks' baseline. Numbers are fixed point with a point, right-aligned in a
-// minimum width (w:d = width w, d decimals; longer numbers are written in
-// full). Values without a number are written unpadded as nan, inf or -inf,
-// the tokens numpy, pandas and GMT read: an exact null of the response gives
-// a dB field of -inf, a node without a value (NaN) nan in each of its value
-// fields, a node that is not registered (+inf) inf in each of them.
+// kept per row and column, kept as the benchmarks' baseline. Numbers are fixed point with a point,
+// right-aligned in a minimum width (w:d = width w, d decimals; longer numbers are written in full).
+// Values without a number are written unpadded as nan, inf or -inf, the tokens numpy, pandas and
+// GMT read: an exact null of the response gives a dB field of -inf, a node without a value (NaN)
+// nan in each of its value fields, a node that is not registered (+inf) inf in each of them.
 #include "baseline/Baseline.h"
 
 #include <algorithm>
@@ -35,8 +34,8 @@ void AppendFixed(std::string &out, double value, int width, int decimals)
         return;
     }
     char buf[400];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    const auto res
+        = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
     const auto len = static_cast<int>(res.ptr - buf);
     if (len < width)
         out.append(static_cast<std::size_t>(width - len), ' ');
@@ -51,12 +50,12 @@ TAxisLetters Letters(TViewPlane plane)
 {
     switch (plane) {
     case vpYZ:
-        return {'y', 'z'};
+        return { 'y', 'z' };
     case vpXZ:
-        return {'x', 'z'};
+        return { 'x', 'z' };
     case vpXY:
     default:
-        return {'x', 'y'};
+        return { 'x', 'y' };
     }
 }
 
@@ -64,7 +63,11 @@ TAxisLetters Letters(TViewPlane plane)
 // 501 x 501 response costs neither a line-by-line stream nor one huge string.
 class TLineSink {
 public:
-    explicit TLineSink(std::ostream &out) : m_out(out) { m_buf.reserve(kChunk + 256); }
+    explicit TLineSink(std::ostream &out)
+        : m_out(out)
+    {
+        m_buf.reserve(kChunk + 256);
+    }
     std::string &Buf() { return m_buf; }
     void EndLine()
     {

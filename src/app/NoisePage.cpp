@@ -27,9 +27,8 @@
 #include <limits>
 
 #include "app/BackgroundRun.h"
-#include "common/qt/DecimalSep.h"
-#include "params/Cp1251.h"
 #include "common/Error.h"
+#include "common/qt/DecimalSep.h"
 #include "controls/SpinExt.h"
 #include "formats/NoiseDb.h"
 #include "formats/Stations.h"

@@ -1,5 +1,5 @@
-#include "common/qt/DecimalSep.h"
 #include "app/PageWidgets.h"
+#include "common/qt/DecimalSep.h"
 
 #include <QEvent>
 #include <QKeyEvent>

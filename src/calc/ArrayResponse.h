@@ -13,7 +13,7 @@ constexpr int kMaxMatrixSide = 4001; // largest matrix side a run may allocate
 
 struct TResponse {
     TMatrix2D Matrix; // (2*KCount+1) x (2*KCount+1), [p][q]
-    double Min = 0;   // smallest element (ResultMin)
+    double Min = 0; // smallest element (ResultMin)
 };
 
 // Uses the first N stations of the set. Fewer than two stations, an unusable
@@ -22,7 +22,7 @@ struct TResponse {
 // std::invalid_argument. Cancelled: nullopt. Progress reports matrix rows
 // done out of 2*KCount+1, serialised (never two calls at once).
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
-                                       bool degrees, const TRunControl &control = {});
+    bool degrees, const TRunControl &control = {});
 
 // The summed stations' offsets from the centre station, metres: station s
 // has the phase 2*pi*(A[s]*kU + B[s]*kV). Same preconditions as ArrayResponse.
@@ -33,7 +33,7 @@ TArrayOffsets ArrayOffsets(const TStationSet &stations, int N, bool degrees);
 
 // The same matrix the straightforward way, one sine and cosine per element
 // and station, on the calling thread: the oracle of the fast form.
-TResponse ArrayResponseReference(const TStationSet &stations, int N, const TWaveGrid &grid,
-                                 bool degrees);
+TResponse ArrayResponseReference(
+    const TStationSet &stations, int N, const TWaveGrid &grid, bool degrees);
 
 } // namespace valdrin::calc

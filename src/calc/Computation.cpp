@@ -33,8 +33,8 @@ bool AllFinite(std::initializer_list<double> values)
 
 bool IsNodeMode(TShowMode mode)
 {
-    return mode == smMinMagnitude || mode == smLocError || mode == smCornerFreq ||
-           mode == smSourceSize;
+    return mode == smMinMagnitude || mode == smLocError || mode == smCornerFreq
+        || mode == smSourceSize;
 }
 
 bool UsesMagnitude(TShowMode mode)
@@ -51,8 +51,8 @@ void CheckStationSet(const TStationSet &set, int N)
         throw TValdrinError(StationRowError(static_cast<long long>(set.Count) + 1));
     const std::size_t need = N > 0 ? static_cast<std::size_t>(N) : 0;
     std::size_t shortest = need;
-    for (const TDoubleDynArray *a : {&set.U, &set.V, &set.W, &set.A0, &set.A1, &set.A2, &set.A3,
-                                     &set.An, &set.SNR})
+    for (const TDoubleDynArray *a :
+        { &set.U, &set.V, &set.W, &set.A0, &set.A1, &set.A2, &set.A3, &set.An, &set.SNR })
         shortest = std::min(shortest, a->size());
     if (shortest < need)
         throw TValdrinError(StationRowError(static_cast<long long>(shortest) + 1));
@@ -60,17 +60,16 @@ void CheckStationSet(const TStationSet &set, int N)
 
 void CheckPlaneGrid(const TPlaneGrid &g)
 {
-    if (!AllFinite({g.UMin, g.UMax, g.UStep, g.VMin, g.VMax, g.VStep, g.WPlane}))
+    if (!AllFinite({ g.UMin, g.UMax, g.UStep, g.VMin, g.VMax, g.VStep, g.WPlane }))
         throw TValdrinError("Недопустимое значение в диапазонах сетки");
     if (!(g.UStep > 0) || !(g.VStep > 0))
         throw TValdrinError("Шаг сетки должен быть больше нуля");
     if (g.UMin > g.UMax || g.VMin > g.VMax)
         throw TValdrinError("Минимум диапазона сетки больше максимума");
     if (g.NU < 1 || g.NV < 1 || double(g.NU) * g.NV > kMaxPlaneNodes)
-        throw TValdrinError("Слишком много узлов сетки (допустимо не более " +
-                            std::to_string(kMaxMatrixSide) + " × " +
-                            std::to_string(kMaxMatrixSide) +
-                            "): увеличьте шаг или сузьте диапазон");
+        throw TValdrinError("Слишком много узлов сетки (допустимо не более "
+            + std::to_string(kMaxMatrixSide) + " × " + std::to_string(kMaxMatrixSide)
+            + "): увеличьте шаг или сузьте диапазон");
 }
 
 void CheckLayeredModel(const medium::THorizontalModel &model)
@@ -82,21 +81,21 @@ void CheckLayeredModel(const medium::THorizontalModel &model)
         const std::string layer = "слоя №" + std::to_string(i + 1);
         auto positive = [](double x) { return x > 0 && std::isfinite(x); };
         if (!positive(l.Velocity[0]) || !positive(l.Velocity[1]) || !positive(l.Velocity[2]))
-            throw TValdrinError("Ошибка в модели среды: скорости " + layer +
-                                " должны быть больше нуля");
+            throw TValdrinError(
+                "Ошибка в модели среды: скорости " + layer + " должны быть больше нуля");
         if (!positive(l.Q))
-            throw TValdrinError("Ошибка в модели среды: добротность " + layer +
-                                " должна быть больше нуля");
+            throw TValdrinError(
+                "Ошибка в модели среды: добротность " + layer + " должна быть больше нуля");
         if (!positive(l.Rho))
-            throw TValdrinError("Ошибка в модели среды: плотность " + layer +
-                                " должна быть больше нуля");
+            throw TValdrinError(
+                "Ошибка в модели среды: плотность " + layer + " должна быть больше нуля");
         // The last layer reaches down without limit; its thickness is not used.
         if (i + 1 < model.size() && !positive(l.H))
-            throw TValdrinError("Ошибка в модели среды: толщина " + layer +
-                                " должна быть больше нуля");
+            throw TValdrinError(
+                "Ошибка в модели среды: толщина " + layer + " должна быть больше нуля");
         if (!std::isfinite(l.SpreadExp))
-            throw TValdrinError("Ошибка в модели среды: показатель расхождения " + layer +
-                                " не задан");
+            throw TValdrinError(
+                "Ошибка в модели среды: показатель расхождения " + layer + " не задан");
     }
     if (!std::isfinite(model[0].Top))
         throw TValdrinError("Ошибка в модели среды: не задана отметка поверхности");
@@ -108,18 +107,19 @@ void CheckNodeScan(const TCalcSnapshot &snapshot)
     const TStationSet &set = snapshot.Stations;
     if (p.k < 1 || p.k > p.N)
         throw TValdrinError("Минимальное количество станций, достаточное для регистрации события, "
-                            "должно быть от 1 до " +
-                            std::to_string(p.N) + " (задано " + std::to_string(p.k) + ")");
+                            "должно быть от 1 до "
+            + std::to_string(p.N) + " (задано " + std::to_string(p.k) + ")");
     CheckPlaneGrid(snapshot.PlaneGrid);
     if (!std::isfinite(p.SurfaceAlt))
         throw TValdrinError("Недопустимая отметка поверхности");
     if (!UsesMagnitude(p.Mode))
         return;
     for (int s = 0; s < p.N; ++s) {
-        const double noise = set.An[static_cast<std::size_t>(s)] * set.SNR[static_cast<std::size_t>(s)];
+        const double noise
+            = set.An[static_cast<std::size_t>(s)] * set.SNR[static_cast<std::size_t>(s)];
         if (!(noise > 0) || !std::isfinite(noise))
-            throw TValdrinError(StationRowError(s + 1) +
-                                ": уровень шумов An·SNR должен быть больше нуля");
+            throw TValdrinError(
+                StationRowError(s + 1) + ": уровень шумов An·SNR должен быть больше нуля");
     }
     const bool layered = p.Medium == TMediumKind::Layered;
     if (p.Mode == smCornerFreq || p.Mode == smSourceSize || layered) {
@@ -169,7 +169,8 @@ std::optional<TResult> RunComputation(
     if (p.Mode == smCdK || p.Mode == smCdF) {
         if (!allRows)
             throw TValdrinError("Расчет части строк возможен только для режимов 3..6");
-        auto response = ArrayResponse(snapshot.Stations, p.N, snapshot.WaveGrid, p.Degrees, control);
+        auto response
+            = ArrayResponse(snapshot.Stations, p.N, snapshot.WaveGrid, p.Degrees, control);
         if (!response)
             return std::nullopt;
         result.ResultMatrix = std::move(response->Matrix);
@@ -185,15 +186,14 @@ std::optional<TResult> RunComputation(
     if (rows.Last == -1)
         rows.Last = NU - 1;
     if (rows.First < 0 || rows.First > rows.Last || rows.Last >= NU)
-        throw TValdrinError("Строки " + std::to_string(rows.First) + ".." + std::to_string(rows.Last)
-            + " вне сетки: строк по первой оси " + std::to_string(NU) + " (0.."
-            + std::to_string(NU - 1) + ")");
+        throw TValdrinError("Строки " + std::to_string(rows.First) + ".."
+            + std::to_string(rows.Last) + " вне сетки: строк по первой оси " + std::to_string(NU)
+            + " (0.." + std::to_string(NU - 1) + ")");
     auto matrix = ScanNodes(snapshot, control, rows.First, rows.Last);
     if (!matrix)
         return std::nullopt;
     result.ResultMatrix = std::move(*matrix);
-    result.Saveable =
-        p.Medium == TMediumKind::Homogeneous || p.Medium == TMediumKind::Layered;
+    result.Saveable = p.Medium == TMediumKind::Homogeneous || p.Medium == TMediumKind::Layered;
     return result;
 }
 

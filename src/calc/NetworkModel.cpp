@@ -18,26 +18,40 @@ struct TDefaultStation {
     const char *X, *Y, *Z, *Name;
 };
 
-constexpr std::array<TDefaultStation, 25> kDefaultStations{{
-    {"0", "0", "403", "ARA0"},       {"53", "160", "411", "ARA1"},
-    {"77", "-120", "392", "ARA2"},   {"-149", "-30", "402", "ARA3"},
-    {"82", "336", "414", "ARB1"},    {"294", "97", "397", "ARB2"},
-    {"189", "-269", "376", "ARB3"},  {"-231", "-225", "378", "ARB4"},
-    {"-283", "158", "405", "ARB5"},  {"81", "690", "381", "ARC1"},
-    {"664", "387", "395", "ARC2"},   {"673", "-214", "376", "ARC3"},
-    {"229", "-616", "377", "ARC4"},  {"-296", "-538", "374", "ARC5"},
-    {"-683", "-81", "395", "ARC6"},  {"-471", "530", "362", "ARC7"},
-    {"135", "1491", "395", "ARD1"},  {"972", "1143", "366", "ARD2"},
-    {"1651", "188", "331", "ARD3"},  {"1181", "-858", "371", "ARD4"},
-    {"233", "-1494", "351", "ARD5"}, {"-613", "-1347", "413", "ARD6"},
-    {"-1360", "-607", "413", "ARD7"}, {"-1443", "392", "368", "ARD8"},
-    {"-778", "1173", "359", "ARD9"},
-}};
+constexpr std::array<TDefaultStation, 25> kDefaultStations { {
+    { "0", "0", "403", "ARA0" },
+    { "53", "160", "411", "ARA1" },
+    { "77", "-120", "392", "ARA2" },
+    { "-149", "-30", "402", "ARA3" },
+    { "82", "336", "414", "ARB1" },
+    { "294", "97", "397", "ARB2" },
+    { "189", "-269", "376", "ARB3" },
+    { "-231", "-225", "378", "ARB4" },
+    { "-283", "158", "405", "ARB5" },
+    { "81", "690", "381", "ARC1" },
+    { "664", "387", "395", "ARC2" },
+    { "673", "-214", "376", "ARC3" },
+    { "229", "-616", "377", "ARC4" },
+    { "-296", "-538", "374", "ARC5" },
+    { "-683", "-81", "395", "ARC6" },
+    { "-471", "530", "362", "ARC7" },
+    { "135", "1491", "395", "ARD1" },
+    { "972", "1143", "366", "ARD2" },
+    { "1651", "188", "331", "ARD3" },
+    { "1181", "-858", "371", "ARD4" },
+    { "233", "-1494", "351", "ARD5" },
+    { "-613", "-1347", "413", "ARD6" },
+    { "-1360", "-607", "413", "ARD7" },
+    { "-1443", "392", "368", "ARD8" },
+    { "-778", "1173", "359", "ARD9" },
+} };
 
 // a0, a1, a2, a3, An, SNR. The start-up rows write a0 as "1.000"; rows added
 // later get "1".
-constexpr std::array<const char *, 6> kStartAttenuation{"1.000", "1.3", "0.0001", "0.4", "0.010", "4"};
-constexpr std::array<const char *, 6> kBlankAttenuation{"1", "1.3", "0.0001", "0.4", "0.010", "4"};
+constexpr std::array<const char *, 6> kStartAttenuation { "1.000", "1.3", "0.0001", "0.4", "0.010",
+    "4" };
+constexpr std::array<const char *, 6> kBlankAttenuation { "1", "1.3", "0.0001", "0.4", "0.010",
+    "4" };
 
 constexpr int kTableRows = 26; // header + 25 stations
 
@@ -67,12 +81,12 @@ std::array<int, 3> PlaneColumns(TViewPlane plane)
 {
     switch (plane) {
     case vpYZ:
-        return {2, 3, 1};
+        return { 2, 3, 1 };
     case vpXZ:
-        return {1, 3, 2};
+        return { 1, 3, 2 };
     case vpXY:
     default:
-        return {1, 2, 3};
+        return { 1, 2, 3 };
     }
 }
 
@@ -81,10 +95,10 @@ std::array<int, 3> PlaneColumns(TViewPlane plane)
 TCellTable DefaultCooGrid()
 {
     TCellTable t(kTableRows, kCooGridCols);
-    t.Rows[0] = {"№", "X", "Y", "Z", "Name"};
+    t.Rows[0] = { "№", "X", "Y", "Z", "Name" };
     for (std::size_t i = 0; i < kDefaultStations.size(); ++i) {
         const auto &s = kDefaultStations[i];
-        t.Rows[i + 1] = {std::to_string(i), s.X, s.Y, s.Z, s.Name};
+        t.Rows[i + 1] = { std::to_string(i), s.X, s.Y, s.Z, s.Name };
     }
     return t;
 }
@@ -92,7 +106,7 @@ TCellTable DefaultCooGrid()
 TCellTable DefaultStrGrid(char decimalSep)
 {
     TCellTable t(kTableRows, kStrGridCols);
-    t.Rows[0] = {"Name", "a0", "a1", "a2", "a3", "An", "SNR"};
+    t.Rows[0] = { "Name", "a0", "a1", "a2", "a3", "An", "SNR" };
     for (std::size_t i = 0; i < kDefaultStations.size(); ++i) {
         auto &row = t.Rows[i + 1];
         row[0] = kDefaultStations[i].Name;
@@ -103,12 +117,12 @@ TCellTable DefaultStrGrid(char decimalSep)
 }
 
 TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
-                         char decimalSep, bool degrees)
+    char decimalSep, bool degrees)
 {
     TStationSet s;
     const int rows = std::max(cooGrid.RowCount() - 1, 0);
     const auto n = static_cast<std::size_t>(rows);
-    for (auto *a : {&s.U, &s.V, &s.W, &s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR})
+    for (auto *a : { &s.U, &s.V, &s.W, &s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR })
         a->assign(n, 0.0);
     s.Name.assign(n, std::string());
 
@@ -122,7 +136,7 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
         const bool latitude = degrees && coordinates && c == kLatitudeCol;
         if (!v || (latitude && !(std::fabs(*v) <= 90))) {
             s.BadCell = "столбец " + ColumnCaption(table, c, coordinates) + ": «" + text + "»"
-                        + (v ? ", широта вне пределов от -90 до 90°" : "");
+                + (v ? ", широта вне пределов от -90 до 90°" : "");
             return false;
         }
         into[static_cast<std::size_t>(r - 1)] = *v;
@@ -135,7 +149,7 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
             break;
         s.Name[static_cast<std::size_t>(r - 1)] = cooGrid.Cell(r, 4);
         bool complete = true;
-        TDoubleDynArray *coeffs[] = {&s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR};
+        TDoubleDynArray *coeffs[] = { &s.A0, &s.A1, &s.A2, &s.A3, &s.An, &s.SNR };
         for (int c = 1; c <= 6 && complete; ++c)
             complete = read(false, r, c, *coeffs[c - 1]);
         if (!complete)
@@ -155,8 +169,8 @@ TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, T
     int best = 0;
     double bestDist = std::hypot(s.U[0] - cu, s.V[0] - cv);
     for (int i = 1; i < count; ++i) {
-        const double d = std::hypot(s.U[static_cast<std::size_t>(i)] - cu,
-                                    s.V[static_cast<std::size_t>(i)] - cv);
+        const double d = std::hypot(
+            s.U[static_cast<std::size_t>(i)] - cu, s.V[static_cast<std::size_t>(i)] - cv);
         if (d < bestDist) { // strict: the earlier station wins a tie
             best = i;
             bestDist = d;

@@ -31,14 +31,14 @@ enum class TShowMode {
 };
 
 struct TStationSet {
-    TDoubleDynArray U, V, W;             // plane-mapped coordinates, m (or degrees for U, V)
-    TDoubleDynArray A0, A1, A2, A3;      // attenuation law coefficients
-    TDoubleDynArray An, SNR;             // noise level (mm WA) and signal-to-noise ratio
-    std::vector<std::string> Name;       // station codes
-    int Count = 0;                       // complete rows read from the top
-    std::string BadCell;                 // the cell that ended the reading at row Count + 1,
-                                         // "столбец Y: «42.8a»"; empty when no cell did
-    double CentreU = 0, CentreV = 0;     // the station nearest the centroid
+    TDoubleDynArray U, V, W; // plane-mapped coordinates, m (or degrees for U, V)
+    TDoubleDynArray A0, A1, A2, A3; // attenuation law coefficients
+    TDoubleDynArray An, SNR; // noise level (mm WA) and signal-to-noise ratio
+    std::vector<std::string> Name; // station codes
+    int Count = 0; // complete rows read from the top
+    std::string BadCell; // the cell that ended the reading at row Count + 1,
+                         // "столбец Y: «42.8a»"; empty when no cell did
+    double CentreU = 0, CentreV = 0; // the station nearest the centroid
     bool operator==(const TStationSet &) const = default;
 };
 
@@ -52,7 +52,7 @@ struct TPlaneGrid {
 
 struct TWaveGrid {
     double KMax = 0; // cycles per metre
-    double DK = 0;   // cycles per metre (> 0 for a usable grid)
+    double DK = 0; // cycles per metre (> 0 for a usable grid)
     int KCount = 0;
     bool operator==(const TWaveGrid &) const = default;
 };
@@ -61,18 +61,18 @@ enum class TMediumKind { Homogeneous = 0, Layered = 1 };
 
 // The values a computation reads, with the window's defaults.
 struct TCalcParams {
-    int N = 25;                 // station count, 1..100
-    int k = 3;                  // stations that must register, 1..N for a usable run
-    int LocErrorPct = 5;        // % of the hypocentral distance, 0..50
-    double FcNum = 5;           // multiplier n of the band Fc/2..n*Fc, 0.1..8
-    double Vs = 3000;           // m/s, source law
-    double Vp = 6000;           // m/s, wavenumber to frequency in C(dF)
-    double SurfaceAlt = 200;    // m, -10000..10000
-    bool Degrees = false;       // X, Y as longitude, latitude
+    int N = 25; // station count, 1..100
+    int k = 3; // stations that must register, 1..N for a usable run
+    int LocErrorPct = 5; // % of the hypocentral distance, 0..50
+    double FcNum = 5; // multiplier n of the band Fc/2..n*Fc, 0.1..8
+    double Vs = 3000; // m/s, source law
+    double Vp = 6000; // m/s, wavenumber to frequency in C(dF)
+    double SurfaceAlt = 200; // m, -10000..10000
+    bool Degrees = false; // X, Y as longitude, latitude
     TShowMode Mode = TShowMode::smStations;
     TViewPlane Plane = TViewPlane::vpXY;
     TMediumKind Medium = TMediumKind::Homogeneous;
-    double C1 = 1.5, C2 = 4.5;  // energy class K = C1*M + C2
+    double C1 = 1.5, C2 = 4.5; // energy class K = C1*M + C2
     bool operator==(const TCalcParams &) const = default;
 };
 
@@ -95,7 +95,7 @@ TCellTable DefaultStrGrid(char decimalSep = '.');
 // top. In degrees a latitude (column Y) outside [-90, 90] ends the reading
 // as a cell that does not convert.
 TStationSet ReadStations(const TCellTable &cooGrid, const TCellTable &strGrid, TViewPlane plane,
-                         char decimalSep, bool degrees = false);
+    char decimalSep, bool degrees = false);
 
 // "Ошибка в параметрах станции №<Count + 1>", with the bad cell in brackets
 // when one ended the reading.
@@ -105,6 +105,5 @@ std::string StationRowMessage(const TStationSet &set);
 // codes and fills blank attenuation cells with their default texts (with the
 // user's decimal separator).
 void SetStationCount(TCellTable &cooGrid, TCellTable &strGrid, int N, char decimalSep = '.');
-
 
 } // namespace valdrin::calc

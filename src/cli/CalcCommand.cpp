@@ -1,9 +1,9 @@
 #include "cli/CalcCommand.h"
 
-#include <QLocale>
-#include <QString>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLocale>
+#include <QString>
 
 #include "map/qt/MapQt.h"
 #include "map/qt/MapRender.h"
@@ -23,18 +23,18 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/ResultFormats.h"
-#include "params/ParamFile.h"
-#include "params/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/Planning.h"
 #include "calc/ResultsFile.h"
 #include "calc/ResultsFileReader.h"
+#include "cli/ResultFormats.h"
 #include "common/Error.h"
 #include "common/NumText.h"
-#include "common/qt/DecimalSep.h"
 #include "common/SafeFile.h"
+#include "common/qt/DecimalSep.h"
 #include "map/Contours.h"
+#include "params/ParamFile.h"
+#include "params/WorkingSet.h"
 
 namespace valdrin::cli {
 
@@ -42,109 +42,104 @@ namespace {
 
 using params::TWorkingSet;
 
-const char *const kUsage =
-    "Использование: valdrin-calc [--params ФАЙЛ.ini] [--mode РЕЖИМ] [--plane xy|yz|xz]\n"
-    "                    [--output ФАЙЛ] [--medium homogeneous|layered]\n"
-    "                    [--surface-elevation M] [--fc-multiplier N] [--kmax K] [--dk D]\n"
-    "                    [--c1 C1] [--c2 C2] [--threads N] [--png ФАЙЛ.png] [--unit 0-1|db]\n"
-    "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
-    "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
-    "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
-    "                    [--format tsv|xyz|esri|netcdf] [--not-registered ЗНАЧЕНИЕ]\n"
-    "                    [--probability P] [--sigma-db S] [--reference ФАЙЛ] [--limits]\n"
-    "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
-    "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
-    "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n"
-    "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
+const char *const kUsage
+    = "Использование: valdrin-calc [--params ФАЙЛ.ini] [--mode РЕЖИМ] [--plane xy|yz|xz]\n"
+      "                    [--output ФАЙЛ] [--medium homogeneous|layered]\n"
+      "                    [--surface-elevation M] [--fc-multiplier N] [--kmax K] [--dk D]\n"
+      "                    [--c1 C1] [--c2 C2] [--threads N] [--png ФАЙЛ.png] [--unit 0-1|db]\n"
+      "                    [--pdf ФАЙЛ.pdf] [--svg ФАЙЛ.svg] [--size ШxВ] [--dpi N]\n"
+      "                    [--contours УРОВНИ|auto] [--aspect true|fill]\n"
+      "                    [--rows I0:I1] [--no-header] [--planes W0:W1:ШАГ]\n"
+      "                    [--format tsv|xyz|esri|netcdf] [--not-registered ЗНАЧЕНИЕ]\n"
+      "                    [--probability P] [--sigma-db S] [--reference ФАЙЛ] [--limits]\n"
+      "       valdrin-calc render ЧАСТЬ... --png ФАЙЛ.png   (valdrin-calc render --help)\n"
+      "       valdrin-calc noise-level ФАЙЛ [...]   (valdrin-calc noise-level --help)\n"
+      "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n"
+      "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
 
-const char *const kHelp =
-    "\n"
-    "Расчет регистрационных возможностей сети без окна: тот же расчет, что по кнопке\n"
-    "\"Считать\", и файл результатов, как по кнопке \"Сохранить\".\n"
-    "\n"
-    "  --params ФАЙЛ      файл параметров (.ini), загружается так же, как в окне;\n"
-    "                     без него - начальный набор окна (25 станций по умолчанию)\n"
-    "  --mode РЕЖИМ       cdk, cdf, magnitude, location-error, corner-frequency,\n"
-    "                     source-size или номер режима 1..6 (по умолчанию magnitude)\n"
-    "  --plane П          плоскость xy, yz или xz (по умолчанию xy)\n"
-    "  --output ФАЙЛ      файл результатов (по умолчанию - стандартный вывод)\n"
-    "  --format Ф         формат результатов: tsv - файл результатов, как в окне (по\n"
-    "                     умолчанию); xyz - \"x y значение\" для GMT; esri - сетка ESRI\n"
-    "                     ASCII (шаги по осям равны); netcdf - netCDF-4 (CF), нужен --output\n"
-    "  --not-registered ЗНАЧЕНИЕ   чем записать в xyz и esri узлы, которые не\n"
-    "                     регистрируют k станций (по умолчанию NaN; в esri - NODATA)\n"
-    "  --medium М         модель среды homogeneous или layered (по умолчанию homogeneous)\n"
-    "  --surface-elevation M   отметка поверхности, м, -10000..10000 (200)\n"
-    "  --fc-multiplier N  множитель n, 0.1..8 (5)\n"
-    "  --kmax K           диапазон волнового числа, 0.001..10 (0.005)\n"
-    "  --dk D             шаг волнового числа, 0.0000001..1 (0.00002)\n"
-    "  --c1 C1, --c2 C2   LgE = C1 * M + C2 в файле результатов (1.5 и 4.5)\n"
-    "  --threads N        число потоков расчета, 0 - все ядра (0)\n"
-    "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n"
-    "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n"
-    "  --pdf ФАЙЛ, --svg ФАЙЛ   карта для отчета: оси, изолинии, подписи станций,\n"
-    "                     масштабная линейка, заголовок и легенда (PDF, SVG)\n"
-    "  --size ШxВ         размер карты для отчета в пикселях (960x720); с ним и\n"
-    "                     --png рисует карту для отчета\n"
-    "  --dpi N            разрешение карты для отчета, точек на дюйм (96)\n"
-    "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
-    "                     (auto; для функции C - линии -3 и -6 дБ)\n"
-    "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n"
-    "  --rows I0:I1       только строки I0..I1 сетки (индекс по первой оси плоскости,\n"
-    "                     от 0), режимы 3..6: узлы с теми же координатами и значениями,\n"
-    "                     что при расчете всей сетки; части, склеенные по порядку\n"
-    "                     (первая с заголовком, остальные с --no-header), дают тот же\n"
-    "                     файл байт в байт\n"
-    "  --no-header        без строки заголовка в файле результатов\n"
-    "  --planes W0:W1:ШАГ стопка плоскостей: неподвижная координата плоскости (Z для xy,\n"
-    "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
-    "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
-    "                     (номер плоскости от 0, не меньше трех цифр)\n"
-    "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
-    "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
-    "                     разбросе уровня шума --sigma-db\n"
-    "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
-    "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
-    "                     того же режима, плоскости и сетки); в режиме magnitude\n"
-    "                     K - разность классов, E - отношение энергий\n"
-    "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
-    "                     разрешение k_min (полуширина центрального пика по половине\n"
-    "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
-    "                     k_max (наименьшее волновое число, где боковой лепесток\n"
-    "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
-    "                     длины волн\n"
-    "  --help             эта справка\n"
-    "\n"
-    "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
-    "заданы здесь. Числа в параметрах командной строки - с точкой или запятой.\n"
-    "Числа в ячейках таблиц (станции, затухание, слои) читаются, как в окне, с\n"
-    "десятичным разделителем - точкой или запятой, при любой системной локали.\n"
-    "\n"
-    "Код возврата: 0 - готово, 2 - ошибка в командной строке, 3 - ошибка во входных\n"
-    "данных (сообщение, как в окне, выводится в стандартный поток ошибок).\n";
+const char *const kHelp
+    = "\n"
+      "Расчет регистрационных возможностей сети без окна: тот же расчет, что по кнопке\n"
+      "\"Считать\", и файл результатов, как по кнопке \"Сохранить\".\n"
+      "\n"
+      "  --params ФАЙЛ      файл параметров (.ini), загружается так же, как в окне;\n"
+      "                     без него - начальный набор окна (25 станций по умолчанию)\n"
+      "  --mode РЕЖИМ       cdk, cdf, magnitude, location-error, corner-frequency,\n"
+      "                     source-size или номер режима 1..6 (по умолчанию magnitude)\n"
+      "  --plane П          плоскость xy, yz или xz (по умолчанию xy)\n"
+      "  --output ФАЙЛ      файл результатов (по умолчанию - стандартный вывод)\n"
+      "  --format Ф         формат результатов: tsv - файл результатов, как в окне (по\n"
+      "                     умолчанию); xyz - \"x y значение\" для GMT; esri - сетка ESRI\n"
+      "                     ASCII (шаги по осям равны); netcdf - netCDF-4 (CF), нужен --output\n"
+      "  --not-registered ЗНАЧЕНИЕ   чем записать в xyz и esri узлы, которые не\n"
+      "                     регистрируют k станций (по умолчанию NaN; в esri - NODATA)\n"
+      "  --medium М         модель среды homogeneous или layered (по умолчанию homogeneous)\n"
+      "  --surface-elevation M   отметка поверхности, м, -10000..10000 (200)\n"
+      "  --fc-multiplier N  множитель n, 0.1..8 (5)\n"
+      "  --kmax K           диапазон волнового числа, 0.001..10 (0.005)\n"
+      "  --dk D             шаг волнового числа, 0.0000001..1 (0.00002)\n"
+      "  --c1 C1, --c2 C2   LgE = C1 * M + C2 в файле результатов (1.5 и 4.5)\n"
+      "  --threads N        число потоков расчета, 0 - все ядра (0)\n"
+      "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n"
+      "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n"
+      "  --pdf ФАЙЛ, --svg ФАЙЛ   карта для отчета: оси, изолинии, подписи станций,\n"
+      "                     масштабная линейка, заголовок и легенда (PDF, SVG)\n"
+      "  --size ШxВ         размер карты для отчета в пикселях (960x720); с ним и\n"
+      "                     --png рисует карту для отчета\n"
+      "  --dpi N            разрешение карты для отчета, точек на дюйм (96)\n"
+      "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
+      "                     (auto; для функции C - линии -3 и -6 дБ)\n"
+      "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n"
+      "  --rows I0:I1       только строки I0..I1 сетки (индекс по первой оси плоскости,\n"
+      "                     от 0), режимы 3..6: узлы с теми же координатами и значениями,\n"
+      "                     что при расчете всей сетки; части, склеенные по порядку\n"
+      "                     (первая с заголовком, остальные с --no-header), дают тот же\n"
+      "                     файл байт в байт\n"
+      "  --no-header        без строки заголовка в файле результатов\n"
+      "  --planes W0:W1:ШАГ стопка плоскостей: неподвижная координата плоскости (Z для xy,\n"
+      "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
+      "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
+      "                     (номер плоскости от 0, не меньше трех цифр)\n"
+      "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
+      "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
+      "                     разбросе уровня шума --sigma-db\n"
+      "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
+      "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
+      "                     того же режима, плоскости и сетки); в режиме magnitude\n"
+      "                     K - разность классов, E - отношение энергий\n"
+      "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
+      "                     разрешение k_min (полуширина центрального пика по половине\n"
+      "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
+      "                     k_max (наименьшее волновое число, где боковой лепесток\n"
+      "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
+      "                     длины волн\n"
+      "  --help             эта справка\n"
+      "\n"
+      "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
+      "заданы здесь. Числа в параметрах командной строки - с точкой или запятой.\n"
+      "Числа в ячейках таблиц (станции, затухание, слои) читаются, как в окне, с\n"
+      "десятичным разделителем - точкой или запятой, при любой системной локали.\n"
+      "\n"
+      "Код возврата: 0 - готово, 2 - ошибка в командной строке, 3 - ошибка во входных\n"
+      "данных (сообщение, как в окне, выводится в стандартный поток ошибок).\n";
 
 struct TModeName {
     std::string_view Name;
     int Mode;
 };
-constexpr std::array<TModeName, 6> kModes{{{"cdk", 1},
-                                           {"cdf", 2},
-                                           {"magnitude", 3},
-                                           {"location-error", 4},
-                                           {"corner-frequency", 5},
-                                           {"source-size", 6}}};
+constexpr std::array<TModeName, 6> kModes { { { "cdk", 1 }, { "cdf", 2 }, { "magnitude", 3 },
+    { "location-error", 4 }, { "corner-frequency", 5 }, { "source-size", 6 } } };
 
 // Options taking a real value, with the control they set.
 struct TRealOption {
     std::string_view Option;
     std::string_view Control;
 };
-constexpr std::array<TRealOption, 6> kRealOptions{{{"--surface-elevation", "SurfaceAltSpinEdit"},
-                                                   {"--fc-multiplier", "FcNumSpinEdit"},
-                                                   {"--kmax", "KmaxSpinEdit"},
-                                                   {"--dk", "dKSpinEdit"},
-                                                   {"--c1", "C1SpinEdit"},
-                                                   {"--c2", "C2SpinEdit"}}};
+constexpr std::array<TRealOption, 6> kRealOptions {
+    { { "--surface-elevation", "SurfaceAltSpinEdit" }, { "--fc-multiplier", "FcNumSpinEdit" },
+        { "--kmax", "KmaxSpinEdit" }, { "--dk", "dKSpinEdit" }, { "--c1", "C1SpinEdit" },
+        { "--c2", "C2SpinEdit" } }
+};
 
 constexpr int kMaxThreads = 1024;
 
@@ -157,7 +152,7 @@ struct TOptions {
     std::optional<std::string> Png, Pdf, Svg;
     // The report map; any of its options sends --png through it as well.
     bool ReportMap = false;
-    map::TContourLevels Contours{true, {}};
+    map::TContourLevels Contours { true, {} };
     map::TAspectMode Aspect = map::TAspectMode::TrueProportions;
     int Width = 960, Height = 720;
     double Dpi = 96;
@@ -201,7 +196,7 @@ int ParseMode(const std::string &text)
             return m.Mode;
     if (const auto n = common::TextToInt(text); n && *n >= 1 && *n <= 6)
         return *n;
-    throw TUsageError{"Неизвестный режим --mode: " + text};
+    throw TUsageError { "Неизвестный режим --mode: " + text };
 }
 
 std::string RangeText(const params::TRealControl &c)
@@ -213,10 +208,13 @@ std::string RangeText(const params::TRealControl &c)
 calc::TRowRange ParseRows(const std::string &text)
 {
     const auto colon = text.find(':');
-    const auto first = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(0, colon));
-    const auto last = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(colon + 1));
+    const auto first
+        = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(0, colon));
+    const auto last
+        = colon == std::string::npos ? std::nullopt : common::TextToInt(text.substr(colon + 1));
     if (!first || !last || *first < 0 || *first > *last)
-        throw TUsageError { "Неверный диапазон строк --rows (нужно I0:I1, 0 <= I0 <= I1): " + text };
+        throw TUsageError { "Неверный диапазон строк --rows (нужно I0:I1, 0 <= I0 <= I1): "
+            + text };
     return { *first, *last };
 }
 
@@ -228,7 +226,8 @@ std::vector<double> ParsePlanes(const std::string &text)
     std::size_t start = 0;
     for (;;) {
         const auto colon = text.find(':', start);
-        w.push_back(ParseReal(text.substr(start, colon == std::string::npos ? colon : colon - start)));
+        w.push_back(
+            ParseReal(text.substr(start, colon == std::string::npos ? colon : colon - start)));
         if (colon == std::string::npos)
             break;
         start = colon + 1;
@@ -261,7 +260,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             return opt;
         }
         if (name.rfind("--", 0) != 0)
-            throw TUsageError{"Лишний аргумент: " + name};
+            throw TUsageError { "Лишний аргумент: " + name };
         std::optional<std::string> inlineValue;
         if (const auto eq = name.find('='); eq != std::string::npos) {
             inlineValue = name.substr(eq + 1);
@@ -271,7 +270,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             if (inlineValue)
                 return *inlineValue;
             if (i + 1 >= args.size())
-                throw TUsageError{"Не задано значение " + name};
+                throw TUsageError { "Не задано значение " + name };
             return args[++i];
         };
         if (name == "--params") {
@@ -290,7 +289,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             else if (p == "xz")
                 opt.Plane = 2;
             else
-                throw TUsageError{"Неизвестная плоскость --plane: " + v};
+                throw TUsageError { "Неизвестная плоскость --plane: " + v };
         } else if (name == "--medium") {
             const std::string v = value();
             const std::string m = Lower(v);
@@ -299,7 +298,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             else if (m == "layered")
                 opt.Medium = 1;
             else
-                throw TUsageError{"Неизвестная модель среды --medium: " + v};
+                throw TUsageError { "Неизвестная модель среды --medium: " + v };
         } else if (name == "--png") {
             opt.Png = value();
         } else if (name == "--pdf") {
@@ -309,10 +308,12 @@ TOptions ParseOptions(const std::vector<std::string> &args)
         } else if (name == "--size") {
             const std::string v = value();
             const auto x = Lower(v).find('x');
-            const auto w = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
-            const auto h = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
+            const auto w
+                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
+            const auto h
+                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
             if (!w || !h || *w < 64 || *w > 16000 || *h < 64 || *h > 16000)
-                throw TUsageError{"Неверный размер --size: " + v + " (ШxВ, от 64 до 16000)"};
+                throw TUsageError { "Неверный размер --size: " + v + " (ШxВ, от 64 до 16000)" };
             opt.Width = *w;
             opt.Height = *h;
             opt.ReportMap = true;
@@ -320,14 +321,14 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             const std::string v = value();
             const auto x = ParseReal(v);
             if (!x || !(*x >= 36 && *x <= 2400))
-                throw TUsageError{"Неверное разрешение --dpi: " + v + " (от 36 до 2400)"};
+                throw TUsageError { "Неверное разрешение --dpi: " + v + " (от 36 до 2400)" };
             opt.Dpi = *x;
             opt.ReportMap = true;
         } else if (name == "--contours") {
             try {
                 opt.Contours = map::ParseContourLevels(value());
             } catch (const common::TValdrinError &e) {
-                throw TUsageError{std::string("--contours: ") + e.what()};
+                throw TUsageError { std::string("--contours: ") + e.what() };
             }
             opt.ReportMap = true;
         } else if (name == "--aspect") {
@@ -338,7 +339,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             else if (a == "fill")
                 opt.Aspect = map::TAspectMode::Fill;
             else
-                throw TUsageError{"Неизвестный режим --aspect: " + v};
+                throw TUsageError { "Неизвестный режим --aspect: " + v };
             opt.ReportMap = true;
         } else if (name == "--rows") {
             opt.Rows = ParseRows(value());
@@ -355,8 +356,8 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             const auto x = ParseReal(v);
             const bool probability = name == "--probability";
             if (!x || (probability ? !(*x > 0 && *x < 1) : !(*x >= 0 && *x <= 100)))
-                throw TUsageError{"Неверное значение " + name + ": " + v
-                                  + (probability ? " (больше 0 и меньше 1)" : " (от 0 до 100 дБ)")};
+                throw TUsageError { "Неверное значение " + name + ": " + v
+                    + (probability ? " (больше 0 и меньше 1)" : " (от 0 до 100 дБ)") };
             (probability ? opt.Probability : opt.SigmaDb) = *x;
         } else if (name == "--unit") {
             const std::string v = value();
@@ -366,45 +367,45 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             else if (u == "db" || u == "дб")
                 opt.Unit = 1;
             else
-                throw TUsageError{"Неизвестные единицы --unit: " + v};
+                throw TUsageError { "Неизвестные единицы --unit: " + v };
         } else if (name == "--format") {
             const std::string v = value();
             const auto format = ParseResultFormat(v);
             if (!format)
-                throw TUsageError{"Неизвестный формат --format: " + v};
+                throw TUsageError { "Неизвестный формат --format: " + v };
             opt.Format = *format;
         } else if (name == "--not-registered") {
             const std::string v = value();
             const auto x = ParseReal(v);
             if (!x && Lower(v) != "nan")
-                throw TUsageError{"Неверное число --not-registered: " + v};
+                throw TUsageError { "Неверное число --not-registered: " + v };
             opt.NotRegistered = x.value_or(std::numeric_limits<double>::quiet_NaN());
         } else if (name == "--threads") {
             const std::string v = value();
             const auto n = common::TextToInt(v);
             if (!n || *n < 0 || *n > kMaxThreads)
-                throw TUsageError{"Неверное число потоков --threads: " + v};
+                throw TUsageError { "Неверное число потоков --threads: " + v };
             opt.Threads = *n;
         } else {
             const auto it = std::find_if(kRealOptions.begin(), kRealOptions.end(),
-                                         [&](const TRealOption &o) { return o.Option == name; });
+                [&](const TRealOption &o) { return o.Option == name; });
             if (it == kRealOptions.end())
-                throw TUsageError{"Неизвестный параметр: " + name};
+                throw TUsageError { "Неизвестный параметр: " + name };
             const params::TRealControl *control = params::FindRealControl(it->Control);
             const std::string v = value();
             const auto x = ParseReal(v);
             if (!x)
-                throw TUsageError{"Неверное число " + name + ": " + v};
+                throw TUsageError { "Неверное число " + name + ": " + v };
             // A value the window would clamp is refused here: a script must
             // not compute with something other than what it asked for.
             if (params::ApplyRangeRule(control->MinValue, control->MaxValue, *x) != *x)
-                throw TUsageError{"Значение " + name + " " + v + " вне диапазона "
-                                  + RangeText(*control)};
+                throw TUsageError { "Значение " + name + " " + v + " вне диапазона "
+                    + RangeText(*control) };
             opt.Reals.emplace_back(control, *x);
         }
     }
     if (opt.Format == TResultFormat::NetCdf && !opt.Output)
-        throw TUsageError{"Для --format netcdf нужен --output ФАЙЛ"};
+        throw TUsageError { "Для --format netcdf нужен --output ФАЙЛ" };
     return opt;
 }
 
@@ -484,7 +485,7 @@ public:
     {
         static int argc = 1;
         static char name[] = "valdrin-calc";
-        static char *argv[] = {name, nullptr};
+        static char *argv[] = { name, nullptr };
         if (!QGuiApplication::instance()) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -511,8 +512,7 @@ private:
 };
 
 // The window's map of the result with its legend, drawn without a display.
-void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws,
-              char sep)
+void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws, char sep)
 {
     map::TMapGeometry geometry;
     QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
@@ -523,7 +523,7 @@ void WritePng(const std::string &path, const calc::TResult &result, const TWorki
 
 // The report map: the same scene through the page renderer.
 void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
-                     const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
+    const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
 {
     const map::TMapScene scene = params::MakeMapScene(ws, &result, result.Saveable, sep);
     map::TRenderOptions o;
@@ -533,7 +533,7 @@ void WriteReportMaps(const TOptions &opt, const calc::TResult &result,
     o.Contours = opt.Contours;
     o.Degrees = snapshot.Params.Degrees;
     o.Vp = snapshot.Params.Vp;
-    o.Title = {snapshot.Params.k, snapshot.Params.Medium, std::time(nullptr)};
+    o.Title = { snapshot.Params.k, snapshot.Params.Medium, std::time(nullptr) };
     o.DecimalSep = sep;
     if (opt.Png && opt.ReportMap)
         map::SaveMapPng(QString::fromStdString(*opt.Png), scene, o);
@@ -558,14 +558,14 @@ void WriteArrayLimits(std::ostream &out, const calc::TCalcSnapshot &snapshot)
     const auto line = [&](const char *label, double k) {
         out << label << ": ";
         if (std::isnan(k) || std::isinf(k)) {
-            out << "нет в пределах " << common::FormatGeneral(snapshot.WaveGrid.KMax)
-                << " 1/м\n";
+            out << "нет в пределах " << common::FormatGeneral(snapshot.WaveGrid.KMax) << " 1/м\n";
             return;
         }
         // Six significant digits with a point, whatever the locale.
         const auto digits = [](double x) {
             char text[32];
-            const auto r = std::to_chars(text, text + sizeof text, x, std::chars_format::general, 6);
+            const auto r
+                = std::to_chars(text, text + sizeof text, x, std::chars_format::general, 6);
             return std::string(text, r.ptr);
         };
         out << digits(k) << " 1/м, длина волны " << digits(1 / k) << " м";
@@ -617,10 +617,9 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
         // The window stops here too.
         if (!build.ModelRead)
             throw common::TValdrinError(build.ModelMessage);
-        result = opt.Probability
-            ? calc::RunProbabilityComputation(
-                build.Snapshot, opt.SigmaDb.value_or(3), *opt.Probability, control)
-            : calc::RunComputation(build.Snapshot, control, opt.Rows);
+        result = opt.Probability ? calc::RunProbabilityComputation(
+                     build.Snapshot, opt.SigmaDb.value_or(3), *opt.Probability, control)
+                                 : calc::RunComputation(build.Snapshot, control, opt.Rows);
     } catch (...) {
         bar.Clear();
         throw;
@@ -635,8 +634,8 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     }
 
     if (opt.Format != TResultFormat::Tsv) {
-        WriteResultGrid(opt.Format, opt.Output, out, *result, build.Snapshot, ws, sep,
-            opt.NotRegistered);
+        WriteResultGrid(
+            opt.Format, opt.Output, out, *result, build.Snapshot, ws, sep, opt.NotRegistered);
     } else if (opt.Output) {
         WriteResults(*opt.Output, *result, ws, opt.Header);
     } else {
@@ -663,8 +662,7 @@ std::string PlaneFileName(const std::string &output, std::size_t index)
     const auto slash = output.find_last_of("/\\");
     const auto dot = output.rfind('.');
     const bool ext = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return ext ? output.substr(0, dot) + "_" + number + output.substr(dot)
-               : output + "_" + number;
+    return ext ? output.substr(0, dot) + "_" + number + output.substr(dot) : output + "_" + number;
 }
 
 // --planes: one run per plane, the plane's fixed coordinate set as its
@@ -694,8 +692,8 @@ int RunPlanes(const TOptions &opt, std::ostream &out, std::ostream &err, bool sh
 
 } // namespace
 
-int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
-                   bool showProgress)
+int RunCalcCommand(
+    const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool showProgress)
 {
     try {
         TOptions opt;
@@ -729,7 +727,7 @@ TWorkingSet LoadWorkingSet(const std::optional<std::string> &paramsFile, char de
     TWorkingSet ws = params::DefaultWorkingSet(decimalSep);
     if (paramsFile) {
         CheckParamsFile(*paramsFile);
-        params::LoadParamFile(*paramsFile, ws, params::TCurrentPlacement{}, decimalSep);
+        params::LoadParamFile(*paramsFile, ws, params::TCurrentPlacement {}, decimalSep);
     }
     return ws;
 }

@@ -20,7 +20,7 @@ constexpr int kExitInput = 3; // an input error; the window's message on err
 // --output, or to out when none is given; messages go to err, and, with
 // showProgress, a progress bar while the computation runs.
 int RunCalcCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
-                   bool showProgress = false);
+    bool showProgress = false);
 
 // The working set of a --params file, loaded as the window loads it (a file
 // that is not there to be read is refused), or the window's start-up set.

@@ -2,9 +2,9 @@
 
 #include "cli/CalcCommand.h"
 #include "cli/ParamsAccess.h"
-#include "common/qt/DecimalSep.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "common/qt/DecimalSep.h"
 #include "formats/NoiseDb.h"
 #include "formats/Stations.h"
 #include "noise/NoiseLevel.h"

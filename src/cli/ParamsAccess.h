@@ -9,7 +9,6 @@
 
 namespace valdrin::cli {
 
-
 // The working set of the file at path. A file that does not exist is the
 // window's start-up state when mayBeNew is set, else refused. Throws
 // common::TValdrinError: not found, unreadable, or of an older form (which a

@@ -27,8 +27,7 @@ long long RoundEven(double x);
 // The clamping of the numeric controls' range rule: below minValue gives
 // minValue, then above maxValue gives maxValue, so in a reversed range
 // (minValue > maxValue) the upper bound has the last word. NaN passes.
-template<class T>
-constexpr T ClampToRange(T x, T minValue, T maxValue)
+template<class T> constexpr T ClampToRange(T x, T minValue, T maxValue)
 {
     if (x < minValue)
         x = minValue;

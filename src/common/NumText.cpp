@@ -102,7 +102,7 @@ std::optional<double> TextToFloat(std::string_view text, char decimalSep)
 std::optional<double> TextToFloatAnySep(std::string_view text, char decimalSep)
 {
     // At most one separator is allowed, so no text reads two ways.
-    for (const char sep : {decimalSep, '.', ','})
+    for (const char sep : { decimalSep, '.', ',' })
         if (const auto value = TextToFloat(text, sep))
             return value;
     return std::nullopt;
@@ -195,8 +195,8 @@ std::string FormatExponent(double value, int digits, char decimalSep)
     if (digits > 30)
         digits = 30;
     char buf[96];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
+    const auto res
+        = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
     std::string s(buf, res.ptr);
     const auto ePos = s.find('e');
     std::string mant = s.substr(0, ePos);

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <array>
 #include <filesystem>
 #include <ostream>
 #include <streambuf>
@@ -90,7 +90,8 @@ protected:
     int sync() override
     {
         if (m_error == 0)
-            m_error = WriteAll(m_fd, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+            m_error = WriteAll(
+                m_fd, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
         setp(m_buf.data(), m_buf.data() + m_buf.size());
         return m_error == 0 ? 0 : -1;
     }

@@ -47,8 +47,8 @@ TCharSet MakeCharSet(std::string_view chars)
     return set;
 }
 
-std::string ReadWord(std::string_view S, const TCharSet &D, bool skipLeading, int E, int &P,
-                     bool stripQuotes)
+std::string ReadWord(
+    std::string_view S, const TCharSet &D, bool skipLeading, int E, int &P, bool stripQuotes)
 {
     std::string word;
     E = std::min(E, static_cast<int>(S.size()));
@@ -77,8 +77,8 @@ std::string ReadWord(std::string_view S, const TCharSet &D, bool skipLeading, in
     return word;
 }
 
-std::string GetNextWord(std::string_view S, const TCharSet &D, bool skipLeading, int &P,
-                        bool stripQuotes)
+std::string GetNextWord(
+    std::string_view S, const TCharSet &D, bool skipLeading, int &P, bool stripQuotes)
 {
     return ReadWord(S, D, skipLeading, static_cast<int>(S.size()), P, stripQuotes);
 }
@@ -174,8 +174,8 @@ std::string StripChar(std::string_view S, char Q)
     return std::string(S);
 }
 
-std::string ReplaceText(std::string_view S, std::string_view oldText, std::string_view newText,
-                        bool caseSensitive)
+std::string ReplaceText(
+    std::string_view S, std::string_view oldText, std::string_view newText, bool caseSensitive)
 {
     // Left to right, non-overlapping, a replacement never searched again; one
     // pass, so a multi-megabyte row stays linear.

@@ -15,10 +15,10 @@ TCharSet MakeCharSet(std::string_view chars);
 
 // The word that starts at P (1-based, in and out); P ends past the word and
 // past at most one delimiter. E is the last position looked at.
-std::string ReadWord(std::string_view S, const TCharSet &D, bool skipLeading, int E, int &P,
-                     bool stripQuotes);
-std::string GetNextWord(std::string_view S, const TCharSet &D, bool skipLeading, int &P,
-                        bool stripQuotes);
+std::string ReadWord(
+    std::string_view S, const TCharSet &D, bool skipLeading, int E, int &P, bool stripQuotes);
+std::string GetNextWord(
+    std::string_view S, const TCharSet &D, bool skipLeading, int &P, bool stripQuotes);
 int CountWords(std::string_view S, const TCharSet &D, bool collapse);
 std::string NthWord(std::string_view S, int N, const TCharSet &D, bool collapse);
 std::string TextBefore(std::string_view F, std::string_view S, bool caseSensitive);
@@ -26,7 +26,7 @@ std::string TextAfter(std::string_view F, std::string_view S, bool caseSensitive
 std::vector<std::string> SplitToStrings(std::string_view S, const TCharSet &D, bool collapse);
 std::string JoinStrings(const std::vector<std::string> &L, char C, int first = 0, int last = -1);
 std::string StripChar(std::string_view S, char Q);
-std::string ReplaceText(std::string_view S, std::string_view oldText, std::string_view newText,
-                        bool caseSensitive);
+std::string ReplaceText(
+    std::string_view S, std::string_view oldText, std::string_view newText, bool caseSensitive);
 
 } // namespace valdrin::common

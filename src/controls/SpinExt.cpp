@@ -1,8 +1,8 @@
 #include "controls/SpinExt.h"
 
 #include "common/MathRout.h"
-#include "common/qt/DecimalSep.h"
 #include "common/NumText.h"
+#include "common/qt/DecimalSep.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -33,7 +33,7 @@ bool AllFinite(std::initializer_list<double> values)
 
 bool AxisShapeOk(double lo, double hi, double step)
 {
-    return AllFinite({lo, hi, step}) && step > 0 && lo <= hi;
+    return AllFinite({ lo, hi, step }) && step > 0 && lo <= hi;
 }
 
 double AxisNodes(double lo, double hi, double step)
@@ -204,7 +204,7 @@ std::optional<TAxisRange> AutoRange(const calc::TDoubleDynArray &coords, bool de
     r.Min = std::floor(lo / step) * step;
     r.Max = std::ceil(hi / step) * step;
     r.Centre = (r.Min + r.Max) / 2;
-    if (!AllFinite({r.Min, r.Max, r.Centre}))
+    if (!AllFinite({ r.Min, r.Max, r.Centre }))
         return std::nullopt;
     return r;
 }
@@ -213,8 +213,8 @@ std::string PlaneGridProblem(const TPlaneGrid &grid)
 {
     if (IsUsable(grid))
         return {};
-    if (!AllFinite({grid.UMin, grid.UMax, grid.UStep, grid.VMin, grid.VMax, grid.VStep,
-                    grid.WPlane}))
+    if (!AllFinite(
+            { grid.UMin, grid.UMax, grid.UStep, grid.VMin, grid.VMax, grid.VStep, grid.WPlane }))
         return "Недопустимое значение в диапазонах сетки";
     if (!(grid.UStep > 0) || !(grid.VStep > 0))
         return "Шаг сетки должен быть больше нуля";

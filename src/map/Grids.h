@@ -14,9 +14,9 @@ struct TAxisRange {
 };
 
 struct TRanges {
-    TAxisRange X{-2000, 2000, 50, 0};
-    TAxisRange Y{-2000, 2000, 50, 0};
-    TAxisRange Z{300, 500, 20, 400};
+    TAxisRange X { -2000, 2000, 50, 0 };
+    TAxisRange Y { -2000, 2000, 50, 0 };
+    TAxisRange Z { 300, 500, 20, 400 };
     bool operator==(const TRanges &) const = default;
 };
 

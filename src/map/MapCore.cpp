@@ -43,11 +43,12 @@ bool IsVolumeMode(TShowMode m)
     return m == smMinMagnitude || m == smLocError || m == smCornerFreq || m == smSourceSize;
 }
 
-
 } // namespace
 
 TMapGeometry::TMapGeometry(int width, int height)
-    : W(std::max(width, 1)), H(std::max(height, 1)), MapCentre{W / 2, H / 2}
+    : W(std::max(width, 1))
+    , H(std::max(height, 1))
+    , MapCentre { W / 2, H / 2 }
 {
 }
 
@@ -69,12 +70,12 @@ void TMapGeometry::SetResponseScale(int L)
 
 TPixel TMapGeometry::PlaneToPixel(double u, double v, const TPlaneGrid &grid) const
 {
-    return {ToPixel((u - grid.UMin) * MapScaleX), H - ToPixel((v - grid.VMin) * MapScaleY)};
+    return { ToPixel((u - grid.UMin) * MapScaleX), H - ToPixel((v - grid.VMin) * MapScaleY) };
 }
 
 std::pair<double, double> TMapGeometry::PixelToOffset(TPixel p) const
 {
-    return {(p.x - MapCentre.x) / MapScaleX, (MapCentre.y - p.y) / MapScaleY};
+    return { (p.x - MapCentre.x) / MapScaleX, (MapCentre.y - p.y) / MapScaleY };
 }
 
 std::optional<std::pair<int, int>> TMapGeometry::PixelToIndex(TPixel p, int nI, int nJ) const
@@ -84,12 +85,14 @@ std::optional<std::pair<int, int>> TMapGeometry::PixelToIndex(TPixel p, int nI, 
     // x < W, so the index stays within 0 .. n - 1.
     const int i = static_cast<int>(common::RoundEven(static_cast<double>(p.x) / W * (nI - 1)));
     const int j = static_cast<int>(common::RoundEven(static_cast<double>(H - p.y) / H * (nJ - 1)));
-    return std::pair{i, j};
+    return std::pair { i, j };
 }
 
 TPixelImage::TPixelImage(int width, int height)
-    : Width(std::max(width, 0)), Height(std::max(height, 0)),
-      Pixels(static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height), TColor{255, 255, 255})
+    : Width(std::max(width, 0))
+    , Height(std::max(height, 0))
+    , Pixels(static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height),
+          TColor { 255, 255, 255 })
 {
 }
 
@@ -103,12 +106,12 @@ void TPixelImage::SetPixel(int x, int y, TColor c)
 TColor TPixelImage::Pixel(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= Width || y >= Height)
-        return {255, 255, 255};
+        return { 255, 255, 255 };
     return Pixels[PixelIndex(Width, x, y)];
 }
 
-bool ResultMatchesGrids(const TResult &result, TViewPlane plane, const TPlaneGrid &planeGrid,
-                        const TWaveGrid &waveGrid)
+bool ResultMatchesGrids(
+    const TResult &result, TViewPlane plane, const TPlaneGrid &planeGrid, const TWaveGrid &waveGrid)
 {
     if (result.ResultMatrix.empty())
         return true;
@@ -126,7 +129,7 @@ bool ResultShapeIsConsistent(const TResult &result)
         if (nI < 1 || nJ < 1 || static_cast<long long>(m.size()) != nI)
             return false;
         return std::all_of(m.begin(), m.end(),
-                           [nJ](const auto &col) { return static_cast<long long>(col.size()) == nJ; });
+            [nJ](const auto &col) { return static_cast<long long>(col.size()) == nJ; });
     };
     if (IsResponseMode(result.ResultMode)) {
         const int side = ResponseSide(result.WaveGrid);
@@ -143,8 +146,8 @@ int ResponseSide(const TWaveGrid &grid)
     return static_cast<int>(std::clamp<long long>(side, 0, std::numeric_limits<int>::max()));
 }
 
-TMapPicture ChooseMapPicture(TShowMode selected, const TResult &result, bool saveEnabled,
-                             bool gridsMatch)
+TMapPicture ChooseMapPicture(
+    TShowMode selected, const TResult &result, bool saveEnabled, bool gridsMatch)
 {
     if (selected != result.ResultMode || selected == smStations)
         return TMapPicture::Stations;
@@ -177,16 +180,16 @@ double ResponseDb(double c, double floorC)
 TColourRange ResponseColourRange(const TResult &result, TResponseUnit unit)
 {
     if (unit == TResponseUnit::Unit01)
-        return {0, 1, false, true};
+        return { 0, 1, false, true };
     const double min = result.ResultMin;
     const double ref = (std::isfinite(min) && min > 0) ? min : ResponseDbFloor(result);
-    return {20 * std::log10(ref), 0, false, true};
+    return { 20 * std::log10(ref), 0, false, true };
 }
 
 TColourRange VolumeColourRange(const TResult &result)
 {
     const auto r = common::MatrixFiniteMinMax(result.ResultMatrix);
-    return {r.MinV, r.MaxV, result.ResultMode == smCornerFreq, r.Found};
+    return { r.MinV, r.MaxV, result.ResultMode == smCornerFreq, r.Found };
 }
 
 TColor RangeColor(double v, const TColourRange &range)
@@ -215,7 +218,7 @@ TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeome
     const double floorC = db ? ResponseDbFloor(result) : 1.0;
     for (int x = 0; x < geometry.W; ++x)
         for (int y = 0; y < geometry.H; ++y) {
-            const auto ij = geometry.PixelToIndex({x, y}, side, side);
+            const auto ij = geometry.PixelToIndex({ x, y }, side, side);
             const double *c = ij ? common::MatrixElement(m, ij->first, ij->second) : nullptr;
             if (!c) {
                 image.SetPixel(x, y, kNoValueColor);
@@ -233,24 +236,25 @@ TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry)
     const TColourRange range = VolumeColourRange(result);
     for (int x = 0; x < geometry.W; ++x)
         for (int y = 0; y < geometry.H; ++y) {
-            const auto ij = geometry.PixelToIndex({x, y}, result.PlaneGrid.NU, result.PlaneGrid.NV);
+            const auto ij
+                = geometry.PixelToIndex({ x, y }, result.PlaneGrid.NU, result.PlaneGrid.NV);
             const double *v = ij ? common::MatrixElement(m, ij->first, ij->second) : nullptr;
             image.SetPixel(x, y, v ? RangeColor(*v, range) : kNoValueColor);
         }
     return image;
 }
 
-std::vector<TStationMark> StationMarks(const TStationSet &stations, const common::TCellTable &cooGrid,
-                                       const TPlaneGrid &grid, const TMapGeometry &geometry)
+std::vector<TStationMark> StationMarks(const TStationSet &stations,
+    const common::TCellTable &cooGrid, const TPlaneGrid &grid, const TMapGeometry &geometry)
 {
     std::vector<TStationMark> marks;
-    const std::size_t n = std::min({static_cast<std::size_t>(std::max(stations.Count, 0)),
-                                    stations.U.size(), stations.V.size()});
+    const std::size_t n = std::min({ static_cast<std::size_t>(std::max(stations.Count, 0)),
+        stations.U.size(), stations.V.size() });
     marks.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const int row = static_cast<int>(i) + 1;
-        marks.push_back({geometry.PlaneToPixel(stations.U[i], stations.V[i], grid),
-                         cooGrid.Cell(row, 0), cooGrid.Cell(row, 4)});
+        marks.push_back({ geometry.PlaneToPixel(stations.U[i], stations.V[i], grid),
+            cooGrid.Cell(row, 0), cooGrid.Cell(row, 4) });
     }
     return marks;
 }
@@ -279,11 +283,20 @@ TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit
     // before they meet them.
     legend.ShowNoValue = legend.ShowNotRegistered = true;
     switch (result.ResultMode) {
-    case smMinMagnitude: legend.Quantity = "Минимальная магнитуда"; break;
-    case smLocError: legend.Quantity = "Ошибка локации, м"; break;
-    case smCornerFreq: legend.Quantity = "Угловая частота, Гц"; break;
-    case smSourceSize: legend.Quantity = "Размер очага, м"; break;
-    default: break;
+    case smMinMagnitude:
+        legend.Quantity = "Минимальная магнитуда";
+        break;
+    case smLocError:
+        legend.Quantity = "Ошибка локации, м";
+        break;
+    case smCornerFreq:
+        legend.Quantity = "Угловая частота, Гц";
+        break;
+    case smSourceSize:
+        legend.Quantity = "Размер очага, м";
+        break;
+    default:
+        break;
     }
     return legend;
 }

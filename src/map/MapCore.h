@@ -36,8 +36,8 @@ struct TPixel {
 // Colours of their own for nodes without a finite value; neither lies on the
 // white -> green -> blue -> red -> black scale (each scale colour has R == B
 // with G == 255, or R == 0, or G == 0).
-constexpr TColor kNoValueColor{128, 128, 128};       // NaN: "нет значения", mid grey
-constexpr TColor kNotRegisteredColor{204, 170, 255}; // +inf: "не регистрируется", pale violet
+constexpr TColor kNoValueColor { 128, 128, 128 }; // NaN: "нет значения", mid grey
+constexpr TColor kNotRegisteredColor { 204, 170, 255 }; // +inf: "не регистрируется", pale violet
 
 // UnitRadioGroup items.
 enum class TResponseUnit { Unit01 = 0, Decibel = 1 };
@@ -45,10 +45,10 @@ enum class TResponseUnit { Unit01 = 0, Decibel = 1 };
 // Pixel geometry of MapBitmap: MapScaleX, MapScaleY (pixels per plane unit,
 // or per wavenumber index on the response map) and MapCentre.
 struct TMapGeometry {
-    int W = 504, H = 475;          // size of MapBitmap, pixels (>= 1)
-    double MapScaleX = 1;          // always finite and > 0
+    int W = 504, H = 475; // size of MapBitmap, pixels (>= 1)
+    double MapScaleX = 1; // always finite and > 0
     double MapScaleY = 1;
-    TPixel MapCentre{252, 237};    // (W div 2, H div 2)
+    TPixel MapCentre { 252, 237 }; // (W div 2, H div 2)
 
     TMapGeometry() = default;
     TMapGeometry(int width, int height);
@@ -82,14 +82,14 @@ struct TPixelImage {
     TPixelImage() = default;
     TPixelImage(int width, int height);
     void SetPixel(int x, int y, TColor c); // ignored outside the image
-    TColor Pixel(int x, int y) const;      // white outside the image
+    TColor Pixel(int x, int y) const; // white outside the image
 };
 
 // True when the result can be drawn and read on the current grids: modes 1, 2
 // need the same KCount and DK, modes 3..6 the same plane and plane grid.
 // Mode 0 and an empty result always match.
 bool ResultMatchesGrids(const calc::TResult &result, calc::TViewPlane plane,
-                        const calc::TPlaneGrid &planeGrid, const calc::TWaveGrid &waveGrid);
+    const calc::TPlaneGrid &planeGrid, const calc::TWaveGrid &waveGrid);
 
 // The matrix has the shape its own grid gives: (2*KCount+1)^2 for modes 1, 2,
 // NU x NV for modes 3..6.
@@ -98,7 +98,7 @@ bool ResultShapeIsConsistent(const calc::TResult &result);
 enum class TMapPicture {
     Stations, // DrawStations on a fresh background
     Response, // DrawResponseMap (no stations)
-    Volume    // DrawVolumeMap, then DrawStations keeping that background
+    Volume // DrawVolumeMap, then DrawStations keeping that background
 };
 
 // Side of the response matrix of a wavenumber grid, 2*KCount + 1, kept
@@ -109,8 +109,8 @@ int ResponseSide(const calc::TWaveGrid &grid);
 // computed, and also when the result may not be drawn (saveEnabled false,
 // grids changed, empty or malformed matrix): an older picture is never left
 // under the stations.
-TMapPicture ChooseMapPicture(calc::TShowMode selected, const calc::TResult &result,
-                             bool saveEnabled, bool gridsMatch);
+TMapPicture ChooseMapPicture(
+    calc::TShowMode selected, const calc::TResult &result, bool saveEnabled, bool gridsMatch);
 
 // Colour range of a result picture in the unit shown: Lo maps to f = 0,
 // Hi to f = 1 (for the reversed mode 5 scale, Lo/Hi are still the lowest and
@@ -135,7 +135,8 @@ TColor RangeColor(double v, const TColourRange &range);
 
 // DrawResponseMap: sets the response scale on geometry and colours every
 // pixel from the result's own wavenumber grid.
-TPixelImage DrawResponseMap(const calc::TResult &result, TResponseUnit unit, TMapGeometry &geometry);
+TPixelImage DrawResponseMap(
+    const calc::TResult &result, TResponseUnit unit, TMapGeometry &geometry);
 // DrawVolumeMap: every pixel from the result's own plane grid; the caller
 // then draws the stations over it (which sets the station scale).
 TPixelImage DrawVolumeMap(const calc::TResult &result, const TMapGeometry &geometry);
@@ -149,15 +150,14 @@ struct TStationMark {
 };
 // Markers of stations 0 .. Count - 1 at the geometry's current scale.
 std::vector<TStationMark> StationMarks(const calc::TStationSet &stations,
-                                       const common::TCellTable &cooGrid,
-                                       const calc::TPlaneGrid &grid, const TMapGeometry &geometry);
+    const common::TCellTable &cooGrid, const calc::TPlaneGrid &grid, const TMapGeometry &geometry);
 
 // Data of the legend beside the map.
 struct TLegend {
-    bool Shown = false;        // only result pictures have one
-    std::string Quantity;      // e.g. "Ошибка локации, м"
-    TColourRange Range;        // in the unit shown (dB for "дБ")
-    bool ShowNoValue = false;  // swatch "нет значения"
+    bool Shown = false; // only result pictures have one
+    std::string Quantity; // e.g. "Ошибка локации, м"
+    TColourRange Range; // in the unit shown (dB for "дБ")
+    bool ShowNoValue = false; // swatch "нет значения"
     bool ShowNotRegistered = false; // swatch "не регистрируется"
 };
 constexpr const char *kNoValueText = "нет значения";

@@ -32,17 +32,18 @@ std::string PlaneReadout(TPixel p, const TMapGeometry &g, TPixel lastClick, char
     const double dx = (p.x - lastClick.x) / g.MapScaleX;
     const double dy = (lastClick.y - p.y) / g.MapScaleY;
     const double R = std::sqrt(dx * dx + dy * dy);
-    return "X = " + FormatFixed(X, 1, sep) + ", Y = " + FormatFixed(Y, 1, sep) +
-           ", R = " + FormatFixed(R, 2, sep);
+    return "X = " + FormatFixed(X, 1, sep) + ", Y = " + FormatFixed(Y, 1, sep)
+        + ", R = " + FormatFixed(R, 2, sep);
 }
 
-std::string ResponseReadout(TPixel p, const TMapGeometry &g, const TResult &result, double Vp,
-                            char sep)
+std::string ResponseReadout(
+    TPixel p, const TMapGeometry &g, const TResult &result, double Vp, char sep)
 {
     const TWaveGrid &grid = result.WaveGrid;
     const int side = ResponseSide(grid);
     const auto ij = g.PixelToIndex(p, side, side);
-    const double *c = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
+    const double *c
+        = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
     if (!c)
         return {};
     double kx = (ij->first - grid.KCount) * grid.DK;
@@ -55,27 +56,37 @@ std::string ResponseReadout(TPixel p, const TMapGeometry &g, const TResult &resu
     }
     // C = 0 has no logarithm; "-INF" says so rather than a made-up floor.
     const double d = *c > 0 ? 20 * std::log10(*c) : -INFINITY;
-    return L + "x = " + FormatFixed(kx, 5, sep) + ", " + L + "y = " + FormatFixed(ky, 5, sep) +
-           ", C(" + L + "0-" + L + ") = " + FormatFixed(*c, 3, sep) + " = " +
-           FormatFixed(d, 2, sep) + " dB";
+    return L + "x = " + FormatFixed(kx, 5, sep) + ", " + L + "y = " + FormatFixed(ky, 5, sep)
+        + ", C(" + L + "0-" + L + ") = " + FormatFixed(*c, 3, sep) + " = " + FormatFixed(d, 2, sep)
+        + " dB";
 }
 
 std::string NodeReadout(TPixel p, const TMapGeometry &g, const TResult &result, char sep)
 {
     const TPlaneGrid &grid = result.PlaneGrid;
     const auto ij = g.PixelToIndex(p, grid.NU, grid.NV);
-    const double *v = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
+    const double *v
+        = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr;
     if (!v)
         return {};
     const double u = ij->first * grid.UStep + grid.UMin;
     const double w = ij->second * grid.VStep + grid.VMin;
     const char *L = "";
     switch (result.ResultMode) {
-    case smMinMagnitude: L = "M"; break;
-    case smLocError: L = "E"; break;
-    case smCornerFreq: L = "F"; break;
-    case smSourceSize: L = "R"; break;
-    default: return {};
+    case smMinMagnitude:
+        L = "M";
+        break;
+    case smLocError:
+        L = "E";
+        break;
+    case smCornerFreq:
+        L = "F";
+        break;
+    case smSourceSize:
+        L = "R";
+        break;
+    default:
+        return {};
     }
     std::string value;
     if (std::isnan(*v) || *v == -INFINITY)
@@ -97,9 +108,14 @@ std::string InfoLabelText(TPixel p, const TMapGeometry &g, const TReadoutContext
     const TResult &result = ctx.Result ? *ctx.Result : none;
     std::string text;
     switch (ChooseReadout(ctx.Selected, result, ctx.GridsMatch)) {
-    case TReadoutKind::Response: text = ResponseReadout(p, g, result, ctx.Vp, ctx.DecimalSep); break;
-    case TReadoutKind::Node: text = NodeReadout(p, g, result, ctx.DecimalSep); break;
-    case TReadoutKind::Plane: break;
+    case TReadoutKind::Response:
+        text = ResponseReadout(p, g, result, ctx.Vp, ctx.DecimalSep);
+        break;
+    case TReadoutKind::Node:
+        text = NodeReadout(p, g, result, ctx.DecimalSep);
+        break;
+    case TReadoutKind::Plane:
+        break;
     }
     return text.empty() ? PlaneReadout(p, g, ctx.LastClick, ctx.DecimalSep) : text;
 }

@@ -30,11 +30,11 @@ TReadoutKind ChooseReadout(calc::TShowMode selected, const calc::TResult &result
 
 struct TReadoutContext {
     calc::TShowMode Selected = calc::TShowMode::smStations; // SourceRadioGroup
-    const calc::TResult *Result = nullptr;                  // the last result; nullptr: none
-    bool GridsMatch = true;  // ResultMatchesGrids on the current grids
-    TPixel LastClick;        // starts at MapCentre
-    double Vp = 6000;        // value of VpSpinEdit at this move, m/s
-    char DecimalSep = '.';   // the locale's
+    const calc::TResult *Result = nullptr; // the last result; nullptr: none
+    bool GridsMatch = true; // ResultMatchesGrids on the current grids
+    TPixel LastClick; // starts at MapCentre
+    double Vp = 6000; // value of VpSpinEdit at this move, m/s
+    char DecimalSep = '.'; // the locale's
 };
 
 // "X = %1.1f, Y = %1.1f, R = %1.2f": offsets from MapCentre and the distance
@@ -44,16 +44,16 @@ std::string PlaneReadout(TPixel p, const TMapGeometry &g, TPixel lastClick, char
 // "Kx = %1.5f, Ky = %1.5f, C(K0-K) = %1.3f = %1.2f dB" (mode 1) or the F
 // variant with the pair times Vp (mode 2); on the result's own grid. Empty
 // when the pixel or its index lies outside the image or the matrix.
-std::string ResponseReadout(TPixel p, const TMapGeometry &g, const calc::TResult &result, double Vp,
-                            char decimalSep);
+std::string ResponseReadout(
+    TPixel p, const TMapGeometry &g, const calc::TResult &result, double Vp, char decimalSep);
 
 // "x = %1.5f, y = %1.5f, M(x,y) = %1.3f" (letters M, E, F, R for modes 3..6)
 // with the node's coordinates on the result's own grid, the axes named by
 // its plane (y, z in YZ; x, z in XZ); a node with NaN or
 // +inf shows "нет значения" or "не регистрируется" for the value. Empty when
 // the pixel or its index lies outside the image or the matrix.
-std::string NodeReadout(TPixel p, const TMapGeometry &g, const calc::TResult &result,
-                        char decimalSep);
+std::string NodeReadout(
+    TPixel p, const TMapGeometry &g, const calc::TResult &result, char decimalSep);
 
 // The InfoLabel text: the chosen read-out, or the plane read-out where the
 // result cannot be read.
@@ -74,11 +74,11 @@ std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry 
     double Y0, char decimalSep, bool degrees = false);
 
 struct TPlacementStep {
-    int Row = 0;           // CooGrid row of this press
-    bool Written = false;  // false: Row is no station row, nothing written
-    int Remaining = 0;     // new PlacementRemaining
+    int Row = 0; // CooGrid row of this press
+    bool Written = false; // false: Row is no station row, nothing written
+    int Remaining = 0; // new PlacementRemaining
     bool Finished = false; // placement ends: restore the caption, cursor and AddButton
-    std::string Caption;   // new window caption while not Finished
+    std::string Caption; // new window caption while not Finished
 };
 
 // One press in placement mode: row = sensors - remaining + 1. A row that is

@@ -34,9 +34,9 @@ std::optional<TMagnitudeTransform> MagnitudeTransform(double B0, double S, doubl
     const double k = kScaleFactor * B0;
     TMagnitudeTransform t;
     // 0 - S rather than -S: S = 0 must read "0.000", not "-0.000".
-    t.WA = {kA0Numerator / k, (0 - S) / k, (kWAFreeTerm - C0) / k + 1};
-    t.TM = {kA0Numerator / B0, (0 - S) / B0, (kTMFreeTerm - C0) / B0};
-    const TLawCoefficients *rows[] = {&t.WA, &t.TM};
+    t.WA = { kA0Numerator / k, (0 - S) / k, (kWAFreeTerm - C0) / k + 1 };
+    t.TM = { kA0Numerator / B0, (0 - S) / B0, (kTMFreeTerm - C0) / B0 };
+    const TLawCoefficients *rows[] = { &t.WA, &t.TM };
     for (const auto *row : rows)
         if (!Finite(row->a0) || !Finite(row->a1) || !Finite(row->a3))
             return std::nullopt; // a B0 so small that the quotients overflow
@@ -46,7 +46,7 @@ std::optional<TMagnitudeTransform> MagnitudeTransform(double B0, double S, doubl
 std::array<std::string, 6> TransformTexts(const TMagnitudeTransform &t, char decimalSep)
 {
     auto f = [&](double v) { return common::FormatFixed(v, 3, decimalSep); };
-    return {f(t.WA.a0), f(t.WA.a1), f(t.WA.a3), f(t.TM.a0), f(t.TM.a1), f(t.TM.a3)};
+    return { f(t.WA.a0), f(t.WA.a1), f(t.WA.a3), f(t.TM.a0), f(t.TM.a1), f(t.TM.a3) };
 }
 
 std::optional<double> A2Coefficient(double f, double Vs, double Q)
@@ -61,7 +61,7 @@ std::optional<double> A2Coefficient(double f, double Vs, double Q)
 
 TA2Range A2Range(double freqMin, double freqMax, double Vs, double Q)
 {
-    return {A2Coefficient(freqMin, Vs, Q), A2Coefficient(freqMax, Vs, Q)};
+    return { A2Coefficient(freqMin, Vs, Q), A2Coefficient(freqMax, Vs, Q) };
 }
 
 std::string A2Text(double a2, char decimalSep)

@@ -19,9 +19,9 @@ using common::TExtended;
 namespace {
 
 constexpr double kMaxVelocityField = 100000; // VpSpinEdit .. QualitySpinEdit
-constexpr double kMaxRhoField = 20;          // RoSpinEdit
+constexpr double kMaxRhoField = 20; // RoSpinEdit
 
-const char *const kModelHeaders[kModelGridCols] = {"Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho"};
+const char *const kModelHeaders[kModelGridCols] = { "Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho" };
 
 std::string ModelError(const std::string &detail)
 {
@@ -36,7 +36,7 @@ bool Positive(double x)
 } // namespace
 
 bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char decimalSep,
-                     THorizontalModel &model, std::string *badCell)
+    THorizontalModel &model, std::string *badCell)
 {
     if (badCell)
         badCell->clear();
@@ -49,8 +49,8 @@ bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char de
         layer.Name = table.Cell(row, 0);
         // Cells in table order; the first that does not convert ends the
         // reading, the fields before it stay read.
-        double *fields[] = {&layer.H,           &layer.Velocity[0], &layer.Velocity[1],
-                            &layer.Velocity[2], &layer.Q,           &layer.Rho};
+        double *fields[] = { &layer.H, &layer.Velocity[0], &layer.Velocity[1], &layer.Velocity[2],
+            &layer.Q, &layer.Rho };
         for (int c = 0; c < 6; ++c) {
             const std::string &text = table.Cell(row, c + 1);
             const auto value = common::TextToFloatAnySep(text, decimalSep);
@@ -58,8 +58,7 @@ bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char de
                 if (badCell) {
                     const std::string &header = table.Cell(0, c + 1);
                     *badCell = "слой №" + std::to_string(row) + ", столбец "
-                               + (header.empty() ? kModelHeaders[c + 1] : header) + ": «" + text
-                               + "»";
+                        + (header.empty() ? kModelHeaders[c + 1] : header) + ": «" + text + "»";
                 }
                 ok = false;
                 break;
@@ -77,7 +76,8 @@ bool ReadMediumModel(const common::TCellTable &table, double surfaceAlt, char de
 
 std::string ModelReadMessage(const std::string &badCell)
 {
-    return std::string("Ошибка в параметрах модели!") + (badCell.empty() ? "" : " (" + badCell + ")");
+    return std::string("Ошибка в параметрах модели!")
+        + (badCell.empty() ? "" : " (" + badCell + ")");
 }
 
 THorizontalLayer StartupLayer(double surfaceAlt)
@@ -85,7 +85,7 @@ THorizontalLayer StartupLayer(double surfaceAlt)
     THorizontalLayer layer;
     layer.Name = "#1";
     layer.H = 100;
-    layer.Velocity = {1500, 750, 500};
+    layer.Velocity = { 1500, 750, 500 };
     layer.Q = 10;
     layer.Rho = 1.8;
     layer.SpreadExp = 1.0;
@@ -153,7 +153,8 @@ TAverageMedium AverageMedium(const THorizontalModel &model, double G, double fMa
     if (model.empty())
         throw common::TValdrinError(ModelError("В модели нет ни одного слоя."));
     if (!Positive(fMax))
-        throw common::TValdrinError(ModelError("Верхняя частота F, Гц (Max) должна быть больше нуля."));
+        throw common::TValdrinError(
+            ModelError("Верхняя частота F, Гц (Max) должна быть больше нуля."));
     if (!std::isfinite(G))
         throw common::TValdrinError(ModelError("Неверная высота плоскости источников."));
 
@@ -162,11 +163,10 @@ TAverageMedium AverageMedium(const THorizontalModel &model, double G, double fMa
         ++i;
     for (std::size_t l = 0; l <= i; ++l) {
         const THorizontalLayer &layer = model[l];
-        if (!Positive(layer.Velocity[0]) || !Positive(layer.Velocity[1]) ||
-            !Positive(layer.Velocity[2]) || !Positive(layer.Q))
-            throw common::TValdrinError(ModelError("Скорости и добротность слоя №" +
-                                                   std::to_string(l + 1) +
-                                                   " должны быть больше нуля."));
+        if (!Positive(layer.Velocity[0]) || !Positive(layer.Velocity[1])
+            || !Positive(layer.Velocity[2]) || !Positive(layer.Q))
+            throw common::TValdrinError(ModelError("Скорости и добротность слоя №"
+                + std::to_string(l + 1) + " должны быть больше нуля."));
     }
 
     const TExtended pi = std::numbers::pi_v<TExtended>;
@@ -187,10 +187,11 @@ TAverageMedium AverageMedium(const THorizontalModel &model, double G, double fMa
         add(model[l], model[l].H);
 
     if (!(hSum != 0) || !std::isfinite(static_cast<double>(hSum)))
-        throw common::TValdrinError(
-            ModelError("Плоскость источников лежит на поверхности: толщина слоя осреднения равна нулю."));
+        throw common::TValdrinError(ModelError(
+            "Плоскость источников лежит на поверхности: толщина слоя осреднения равна нулю."));
 
-    auto clampField = [](TExtended v, double hi) { return std::clamp(static_cast<double>(v), 0.0, hi); };
+    auto clampField
+        = [](TExtended v, double hi) { return std::clamp(static_cast<double>(v), 0.0, hi); };
     TAverageMedium avg;
     avg.Vp = clampField(hSum / tp, kMaxVelocityField);
     avg.Vs = clampField(hSum / ts, kMaxVelocityField);
@@ -203,18 +204,18 @@ TAverageMedium AverageMedium(const THorizontalModel &model, double G, double fMa
 }
 
 TAverageOutcome CalcAvModel(const common::TCellTable &table, double surfaceAlt, char decimalSep,
-                            THorizontalModel &model, double G, double fMax)
+    THorizontalModel &model, double G, double fMax)
 {
     TAverageOutcome out;
     std::string badCell;
     if (!ReadMediumModel(table, surfaceAlt, decimalSep, model, &badCell)) {
-        out.Messages = {ModelReadMessage(badCell), "Ошибка в модели среды!"};
+        out.Messages = { ModelReadMessage(badCell), "Ошибка в модели среды!" };
         return out;
     }
     try {
         out.Values = AverageMedium(model, G, fMax);
     } catch (const common::TValdrinError &e) {
-        out.Messages = {e.what()};
+        out.Messages = { e.what() };
     }
     return out;
 }

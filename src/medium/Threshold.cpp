@@ -15,7 +15,7 @@ TExtended LawNoiseTerm(double a0, double noise)
 }
 
 double LawAtDistance(TExtended noiseTerm, double a1, double a2, double a3, double epi,
-                     double sourceW, double stationW)
+    double sourceW, double stationW)
 {
     // Squares of doubles stay far inside the extended range (about 1e4932),
     // so the plain root cannot overflow or underflow here.
@@ -29,7 +29,7 @@ double LawAtDistance(TExtended noiseTerm, double a1, double a2, double a3, doubl
 }
 
 double LawMagnitude(double a0, double a1, double a2, double a3, double epi, double sourceW,
-                    double stationW, double noise)
+    double stationW, double noise)
 {
     return LawAtDistance(LawNoiseTerm(a0, noise), a1, a2, a3, epi, sourceW, stationW);
 }
@@ -161,7 +161,8 @@ int TTrialDecider::operator()(double M) const
 int LayerOfAltitude(const THorizontalModel &model, double alt)
 {
     int i = 0;
-    while (i + 1 < static_cast<int>(model.size()) && model[static_cast<std::size_t>(i)].Bottom > alt)
+    while (
+        i + 1 < static_cast<int>(model.size()) && model[static_cast<std::size_t>(i)].Bottom > alt)
         ++i;
     return i;
 }
@@ -181,26 +182,25 @@ TRayTransitions StraightTransitions(const THorizontalModel &model, double startA
     return tr;
 }
 
-TPathFactor PathFactor(THorizontalModel &model, double epi, double startAlt, double endAlt,
-                       double frequency)
+TPathFactor PathFactor(
+    THorizontalModel &model, double epi, double startAlt, double endAlt, double frequency)
 {
     TRayTransitions transitions = StraightTransitions(model, startAlt, endAlt);
     TTravelParams segments;
     bool ok = false;
     TraceRay(model, transitions, segments, epi, startAlt, endAlt, frequency, ok);
-    return {RayFactor(segments, transitions), ok};
+    return { RayFactor(segments, transitions), ok };
 }
 
 double StationMinMagnitude(bool layered, THorizontalModel &model, double a0, double a1, double a2,
-                           double a3, double epi, double sourceW, double stationW, double depth,
-                           double noise, double Vs, double n)
+    double a3, double epi, double sourceW, double stationW, double depth, double noise, double Vs,
+    double n)
 {
     const double M = LawMagnitude(a0, a1, a2, a3, epi, sourceW, stationW, noise);
     if (!layered)
         return M;
-    return RaiseToThreshold(M, noise, depth, Vs, n, [&](double frequency) {
-        return PathFactor(model, epi, sourceW, stationW, frequency);
-    });
+    return RaiseToThreshold(M, noise, depth, Vs, n,
+        [&](double frequency) { return PathFactor(model, epi, sourceW, stationW, frequency); });
 }
 
 } // namespace valdrin::medium

@@ -20,11 +20,11 @@ using common::SafeHypot;
 // R = sqrt(epi^2 + (stationW - sourceW)^2) in metres, carried in extended
 // precision. NaN (no value) when R is 0 or noise is 0 or below.
 double LawMagnitude(double a0, double a1, double a2, double a3, double epi, double sourceW,
-                    double stationW, double noise);
+    double stationW, double noise);
 // The same in two steps, for callers that keep a station's noise term.
 TExtended LawNoiseTerm(double a0, double noise);
 double LawAtDistance(TExtended noiseTerm, double a1, double a2, double a3, double epi,
-                     double sourceW, double stationW);
+    double sourceW, double stationW);
 
 // Brune's source of magnitude M: stress drop 200*depth + 1.7e6 Pa, moment
 // M0 = 10^(1.5*(M + 6.07)) N*m, radius R0 = (7/16*M0/stress)^(1/3) m, corner
@@ -32,9 +32,9 @@ double LawAtDistance(TExtended noiseTerm, double a1, double a2, double a3, doubl
 // of the amplitude. Stress drop 0 or below leaves R0, Fc and S without value.
 struct TSourceTerms {
     double StressDrop = 0; // Pa
-    double M0 = 0;         // N*m
-    double R0 = 0;         // m
-    double Fc = 0;         // Hz
+    double M0 = 0; // N*m
+    double R0 = 0; // m
+    double Fc = 0; // Hz
     double S = 0;
 };
 TSourceTerms SourceTerms(double M, double Vs, double depth);
@@ -48,7 +48,7 @@ struct TBruneSource {
 inline TBruneSource BruneSource(double M, double Vs, double depth)
 {
     const TSourceTerms t = SourceTerms(M, Vs, depth);
-    return {t.Fc, t.R0};
+    return { t.Fc, t.R0 };
 }
 
 constexpr double kWaToTm = 2080; // noise level on the WA scale over the TM scale
@@ -66,8 +66,8 @@ struct TPathFactor {
 };
 // Amplitude factor of the ray from startAlt to endAlt, epi apart, at the
 // frequency. Rewrites the model's bounds.
-TPathFactor PathFactor(THorizontalModel &model, double epi, double startAlt, double endAlt,
-                       double frequency);
+TPathFactor PathFactor(
+    THorizontalModel &model, double epi, double startAlt, double endAlt, double frequency);
 
 // Brune's source at one depth reduced to what a double-precision trial needs:
 // with e3 = ln(10)/2 * (M + 6.07) (a third of ln M0), ln S = e3 + LnS and
@@ -161,7 +161,7 @@ double RaiseToThreshold(
 // noise An*SNR, Vs the source's shear velocity (m/s), n the multiplier of the
 // corner frequency. NaN: no value; +infinity: not registered.
 double StationMinMagnitude(bool layered, THorizontalModel &model, double a0, double a1, double a2,
-                           double a3, double epi, double sourceW, double stationW, double depth,
-                           double noise, double Vs, double n);
+    double a3, double epi, double sourceW, double stationW, double depth, double noise, double Vs,
+    double n);
 
 } // namespace valdrin::medium

@@ -18,8 +18,8 @@ using common::TExtended;
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kDegree = kPi / 180;     // first step of the angle search
-constexpr double kReachTolerance = 0.1;   // m: close enough to the distance
+constexpr double kDegree = kPi / 180; // first step of the angle search
+constexpr double kReachTolerance = 0.1; // m: close enough to the distance
 constexpr double kSecondsPerDay = 86400;
 // Bounds of the angle search. The 1-degree level takes at most 90 angles and
 // a finer one normally 10 to 20; beyond 20 levels the step is far below the
@@ -93,8 +93,8 @@ bool LayerIndexOk(const THorizontalModel &layers, int i)
 
 bool TransitionOk(const THorizontalModel &layers, const TRayTransition &t)
 {
-    return LayerIndexOk(layers, t.FromLayer) && LayerIndexOk(layers, t.ToLayer) &&
-           KnownTransitionKind(t.Kind);
+    return LayerIndexOk(layers, t.FromLayer) && LayerIndexOk(layers, t.ToLayer)
+        && KnownTransitionKind(t.Kind);
 }
 
 bool IsHeadWave(std::int32_t kind)
@@ -116,9 +116,9 @@ double Speed(const THorizontalModel &layers, int layer, int wave)
 // One evaluation of the shooting regime at take-off angle theta: the
 // segments' layers, angles and runs, and with Full also lengths and times.
 // Returns the horizontal reach. Transitions must have been checked.
-template <bool Full>
+template<bool Full>
 double Shoot(const THorizontalModel &layers, const TRayTransitions &transitions, double theta,
-             double startAlt, double endAlt, TTravelParams &segments)
+    double startAlt, double endAlt, TTravelParams &segments)
 {
     const std::size_t n = transitions.size();
     auto finish = [&](TRaySegment &seg) {
@@ -160,7 +160,7 @@ double Shoot(const THorizontalModel &layers, const TRayTransitions &transitions,
         } else {
             if (k + 1 < n) // an inner layer, crossed whole
                 seg.DZ = (seg.Angle >= 0) ? layer.Top - layer.Bottom : layer.Bottom - layer.Top;
-            else           // the last layer, up to or down to endAlt
+            else // the last layer, up to or down to endAlt
                 seg.DZ = (seg.Angle >= 0) ? endAlt - layer.Bottom : endAlt - layer.Top;
             seg.DX = run(seg.Angle, seg.DZ);
         }
@@ -179,16 +179,15 @@ struct TSearch {
 // them, evaluated (and kept) where not; the same angles are accumulated the
 // same way either way.
 TSearch SearchTakeOff(const THorizontalModel &layers, const TRayTransitions &transitions,
-                      double distance, double startAlt, double endAlt, TTravelParams &scratch,
-                      TTakeOffCache *cache)
+    double distance, double startAlt, double endAlt, TTravelParams &scratch, TTakeOffCache *cache)
 {
     double step = kDegree;
     double theta = 0;
     double reach = 0;
     TSearch out;
     const TTakeOffTable *table = cache ? cache->Table : nullptr;
-    const bool replay = table != nullptr && !table->Theta.empty() &&
-                        table->Theta.size() == table->Reach.size();
+    const bool replay
+        = table != nullptr && !table->Theta.empty() && table->Theta.size() == table->Reach.size();
     TTakeOffNode *node = nullptr; // kept angles of the current level, if any
     for (int level = 0; level < kMaxSearchLevels; ++level) {
         const double limit = kPi / 2 - step;
@@ -271,14 +270,14 @@ TAngleResult SnellAngle(double angle, double V1, double V2)
     }
     const TExtended s = std::sin(TExtended(angle)) * V2 / V1;
     if (std::fabs(s) <= 1)
-        return {static_cast<double>(std::asin(s)), true};
-    return {0, false};
+        return { static_cast<double>(std::asin(s)), true };
+    return { 0, false };
 }
 
 TAngleResult ReflectedAngle(double angle, double V1, double V2)
 {
     const TAngleResult r = SnellAngle(angle, V1, V2);
-    return {static_cast<double>(std::numbers::pi_v<TExtended> - r.Angle), r.Ok};
+    return { static_cast<double>(std::numbers::pi_v<TExtended> - r.Angle), r.Ok };
 }
 
 double ReflectionCoef(double V1, double V2, double rho1, double rho2)
@@ -318,7 +317,15 @@ THeadWaves FindHeadWaves(const TRayTransitions &transitions)
 bool KnownTransitionKind(std::int32_t kind)
 {
     switch (kind) {
-    case 1: case 3: case 5: case 8: case 24: case 40: case 72: case 88: case 104:
+    case 1:
+    case 3:
+    case 5:
+    case 8:
+    case 24:
+    case 40:
+    case 72:
+    case 88:
+    case 104:
         return true;
     default:
         return false;
@@ -337,28 +344,38 @@ struct TKindRule {
 
 TKindRule KindRule(int wave, const TRayTransition &t, const THorizontalModel &layers)
 {
-    if (!LayerIndexOk(layers, t.FromLayer) || !LayerIndexOk(layers, t.ToLayer) || wave < 0 ||
-        wave > 2)
+    if (!LayerIndexOk(layers, t.FromLayer) || !LayerIndexOk(layers, t.ToLayer) || wave < 0
+        || wave > 2)
         return {};
     const auto &from = layers[static_cast<std::size_t>(t.FromLayer)].Velocity;
     const auto &to = layers[static_cast<std::size_t>(t.ToLayer)].Velocity;
     const auto w = static_cast<std::size_t>(wave);
     switch (t.Kind) {
-    case 1: return {from[w], to[w], true, true};
-    case 3: return {from[kVp], to[kVs], true, true};
-    case 5: return {from[kVs], to[kVp], true, true};
-    case 8: case 72: return {from[w], to[w], false, true};
-    case 24: case 88: return {from[kVp], to[kVs], false, true};
-    case 40: return {from[kVs], to[kVp], false, true};
-    case 104: return {from[kVs], to[kVp], true, true};
-    default: return {};
+    case 1:
+        return { from[w], to[w], true, true };
+    case 3:
+        return { from[kVp], to[kVs], true, true };
+    case 5:
+        return { from[kVs], to[kVp], true, true };
+    case 8:
+    case 72:
+        return { from[w], to[w], false, true };
+    case 24:
+    case 88:
+        return { from[kVp], to[kVs], false, true };
+    case 40:
+        return { from[kVs], to[kVp], false, true };
+    case 104:
+        return { from[kVs], to[kVp], true, true };
+    default:
+        return {};
     }
 }
 
 } // namespace
 
-TAngleResult AngleForward(int wave, const TRayTransition &transition, const THorizontalModel &layers,
-                          double angle)
+TAngleResult AngleForward(
+    int wave, const TRayTransition &transition, const THorizontalModel &layers, double angle)
 {
     const TKindRule r = KindRule(wave, transition, layers);
     if (!r.Ok)
@@ -366,8 +383,8 @@ TAngleResult AngleForward(int wave, const TRayTransition &transition, const THor
     return r.Reflects ? ReflectedAngle(angle, r.VFrom, r.VTo) : SnellAngle(angle, r.VFrom, r.VTo);
 }
 
-TAngleResult AngleBackward(int wave, const TRayTransition &transition, const THorizontalModel &layers,
-                           double angle)
+TAngleResult AngleBackward(
+    int wave, const TRayTransition &transition, const THorizontalModel &layers, double angle)
 {
     const TKindRule r = KindRule(wave, transition, layers);
     if (!r.Ok)
@@ -383,7 +400,9 @@ double TransitionCoef(int wave, const TRayTransition &transition, const THorizon
     const double rhoF = layers[static_cast<std::size_t>(transition.FromLayer)].Rho;
     const double rhoT = layers[static_cast<std::size_t>(transition.ToLayer)].Rho;
     switch (transition.Kind) {
-    case 1: case 3: case 5:
+    case 1:
+    case 3:
+    case 5:
         return ReflectionCoef(r.VFrom, r.VTo, rhoF, rhoT);
     default:
         return TransmissionCoef(r.VFrom, r.VTo, rhoF, rhoT);
@@ -391,7 +410,7 @@ double TransitionCoef(int wave, const TRayTransition &transition, const THorizon
 }
 
 TTakeOffTable BuildTakeOffTable(const THorizontalModel &layers, const TRayTransitions &transitions,
-                                double startAlt, double endAlt)
+    double startAlt, double endAlt)
 {
     TTakeOffTable table;
     if (transitions.empty() || FindHeadWaves(transitions).Count > 0)
@@ -415,11 +434,10 @@ TTakeOffTable BuildTakeOffTable(const THorizontalModel &layers, const TRayTransi
 }
 
 bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
-                      TTravelParams &segments, double distance, double startAlt, double endAlt,
-                      TTakeOffCache *cache)
+    TTravelParams &segments, double distance, double startAlt, double endAlt, TTakeOffCache *cache)
 {
     const std::size_t n = transitions.size();
-    segments.assign(n + 1, TRaySegment{});
+    segments.assign(n + 1, TRaySegment {});
     UpdateLayerBounds(layers);
     if (layers.empty())
         return false;
@@ -429,8 +447,8 @@ bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
     // Head waves (a segment running along an interface) are not traced.
     if (FindHeadWaves(transitions).Count > 0)
         return false;
-    if (!(distance >= 0) || !std::isfinite(distance) || !std::isfinite(startAlt) ||
-        !std::isfinite(endAlt))
+    if (!(distance >= 0) || !std::isfinite(distance) || !std::isfinite(startAlt)
+        || !std::isfinite(endAlt))
         return false;
 
     bool ok = true;
@@ -445,8 +463,8 @@ bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
         seg.Time = seg.Length / layers[0].Velocity[kVp];
     } else {
         TTravelParams scratch(n + 1);
-        const TSearch search =
-            SearchTakeOff(layers, transitions, distance, startAlt, endAlt, scratch, cache);
+        const TSearch search
+            = SearchTakeOff(layers, transitions, distance, startAlt, endAlt, scratch, cache);
         Shoot<true>(layers, transitions, search.Theta, startAlt, endAlt, segments);
         ok = search.Ok;
     }
@@ -482,13 +500,14 @@ void SetRayFrequency(TTravelParams &segments, const THorizontalModel &layers, do
             continue;
         }
         const THorizontalLayer &layer = layers[static_cast<std::size_t>(seg.Layer)];
-        const TExtended qv = TExtended(layer.Q) * layer.Velocity[static_cast<std::size_t>(seg.WaveIndex)];
+        const TExtended qv
+            = TExtended(layer.Q) * layer.Velocity[static_cast<std::size_t>(seg.WaveIndex)];
         seg.Attenuation = static_cast<double>(std::exp(-pi * frequency * seg.Length / qv));
     }
 }
 
 void TraceRay(THorizontalModel &layers, TRayTransitions &transitions, TTravelParams &segments,
-              double distance, double startAlt, double endAlt, double frequency, bool &ok)
+    double distance, double startAlt, double endAlt, double frequency, bool &ok)
 {
     ok = TraceRayGeometry(layers, transitions, segments, distance, startAlt, endAlt);
     SetRayFrequency(segments, layers, frequency);

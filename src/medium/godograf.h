@@ -16,34 +16,34 @@
 namespace valdrin::medium {
 
 // Kind bits of a transition.
-constexpr std::int32_t tkReflect = 1;      // reflection
-constexpr std::int32_t tkReflectPS = 2;    // reflection with P-to-S conversion
-constexpr std::int32_t tkReflectSP = 4;    // reflection with S-to-P conversion
-constexpr std::int32_t tkTransmit = 8;     // transmission into the next layer
-constexpr std::int32_t tkTransmitPS = 16;  // transmission with P-to-S conversion
-constexpr std::int32_t tkTransmitSP = 32;  // transmission with S-to-P conversion
-constexpr std::int32_t tkHeadWave = 64;    // the segment after the interface runs along it
+constexpr std::int32_t tkReflect = 1; // reflection
+constexpr std::int32_t tkReflectPS = 2; // reflection with P-to-S conversion
+constexpr std::int32_t tkReflectSP = 4; // reflection with S-to-P conversion
+constexpr std::int32_t tkTransmit = 8; // transmission into the next layer
+constexpr std::int32_t tkTransmitPS = 16; // transmission with P-to-S conversion
+constexpr std::int32_t tkTransmitSP = 32; // transmission with S-to-P conversion
+constexpr std::int32_t tkHeadWave = 64; // the segment after the interface runs along it
 
 struct TRayTransition {
     std::int32_t FromLayer = 0; // layer the ray leaves
-    std::int32_t ToLayer = 0;   // layer the ray enters
+    std::int32_t ToLayer = 0; // layer the ray enters
     std::int32_t Kind = tkTransmit;
-    double Coefficient = 0;     // amplitude coefficient, written by TraceRay
-    std::uint8_t Valid = 0;     // head-wave regime only
+    double Coefficient = 0; // amplitude coefficient, written by TraceRay
+    std::uint8_t Valid = 0; // head-wave regime only
 };
 using TRayTransitions = std::vector<TRayTransition>;
 
 struct TRaySegment {
     std::int32_t Layer = 0;
     std::int32_t WaveIndex = 0; // 0 P (Vp), 1 S (Vs), 2 Vr
-    double Angle = 0;           // rad from the vertical, signed
-    double Time = 0;            // days
-    double Length = 0;          // m
-    double DX = 0;              // horizontal run, m
-    double DZ = 0;              // vertical run, m, signed
-    double Spreading = 0;       // geometric-spreading factor
-    double Frequency = 0;       // Hz
-    double Attenuation = 0;     // exp(-pi*f*t/Q)
+    double Angle = 0; // rad from the vertical, signed
+    double Time = 0; // days
+    double Length = 0; // m
+    double DX = 0; // horizontal run, m
+    double DZ = 0; // vertical run, m, signed
+    double Spreading = 0; // geometric-spreading factor
+    double Frequency = 0; // Hz
+    double Attenuation = 0; // exp(-pi*f*t/Q)
 };
 using TTravelParams = std::vector<TRaySegment>;
 
@@ -76,10 +76,10 @@ bool KnownTransitionKind(std::int32_t kind);
 
 // The angle in ToLayer of a ray arriving at the given angle in FromLayer,
 // and back. Unknown kinds or layer indices give Ok = false.
-TAngleResult AngleForward(int wave, const TRayTransition &transition, const THorizontalModel &layers,
-                          double angle);
-TAngleResult AngleBackward(int wave, const TRayTransition &transition, const THorizontalModel &layers,
-                           double angle);
+TAngleResult AngleForward(
+    int wave, const TRayTransition &transition, const THorizontalModel &layers, double angle);
+TAngleResult AngleBackward(
+    int wave, const TRayTransition &transition, const THorizontalModel &layers, double angle);
 // The amplitude coefficient of the transition; NaN for an unknown kind or index.
 double TransitionCoef(int wave, const TRayTransition &transition, const THorizontalModel &layers);
 
@@ -94,7 +94,7 @@ double TransitionCoef(int wave, const TRayTransition &transition, const THorizon
 // head-wave transition (not supported), a distance below 0 or not finite,
 // or a path whose spreading has no value (a zero first segment).
 void TraceRay(THorizontalModel &layers, TRayTransitions &transitions, TTravelParams &segments,
-              double distance, double startAlt, double endAlt, double frequency, bool &ok);
+    double distance, double startAlt, double endAlt, double frequency, bool &ok);
 
 // The pieces of TraceRay for callers that trace one path for many
 // frequencies and many rays between the same two altitudes. The angles of
@@ -106,7 +106,7 @@ struct TTakeOffTable {
     std::vector<double> Reach; // the horizontal reach of each
 };
 TTakeOffTable BuildTakeOffTable(const THorizontalModel &layers, const TRayTransitions &transitions,
-                                double startAlt, double endAlt);
+    double startAlt, double endAlt);
 
 // One finer level from one starting angle, filled as rays need it.
 struct TTakeOffNode {
@@ -126,8 +126,8 @@ struct TTakeOffCache {
 // belong to the same layers, transitions and altitudes (its table from
 // BuildTakeOffTable for them). Returns ok.
 bool TraceRayGeometry(THorizontalModel &layers, TRayTransitions &transitions,
-                      TTravelParams &segments, double distance, double startAlt, double endAlt,
-                      TTakeOffCache *cache = nullptr);
+    TTravelParams &segments, double distance, double startAlt, double endAlt,
+    TTakeOffCache *cache = nullptr);
 
 // Sets every segment's Frequency and its Attenuation at that frequency.
 void SetRayFrequency(TTravelParams &segments, const THorizontalModel &layers, double frequency);

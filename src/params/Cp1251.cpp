@@ -35,9 +35,9 @@ using TReversePair = std::pair<char16_t, unsigned char>;
 const std::array<TReversePair, 64> &ReverseTable()
 {
     static const std::array<TReversePair, 64> table = [] {
-        std::array<TReversePair, 64> t{};
+        std::array<TReversePair, 64> t {};
         for (std::size_t i = 0; i < kHigh.size(); ++i)
-            t[i] = {kHigh[i], static_cast<unsigned char>(0x80 + i)};
+            t[i] = { kHigh[i], static_cast<unsigned char>(0x80 + i) };
         std::sort(t.begin(), t.end());
         return t;
     }();
@@ -53,7 +53,7 @@ int CodePointToByte(char32_t cp)
     if (cp > 0xFFFF)
         return -1;
     const auto &table = ReverseTable();
-    const auto it = std::lower_bound(table.begin(), table.end(), TReversePair{char16_t(cp), 0});
+    const auto it = std::lower_bound(table.begin(), table.end(), TReversePair { char16_t(cp), 0 });
     if (it == table.end() || it->first != cp)
         return -1;
     return it->second;

@@ -6,10 +6,10 @@
 #include <memory>
 #include <system_error>
 
-#include "params/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
+#include "params/Cp1251.h"
 
 namespace valdrin::params {
 
@@ -238,8 +238,8 @@ std::optional<std::string> TIniFile::Find(std::string_view section, std::string_
     return line->Text.substr(line->ValuePos);
 }
 
-std::string TIniFile::ReadString(std::string_view section, std::string_view key,
-                                 std::string_view def) const
+std::string TIniFile::ReadString(
+    std::string_view section, std::string_view key, std::string_view def) const
 {
     auto value = Find(section, key);
     return value ? std::move(*value) : std::string(def);
@@ -279,11 +279,12 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         TSection &last = m_sections.back();
         const bool empty = m_sections.size() == 1 && last.Lines.empty();
         if (!empty && (last.Lines.empty() || !Trim(last.Lines.back().Text).empty()))
-            last.Lines.push_back(TLine{"", "\r\n"});
+            last.Lines.push_back(TLine { "", "\r\n" });
         TSection sec;
         sec.Name = sectionName;
-        sec.Lines.push_back(TLine{"[" + sectionName + "]", "\r\n"});
-        it = m_sectionIndex.emplace(lowerSection, std::vector<std::size_t>{m_sections.size()}).first;
+        sec.Lines.push_back(TLine { "[" + sectionName + "]", "\r\n" });
+        it = m_sectionIndex.emplace(lowerSection, std::vector<std::size_t> { m_sections.size() })
+                 .first;
         m_sections.push_back(std::move(sec));
     }
     // A new key goes after the last key of the first section of that name;

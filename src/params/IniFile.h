@@ -49,7 +49,8 @@ public:
     bool ValueExists(std::string_view section, std::string_view key) const;
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     // def when the file, the section or the key is missing.
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    std::string ReadString(
+        std::string_view section, std::string_view key, std::string_view def) const;
     // def also when the text is not a decimal integer.
     int ReadInteger(std::string_view section, std::string_view key, int def) const;
 
@@ -68,7 +69,7 @@ public:
 private:
     struct TLine {
         std::string Text; // UTF-8, without its line end
-        std::string Eol;  // "\r\n", "\n", "\r" or "" (last line of a file)
+        std::string Eol; // "\r\n", "\n", "\r" or "" (last line of a file)
         std::size_t ValuePos = 0; // key lines: first byte after "="
         bool IsKey = false;
     };
@@ -88,7 +89,7 @@ private:
     std::string m_fileName;
     bool m_unreadable = false; // the file exists but was not read
     std::string m_readError;
-    std::vector<TSection> m_sections{1};
+    std::vector<TSection> m_sections { 1 };
     std::unordered_map<std::string, std::vector<std::size_t>> m_sectionIndex; // lower-case name
 };
 

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <limits>
 
-#include "params/Cp1251.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/StrRout.h"
+#include "params/Cp1251.h"
 
 namespace valdrin::params {
 
@@ -29,34 +29,34 @@ using enum TStoredKind;
 // The order of loading: each change effect sees the values loaded before it
 // (the station count resizes the tables before CooGrid takes its row count,
 // the layer count comes after the row count of ModelStrGrid).
-constexpr std::array<TStoredValue, 26> kStoredValues{{
-    {"dXSpinEdit", "Value", Real},
-    {"dYSpinEdit", "Value", Real},
-    {"dZSpinEdit", "Value", Real},
-    {"LocErrorSpinEdit", "Value", Integer},
-    {"MinSensCountSpinEdit", "Value", Integer},
-    {"X0SpinEdit", "Value", Real},
-    {"XmaxSpinEdit", "Value", Real},
-    {"XminSpinEdit", "Value", Real},
-    {"Y0SpinEdit", "Value", Real},
-    {"YmaxSpinEdit", "Value", Real},
-    {"YminSpinEdit", "Value", Real},
-    {"Z0SpinEdit", "Value", Real},
-    {"ZmaxSpinEdit", "Value", Real},
-    {"ZminSpinEdit", "Value", Real},
-    {"GeoCheckBox", "Checked", Boolean},
-    {"SensorsSpinEdit", "Value", Integer},
-    {"CooGrid", "RowCount", CooGridRows},
-    {"VpSpinEdit", "Value", Real},
-    {"ModelStrGrid", "RowCount", ModelGridRows},
-    {"LayerCountSpinEdit", "Value", Integer},
-    {"VrSpinEdit", "Value", Real},
-    {"VsSpinEdit", "Value", Real},
-    {"QualitySpinEdit", "Value", Real},
-    {"RoSpinEdit", "Value", Real},
-    {"NoiseF1SpinEdit", "Value", Real},
-    {"NoiseF2SpinEdit", "Value", Real},
-}};
+constexpr std::array<TStoredValue, 26> kStoredValues { {
+    { "dXSpinEdit", "Value", Real },
+    { "dYSpinEdit", "Value", Real },
+    { "dZSpinEdit", "Value", Real },
+    { "LocErrorSpinEdit", "Value", Integer },
+    { "MinSensCountSpinEdit", "Value", Integer },
+    { "X0SpinEdit", "Value", Real },
+    { "XmaxSpinEdit", "Value", Real },
+    { "XminSpinEdit", "Value", Real },
+    { "Y0SpinEdit", "Value", Real },
+    { "YmaxSpinEdit", "Value", Real },
+    { "YminSpinEdit", "Value", Real },
+    { "Z0SpinEdit", "Value", Real },
+    { "ZmaxSpinEdit", "Value", Real },
+    { "ZminSpinEdit", "Value", Real },
+    { "GeoCheckBox", "Checked", Boolean },
+    { "SensorsSpinEdit", "Value", Integer },
+    { "CooGrid", "RowCount", CooGridRows },
+    { "VpSpinEdit", "Value", Real },
+    { "ModelStrGrid", "RowCount", ModelGridRows },
+    { "LayerCountSpinEdit", "Value", Integer },
+    { "VrSpinEdit", "Value", Real },
+    { "VsSpinEdit", "Value", Real },
+    { "QualitySpinEdit", "Value", Real },
+    { "RoSpinEdit", "Value", Real },
+    { "NoiseF1SpinEdit", "Value", Real },
+    { "NoiseF2SpinEdit", "Value", Real },
+} };
 
 // The rest of a working set, kept after the values above so that a file
 // without them loads as before and older readers ignore them; applied after
@@ -191,7 +191,8 @@ std::array<int, 4> ReadFour(std::string_view text, const std::array<int, 4> &def
     std::array<int, 4> out = defaults;
     // Only the first four fields matter; a huge value is not split further.
     for (int i = 0; i < 4; ++i)
-        if (const auto v = common::TextToInt(common::NthWord(text.substr(0, 4096), i + 1, delims, true)))
+        if (const auto v
+            = common::TextToInt(common::NthWord(text.substr(0, 4096), i + 1, delims, true)))
             out[static_cast<std::size_t>(i)] = *v;
     return out;
 }
@@ -222,20 +223,20 @@ TPlacementRestore RestorePlacement(const TIniFile &ini, const TCurrentPlacement 
     const auto minMax = readPos("MinMaxPos");
     const auto norm = readPos("NormPos");
     if (minMax) {
-        const auto f = ReadFour(*minMax, {0, 0, 0, 0});
-        out.MinPosition = {f[0], f[1]};
-        out.MaxPosition = {f[2], f[3]};
+        const auto f = ReadFour(*minMax, { 0, 0, 0, 0 });
+        out.MinPosition = { f[0], f[1] };
+        out.MaxPosition = { f[2], f[3] };
     }
     // Sums in 64 bits: a window position near the int range must not overflow.
     const auto clampInt = [](long long v) {
-        return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
+        return static_cast<int>(std::clamp<long long>(
+            v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     };
-    const std::array<int, 4> current = {cur.Left, cur.Top,
-                                        clampInt(static_cast<long long>(cur.Left) + cur.Width),
-                                        clampInt(static_cast<long long>(cur.Top) + cur.Height)};
+    const std::array<int, 4> current
+        = { cur.Left, cur.Top, clampInt(static_cast<long long>(cur.Left) + cur.Width),
+              clampInt(static_cast<long long>(cur.Top) + cur.Height) };
     const auto r = norm ? ReadFour(*norm, current) : current;
-    out.Rect = {r[0], r[1], r[2], r[3]};
+    out.Rect = { r[0], r[1], r[2], r[3] };
     const int ppi = ini.ReadInteger(kIniSection, "PixelsPerInch", cur.PixelsPerInch);
     out.HasRect = (minMax || norm) && ppi == cur.PixelsPerInch && out.Rect.Left < out.Rect.Right;
     out.State = StateOfShowCmd(ini.ReadInteger(kIniSection, "ShowCmd", 0));
@@ -283,7 +284,7 @@ void FormStorageSavePlacement(TIniFile &ini, const TWorkingSet &ws)
                     if (ch == ';')
                         ch = ',';
             ini.WriteString(t.Section, std::string(t.KeyPrefix) + std::to_string(r),
-                            common::JoinStrings(cells, ';'));
+                common::JoinStrings(cells, ';'));
         }
     }
 }
@@ -292,12 +293,13 @@ void WriteParams(TIniFile &ini, const TWorkingSet &ws, const TWindowPlacement &p
 {
     ini.WriteInteger(kIniSection, "FormVersion", kFormVersion);
     ini.WriteInteger(kIniSection, "Flags", placement.Flags);
-    ini.WriteInteger(kIniSection, "ShowCmd", placement.ApplicationMinimized ? 2 : placement.ShowCmd);
+    ini.WriteInteger(
+        kIniSection, "ShowCmd", placement.ApplicationMinimized ? 2 : placement.ShowCmd);
     ini.WriteInteger(kIniSection, "PixelsPerInch", placement.PixelsPerInch);
     const std::string suffix = ScreenSuffix(placement.ScreenWidth, placement.ScreenHeight);
     const std::string minMax = FormatPair(placement.MinPosition, placement.MaxPosition);
     const TRect &r = placement.NormalRect;
-    const std::string norm = FormatPair({r.Left, r.Top}, {r.Right, r.Bottom});
+    const std::string norm = FormatPair({ r.Left, r.Top }, { r.Right, r.Bottom });
     ini.WriteString(kIniSection, "MinMaxPos" + suffix, minMax);
     ini.WriteString(kIniSection, "MinMaxPos", minMax);
     ini.WriteString(kIniSection, "NormPos" + suffix, norm);
@@ -321,12 +323,12 @@ void FormStorageRestorePlacement(const TIniFile &ini, TWorkingSet &ws)
         common::TCellTable &table = ws.*t.Table;
         for (int r = 1; r < table.RowCount(); ++r)
             SetRowText(table, r,
-                       ini.ReadString(t.Section, std::string(t.KeyPrefix) + std::to_string(r), "0"));
+                ini.ReadString(t.Section, std::string(t.KeyPrefix) + std::to_string(r), "0"));
     }
 }
 
-TParamLoad RestoreParams(const TIniFile &ini, TWorkingSet &ws, const TCurrentPlacement &current,
-                         char decimalSep)
+TParamLoad RestoreParams(
+    const TIniFile &ini, TWorkingSet &ws, const TCurrentPlacement &current, char decimalSep)
 {
     TParamLoad load;
     if (ini.ReadInteger(kIniSection, "FormVersion", 0) < kFormVersion)
@@ -382,8 +384,8 @@ std::string SaveParamFileValues(const std::string &fileName, const TWorkingSet &
     return UnsavedCharsWarning(ws);
 }
 
-TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
-                         const TCurrentPlacement &current, char decimalSep)
+TParamLoad LoadParamFile(
+    const std::string &fileName, TWorkingSet &ws, const TCurrentPlacement &current, char decimalSep)
 {
     const TIniFile ini(fileName);
     if (!ini.ReadError().empty())

@@ -34,12 +34,12 @@ struct TRect {
 
 // The window as the save writes it (pixels).
 struct TWindowPlacement {
-    int Flags = 0;                     // placement flags of the window system, 0 where it has none
-    int ShowCmd = 1;                   // 1 normal, 2 minimized, 3 maximized
+    int Flags = 0; // placement flags of the window system, 0 where it has none
+    int ShowCmd = 1; // 1 normal, 2 minimized, 3 maximized
     bool ApplicationMinimized = false; // written as ShowCmd 2 whatever ShowCmd says
-    int PixelsPerInch = 96;            // logical pixels per inch of the screen
-    TPoint MinPosition, MaxPosition;   // minimized and maximized positions
-    TRect NormalRect;                  // left, top, right, bottom of the normal rectangle
+    int PixelsPerInch = 96; // logical pixels per inch of the screen
+    TPoint MinPosition, MaxPosition; // minimized and maximized positions
+    TRect NormalRect; // left, top, right, bottom of the normal rectangle
     int ScreenWidth = 0, ScreenHeight = 0;
 };
 
@@ -80,8 +80,8 @@ void FormStorageSavePlacement(TIniFile &ini, const TWorkingSet &ws);
 // Reads the file's values into ws. decimalSep is the user's: real values are
 // written with a point and read with it replaced, and a derived layer row
 // shows it.
-TParamLoad RestoreParams(const TIniFile &ini, TWorkingSet &ws, const TCurrentPlacement &current,
-                         char decimalSep);
+TParamLoad RestoreParams(
+    const TIniFile &ini, TWorkingSet &ws, const TCurrentPlacement &current, char decimalSep);
 // Every data row of the three tables from its key: a missing key gives "0",
 // ";" separates the cells, an empty field shows " ", a final empty field
 // leaves its cell empty, fields beyond the last column are dropped.
@@ -104,6 +104,6 @@ std::string SaveParamFileValues(const std::string &fileName, const TWorkingSet &
 // row becomes "0". One that exists but cannot be read (TIniFile::ReadError)
 // throws common::TValdrinError with that reason, ws untouched.
 TParamLoad LoadParamFile(const std::string &fileName, TWorkingSet &ws,
-                         const TCurrentPlacement &current, char decimalSep);
+    const TCurrentPlacement &current, char decimalSep);
 
 } // namespace valdrin::params

@@ -9,7 +9,6 @@
 
 namespace valdrin::params {
 
-
 namespace {
 
 using W = TWorkingSet;
@@ -26,7 +25,7 @@ TWorkingSet DefaultWorkingSet(char decimalSep)
     ws.StrGrid = calc::DefaultStrGrid(decimalSep);
     ws.ModelStrGrid = common::TCellTable(kModelGridRows, medium::kModelGridCols);
     medium::WriteModelHeader(ws.ModelStrGrid);
-    ws.MediumModel = {medium::StartupLayer(ws.SurfaceAltSpinEdit)};
+    ws.MediumModel = { medium::StartupLayer(ws.SurfaceAltSpinEdit) };
     medium::ShowLayer(ws.ModelStrGrid, 0, ws.MediumModel.front(), decimalSep);
     return ws;
 }
@@ -47,10 +46,10 @@ double ApplyRangeRule(double minValue, double maxValue, double x)
 const std::vector<TIntControl> &IntControls()
 {
     static const std::vector<TIntControl> controls = {
-        {"SensorsSpinEdit", &W::SensorsSpinEdit, Spin10Edit, 1, calc::kMaxStations, 1},
-        {"LayerCountSpinEdit", &W::LayerCountSpinEdit, Spin10Edit, 1, medium::kMaxLayers, 1},
-        {"MinSensCountSpinEdit", &W::MinSensCountSpinEdit, SpinEdit, 0, 0, 1},
-        {"LocErrorSpinEdit", &W::LocErrorSpinEdit, SpinEdit, 0, 50, 1},
+        { "SensorsSpinEdit", &W::SensorsSpinEdit, Spin10Edit, 1, calc::kMaxStations, 1 },
+        { "LayerCountSpinEdit", &W::LayerCountSpinEdit, Spin10Edit, 1, medium::kMaxLayers, 1 },
+        { "MinSensCountSpinEdit", &W::MinSensCountSpinEdit, SpinEdit, 0, 0, 1 },
+        { "LocErrorSpinEdit", &W::LocErrorSpinEdit, SpinEdit, 0, 50, 1 },
     };
     return controls;
 }
@@ -59,36 +58,36 @@ const std::vector<TRealControl> &RealControls()
 {
     constexpr int G = kGeneralFormat;
     static const std::vector<TRealControl> controls = {
-        {"XminSpinEdit", &W::XminSpinEdit, 0, 0, 1, G},
-        {"XmaxSpinEdit", &W::XmaxSpinEdit, 0, 0, 1, G},
-        {"dXSpinEdit", &W::dXSpinEdit, 0, 0, 1, G},
-        {"X0SpinEdit", &W::X0SpinEdit, 0, 0, 1, G},
-        {"YminSpinEdit", &W::YminSpinEdit, 0, 0, 1, G},
-        {"YmaxSpinEdit", &W::YmaxSpinEdit, 0, 0, 1, G},
-        {"dYSpinEdit", &W::dYSpinEdit, 0, 0, 1, G},
-        {"Y0SpinEdit", &W::Y0SpinEdit, 0, 0, 1, G},
-        {"ZminSpinEdit", &W::ZminSpinEdit, 0, 0, 1, G},
-        {"ZmaxSpinEdit", &W::ZmaxSpinEdit, 0, 0, 1, G},
-        {"dZSpinEdit", &W::dZSpinEdit, 0, 0, 1, G},
-        {"Z0SpinEdit", &W::Z0SpinEdit, 0, 0, 1, G},
-        {"KmaxSpinEdit", &W::KmaxSpinEdit, 0.001, 10, 0.001, 4},
-        {"dKSpinEdit", &W::dKSpinEdit, 0.0000001, 1, 0.00001, 5},
-        {"FcNumSpinEdit", &W::FcNumSpinEdit, 0.1, 8, 1, G},
-        {"SurfaceAltSpinEdit", &W::SurfaceAltSpinEdit, -10000, 10000, 1, G},
-        {"VpSpinEdit", &W::VpSpinEdit, 0, 100000, 1, G},
-        {"VsSpinEdit", &W::VsSpinEdit, 0, 100000, 1, G},
-        {"VrSpinEdit", &W::VrSpinEdit, 0, 100000, 1, G},
-        {"QualitySpinEdit", &W::QualitySpinEdit, 0, 100000, 1, G},
-        {"RoSpinEdit", &W::RoSpinEdit, 0, 20, 1, G},
-        {"B0SpinEdit", &W::B0SpinEdit, 0.1, 10, 0.01, G},
-        {"SSpinEdit", &W::SSpinEdit, 0, 0, 0.01, G},
-        {"C0SpinEdit", &W::C0SpinEdit, 0, 0, 0.01, G},
-        {"FreqMinSpinEdit", &W::FreqMinSpinEdit, 0, 100000, 0.1, G},
-        {"FreqMaxSpinEdit", &W::FreqMaxSpinEdit, 0, 100000, 0.1, G},
-        {"C1SpinEdit", &W::C1SpinEdit, 0, 0, 1, G},
-        {"C2SpinEdit", &W::C2SpinEdit, 0, 0, 1, G},
-        {"NoiseF1SpinEdit", &W::NoiseF1SpinEdit, 0, 100000, 0.1, G},
-        {"NoiseF2SpinEdit", &W::NoiseF2SpinEdit, 0, 100000, 0.1, G},
+        { "XminSpinEdit", &W::XminSpinEdit, 0, 0, 1, G },
+        { "XmaxSpinEdit", &W::XmaxSpinEdit, 0, 0, 1, G },
+        { "dXSpinEdit", &W::dXSpinEdit, 0, 0, 1, G },
+        { "X0SpinEdit", &W::X0SpinEdit, 0, 0, 1, G },
+        { "YminSpinEdit", &W::YminSpinEdit, 0, 0, 1, G },
+        { "YmaxSpinEdit", &W::YmaxSpinEdit, 0, 0, 1, G },
+        { "dYSpinEdit", &W::dYSpinEdit, 0, 0, 1, G },
+        { "Y0SpinEdit", &W::Y0SpinEdit, 0, 0, 1, G },
+        { "ZminSpinEdit", &W::ZminSpinEdit, 0, 0, 1, G },
+        { "ZmaxSpinEdit", &W::ZmaxSpinEdit, 0, 0, 1, G },
+        { "dZSpinEdit", &W::dZSpinEdit, 0, 0, 1, G },
+        { "Z0SpinEdit", &W::Z0SpinEdit, 0, 0, 1, G },
+        { "KmaxSpinEdit", &W::KmaxSpinEdit, 0.001, 10, 0.001, 4 },
+        { "dKSpinEdit", &W::dKSpinEdit, 0.0000001, 1, 0.00001, 5 },
+        { "FcNumSpinEdit", &W::FcNumSpinEdit, 0.1, 8, 1, G },
+        { "SurfaceAltSpinEdit", &W::SurfaceAltSpinEdit, -10000, 10000, 1, G },
+        { "VpSpinEdit", &W::VpSpinEdit, 0, 100000, 1, G },
+        { "VsSpinEdit", &W::VsSpinEdit, 0, 100000, 1, G },
+        { "VrSpinEdit", &W::VrSpinEdit, 0, 100000, 1, G },
+        { "QualitySpinEdit", &W::QualitySpinEdit, 0, 100000, 1, G },
+        { "RoSpinEdit", &W::RoSpinEdit, 0, 20, 1, G },
+        { "B0SpinEdit", &W::B0SpinEdit, 0.1, 10, 0.01, G },
+        { "SSpinEdit", &W::SSpinEdit, 0, 0, 0.01, G },
+        { "C0SpinEdit", &W::C0SpinEdit, 0, 0, 0.01, G },
+        { "FreqMinSpinEdit", &W::FreqMinSpinEdit, 0, 100000, 0.1, G },
+        { "FreqMaxSpinEdit", &W::FreqMaxSpinEdit, 0, 100000, 0.1, G },
+        { "C1SpinEdit", &W::C1SpinEdit, 0, 0, 1, G },
+        { "C2SpinEdit", &W::C2SpinEdit, 0, 0, 1, G },
+        { "NoiseF1SpinEdit", &W::NoiseF1SpinEdit, 0, 100000, 0.1, G },
+        { "NoiseF2SpinEdit", &W::NoiseF2SpinEdit, 0, 100000, 0.1, G },
     };
     return controls;
 }
@@ -96,21 +95,20 @@ const std::vector<TRealControl> &RealControls()
 const std::vector<TChoiceControl> &ChoiceControls()
 {
     static const std::vector<TChoiceControl> controls = {
-        {"SourceRadioGroup", &W::SourceRadioGroup, 7},
-        {"ViewRadioGroup", &W::ViewRadioGroup, 3},
-        {"UnitRadioGroup", &W::UnitRadioGroup, 2},
-        {"MediumRadioGroup", &W::MediumRadioGroup, 2},
+        { "SourceRadioGroup", &W::SourceRadioGroup, 7 },
+        { "ViewRadioGroup", &W::ViewRadioGroup, 3 },
+        { "UnitRadioGroup", &W::UnitRadioGroup, 2 },
+        { "MediumRadioGroup", &W::MediumRadioGroup, 2 },
     };
     return controls;
 }
 
 namespace {
 
-template<class T>
-const T *FindByName(const std::vector<T> &controls, std::string_view name)
+template<class T> const T *FindByName(const std::vector<T> &controls, std::string_view name)
 {
-    const auto it = std::find_if(controls.begin(), controls.end(),
-                                 [&](const T &c) { return c.Name == name; });
+    const auto it = std::find_if(
+        controls.begin(), controls.end(), [&](const T &c) { return c.Name == name; });
     return it == controls.end() ? nullptr : &*it;
 }
 
@@ -171,14 +169,14 @@ bool SetValue(TWorkingSet &ws, const TChoiceControl &control, int index)
 
 void SetCooGridRowCount(TWorkingSet &ws, int rowCount)
 {
-    ws.CooGrid.Resize(std::clamp(rowCount, 1, kMaxTableRows),
-                      std::max(ws.CooGrid.ColCount, calc::kCooGridCols));
+    ws.CooGrid.Resize(
+        std::clamp(rowCount, 1, kMaxTableRows), std::max(ws.CooGrid.ColCount, calc::kCooGridCols));
 }
 
 void SetModelGridRowCount(TWorkingSet &ws, int rowCount)
 {
     ws.ModelStrGrid.Resize(std::clamp(rowCount, 1, kMaxTableRows),
-                           std::max(ws.ModelStrGrid.ColCount, medium::kModelGridCols));
+        std::max(ws.ModelStrGrid.ColCount, medium::kModelGridCols));
 }
 
 calc::TCalcParams CalcParamsOf(const TWorkingSet &ws)
@@ -195,10 +193,10 @@ calc::TCalcParams CalcParamsOf(const TWorkingSet &ws)
     p.Mode = static_cast<calc::TShowMode>(std::clamp(ws.SourceRadioGroup, 0, 6));
     // Any index other than 1 and 2 is the XY plane.
     p.Plane = (ws.ViewRadioGroup == 1 || ws.ViewRadioGroup == 2)
-                  ? static_cast<calc::TViewPlane>(ws.ViewRadioGroup)
-                  : calc::TViewPlane::vpXY;
-    p.Medium = ws.MediumRadioGroup == 1 ? calc::TMediumKind::Layered
-                                        : calc::TMediumKind::Homogeneous;
+        ? static_cast<calc::TViewPlane>(ws.ViewRadioGroup)
+        : calc::TViewPlane::vpXY;
+    p.Medium
+        = ws.MediumRadioGroup == 1 ? calc::TMediumKind::Layered : calc::TMediumKind::Homogeneous;
     p.C1 = ws.C1SpinEdit;
     p.C2 = ws.C2SpinEdit;
     return p;
@@ -207,9 +205,9 @@ calc::TCalcParams CalcParamsOf(const TWorkingSet &ws)
 map::TRanges RangesOf(const TWorkingSet &ws)
 {
     map::TRanges r;
-    r.X = {ws.XminSpinEdit, ws.XmaxSpinEdit, ws.dXSpinEdit, ws.X0SpinEdit};
-    r.Y = {ws.YminSpinEdit, ws.YmaxSpinEdit, ws.dYSpinEdit, ws.Y0SpinEdit};
-    r.Z = {ws.ZminSpinEdit, ws.ZmaxSpinEdit, ws.dZSpinEdit, ws.Z0SpinEdit};
+    r.X = { ws.XminSpinEdit, ws.XmaxSpinEdit, ws.dXSpinEdit, ws.X0SpinEdit };
+    r.Y = { ws.YminSpinEdit, ws.YmaxSpinEdit, ws.dYSpinEdit, ws.Y0SpinEdit };
+    r.Z = { ws.ZminSpinEdit, ws.ZmaxSpinEdit, ws.dZSpinEdit, ws.Z0SpinEdit };
     return r;
 }
 
@@ -223,8 +221,8 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
         = calc::ReadStations(ws.CooGrid, ws.StrGrid, s.Params.Plane, decimalSep, s.Params.Degrees);
     s.PlaneGrid = map::UpdatePlaneGrid(RangesOf(ws), s.Params.Plane);
     s.WaveGrid = map::UpdateWaveGrid(ws.KmaxSpinEdit, ws.dKSpinEdit);
-    const bool nodeMode = s.Params.Mode >= TShowMode::smMinMagnitude
-                          && s.Params.Mode <= TShowMode::smSourceSize;
+    const bool nodeMode
+        = s.Params.Mode >= TShowMode::smMinMagnitude && s.Params.Mode <= TShowMode::smSourceSize;
     if (nodeMode && s.Params.Medium == calc::TMediumKind::Layered
         && s.Stations.Count == s.Params.N) {
         std::string badCell;

@@ -21,45 +21,45 @@ namespace valdrin::params {
 
 struct TWorkingSet {
     // Page "Расчет".
-    int SensorsSpinEdit = 25;      // station count N, 1..100
-    int SourceRadioGroup = 0;      // display mode (TShowMode), 0..6
-    int ViewRadioGroup = 0;        // view plane (TViewPlane), 0..2
-    int UnitRadioGroup = 0;        // 0 "0-1", 1 "дБ"
-    common::TCellTable CooGrid;    // 5 columns, header row 0
+    int SensorsSpinEdit = 25; // station count N, 1..100
+    int SourceRadioGroup = 0; // display mode (TShowMode), 0..6
+    int ViewRadioGroup = 0; // view plane (TViewPlane), 0..2
+    int UnitRadioGroup = 0; // 0 "0-1", 1 "дБ"
+    common::TCellTable CooGrid; // 5 columns, header row 0
 
     // Page "Параметры среды".
-    int MediumRadioGroup = 0;      // 0 homogeneous, 1 horizontally layered
+    int MediumRadioGroup = 0; // 0 homogeneous, 1 horizontally layered
     double SurfaceAltSpinEdit = 200; // m, -10000..10000
-    int LayerCountSpinEdit = 1;    // 1..100, the length of MediumModel
-    double VpSpinEdit = 6000;      // m/s, 0..100000
-    double VsSpinEdit = 3000;      // m/s, 0..100000
-    double VrSpinEdit = 3000;      // m/s, 0..100000
-    double QualitySpinEdit = 100;  // Q, 0..100000
-    double RoSpinEdit = 2;         // density, 0..20
+    int LayerCountSpinEdit = 1; // 1..100, the length of MediumModel
+    double VpSpinEdit = 6000; // m/s, 0..100000
+    double VsSpinEdit = 3000; // m/s, 0..100000
+    double VrSpinEdit = 3000; // m/s, 0..100000
+    double QualitySpinEdit = 100; // Q, 0..100000
+    double RoSpinEdit = 2; // density, 0..20
     common::TCellTable ModelStrGrid; // 7 columns, header row 0, row k+1 = layer k
-    common::TCellTable StrGrid;    // 7 columns, header row 0
-    double B0SpinEdit = 1.5;       // 0.1..10
-    double SSpinEdit = -3.5;       // unbounded
-    double C0SpinEdit = 3;         // unbounded
-    double FreqMinSpinEdit = 0.1;  // Hz, 0..100000
-    double FreqMaxSpinEdit = 10;   // Hz, 0..100000
-    double C1SpinEdit = 1.5;       // energy class K = C1*M + C2, unbounded
+    common::TCellTable StrGrid; // 7 columns, header row 0
+    double B0SpinEdit = 1.5; // 0.1..10
+    double SSpinEdit = -3.5; // unbounded
+    double C0SpinEdit = 3; // unbounded
+    double FreqMinSpinEdit = 0.1; // Hz, 0..100000
+    double FreqMaxSpinEdit = 10; // Hz, 0..100000
+    double C1SpinEdit = 1.5; // energy class K = C1*M + C2, unbounded
     double C2SpinEdit = 4.5;
 
     // Page "Оценка уровня шума".
-    double NoiseF1SpinEdit = 1;    // Hz, 0..100000
-    double NoiseF2SpinEdit = 10;   // Hz, 0..100000
+    double NoiseF1SpinEdit = 1; // Hz, 0..100000
+    double NoiseF2SpinEdit = 10; // Hz, 0..100000
 
     // Page "Параметры расчета": node ranges (m, or degrees for X, Y), unbounded.
     double XminSpinEdit = -2000, XmaxSpinEdit = 2000, dXSpinEdit = 50, X0SpinEdit = 0;
     double YminSpinEdit = -2000, YmaxSpinEdit = 2000, dYSpinEdit = 50, Y0SpinEdit = 0;
     double ZminSpinEdit = 300, ZmaxSpinEdit = 500, dZSpinEdit = 20, Z0SpinEdit = 400;
-    double KmaxSpinEdit = 0.005;   // cycles per metre, 0.001..10
-    double dKSpinEdit = 0.00002;   // cycles per metre, 0.0000001..1
-    bool GeoCheckBox = false;      // X, Y as longitude, latitude
-    int MinSensCountSpinEdit = 3;  // k, unbounded
-    int LocErrorSpinEdit = 5;      // % of the hypocentral distance, 0..50
-    double FcNumSpinEdit = 5;      // multiplier n, 0.1..8
+    double KmaxSpinEdit = 0.005; // cycles per metre, 0.001..10
+    double dKSpinEdit = 0.00002; // cycles per metre, 0.0000001..1
+    bool GeoCheckBox = false; // X, Y as longitude, latitude
+    int MinSensCountSpinEdit = 3; // k, unbounded
+    int LocErrorSpinEdit = 5; // % of the hypocentral distance, 0..50
+    double FcNumSpinEdit = 5; // multiplier n, 0.1..8
 
     medium::THorizontalModel MediumModel; // LayerCountSpinEdit layers
 };
@@ -71,8 +71,8 @@ TWorkingSet DefaultWorkingSet(char decimalSep = '.');
 
 // Controls and their range rules.
 enum class TSpinKind {
-    SpinEdit,      // clamps when MinValue != MaxValue
-    Spin10Edit,    // steps also clamp when both bounds are equal and not 0
+    SpinEdit, // clamps when MinValue != MaxValue
+    Spin10Edit, // steps also clamp when both bounds are equal and not 0
     FloatSpinEdit, // clamps unless both bounds are 0
 };
 
@@ -151,6 +151,5 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep);
 // be null) is what a result picture draws; saveEnabled whether it can be saved.
 map::TMapScene MakeMapScene(
     const TWorkingSet &ws, const calc::TResult *result, bool saveEnabled, char decimalSep);
-
 
 } // namespace valdrin::params

@@ -435,8 +435,8 @@ TEST(QtFileFilter, PipeFiltersBecomeQtFiltersAndAllFilesShowsEveryName)
 {
     using valdrin::app::QtFileFilter;
     EXPECT_EQ(QtFileFilter(QStringLiteral("INI|*.ini|Все файлы|*.*")),
-              QStringLiteral("INI (*.ini);;Все файлы (*)"));
+        QStringLiteral("INI (*.ini);;Все файлы (*)"));
     EXPECT_EQ(QtFileFilter(QStringLiteral("*.dat|*.dat|Все файлы|*.*")),
-              QStringLiteral("*.dat (*.dat);;Все файлы (*)"));
+        QStringLiteral("*.dat (*.dat);;Все файлы (*)"));
     EXPECT_EQ(QtFileFilter(QStringLiteral("A|*.a;*.b")), QStringLiteral("A (*.a *.b)"));
 }

@@ -34,7 +34,7 @@ TStationSet Line(const std::vector<double> &u, const std::vector<double> &v)
 
 TWaveGrid Grid(int kCount, double dk)
 {
-    return TWaveGrid{kCount * dk, dk, kCount};
+    return TWaveGrid { kCount * dk, dk, kCount };
 }
 
 double MaxDifference(const TMatrix2D &a, const TMatrix2D &b)
@@ -51,9 +51,9 @@ double MaxDifference(const TMatrix2D &a, const TMatrix2D &b)
 TEST(ArrayResponse, DefaultNetworkMatchesTheStraightforwardFormEverywhere)
 {
     const auto st = DefaultStations();
-    const TWaveGrid grid{0.005, 0.00002, 250};
+    const TWaveGrid grid { 0.005, 0.00002, 250 };
     const auto ref = ArrayResponseReference(st, 25, grid, false);
-    for (int threads : {1, 2, 3}) {
+    for (int threads : { 1, 2, 3 }) {
         TRunControl rc;
         rc.Threads = threads;
         const auto fast = ArrayResponse(st, 25, grid, false, rc);
@@ -83,7 +83,7 @@ TEST(ArrayResponse, CentreIsOneAndTheMatrixIsPointSymmetric)
 
 TEST(ArrayResponse, TwoStationsSumOnlyTheSecondSoEveryElementIsOne)
 {
-    const auto r = ArrayResponse(Line({5, 300}, {-7, 40}), 2, Grid(20, 0.0003), false);
+    const auto r = ArrayResponse(Line({ 5, 300 }, { -7, 40 }), 2, Grid(20, 0.0003), false);
     ASSERT_TRUE(r);
     for (const auto &row : r->Matrix)
         for (double v : row)
@@ -94,14 +94,14 @@ TEST(ArrayResponse, TwoStationsSumOnlyTheSecondSoEveryElementIsOne)
 TEST(ArrayResponse, TwoSummedStationsGiveAbsCosine)
 {
     // The first row takes no part in the sum, wherever it lies.
-    auto st = Line({999, 0, 100}, {999, 0, 0});
+    auto st = Line({ 999, 0, 100 }, { 999, 0, 0 });
     st.CentreU = 0;
     st.CentreV = 0;
     const auto r = ArrayResponse(st, 3, Grid(50, 0.0001), false);
     ASSERT_TRUE(r);
     for (int p = 0; p <= 100; ++p) {
         const double kU = (p - 50) * 0.0001;
-        for (int q : {0, 17, 50, 100})
+        for (int q : { 0, 17, 50, 100 })
             ASSERT_NEAR(
                 At(r->Matrix, p, q), std::fabs(std::cos(std::numbers::pi * kU * 100)), 1e-12);
     }
@@ -111,7 +111,7 @@ TEST(ArrayResponse, TwoSummedStationsGiveAbsCosine)
 
 TEST(ArrayResponse, UniformLineOfFiveIsTheDirichletKernel)
 {
-    auto st = Line({-50, 0, 100, 200, 300, 400}, {-50, 0, 0, 0, 0, 0});
+    auto st = Line({ -50, 0, 100, 200, 300, 400 }, { -50, 0, 0, 0, 0, 0 });
     st.CentreU = 200;
     st.CentreV = 0;
     const auto r = ArrayResponse(st, 6, Grid(100, 0.0001), false);
@@ -125,16 +125,16 @@ TEST(ArrayResponse, UniformLineOfFiveIsTheDirichletKernel)
             : std::fabs(std::sin(5 * std::numbers::pi * k * d) / den);
         ASSERT_NEAR(At(r->Matrix, p, 100), expected, 1e-12) << "k = " << k;
     }
-    EXPECT_NEAR(r->Matrix[100][100], 1.0, 1e-15);  // k = 0
-    EXPECT_NEAR(r->Matrix[120][100], 0.0, 1e-12);  // k = 0.002
-    EXPECT_NEAR(r->Matrix[200][100], 1.0, 1e-12);  // grating lobe at 0.01
+    EXPECT_NEAR(r->Matrix[100][100], 1.0, 1e-15); // k = 0
+    EXPECT_NEAR(r->Matrix[120][100], 0.0, 1e-12); // k = 0.002
+    EXPECT_NEAR(r->Matrix[200][100], 1.0, 1e-12); // grating lobe at 0.01
 }
 
 TEST(ArrayResponse, DegreesMatchTheStraightforwardForm)
 {
     // A small network near 30 E, 60 N, about 2 km across.
-    TStationSet st = Line({30.0, 30.010, 29.985, 30.021, 29.996, 30.004},
-                          {60.0, 60.004, 60.011, 59.993, 59.989, 60.002});
+    TStationSet st = Line({ 30.0, 30.010, 29.985, 30.021, 29.996, 30.004 },
+        { 60.0, 60.004, 60.011, 59.993, 59.989, 60.002 });
     st.CentreU = 30.004;
     st.CentreV = 60.002;
     const TWaveGrid grid = Grid(60, 0.00005);
@@ -168,13 +168,13 @@ TEST(ArrayResponse, ANetworkAcrossTheAntimeridianIsOneNetworkHoweverWritten)
 TEST(ArrayResponse, RefusesWhatCannotBeComputed)
 {
     const auto st = DefaultStations();
-    for (int n : {0, 1}) {
+    for (int n : { 0, 1 }) {
         EXPECT_THROW(ArrayResponse(st, n, Grid(10, 0.001), false), TValdrinError);
         EXPECT_THROW(ArrayResponseReference(st, n, Grid(10, 0.001), false), TValdrinError);
     }
     EXPECT_THROW(ArrayResponse(st, 26, Grid(10, 0.001), false), std::invalid_argument);
-    EXPECT_THROW(ArrayResponse(st, 25, TWaveGrid{0.005, 0, 0}, false), TValdrinError);
-    EXPECT_THROW(ArrayResponse(st, 25, TWaveGrid{0.005, -1e-5, 0}, false), TValdrinError);
+    EXPECT_THROW(ArrayResponse(st, 25, TWaveGrid { 0.005, 0, 0 }, false), TValdrinError);
+    EXPECT_THROW(ArrayResponse(st, 25, TWaveGrid { 0.005, -1e-5, 0 }, false), TValdrinError);
     try {
         ArrayResponse(st, 25, Grid(2001, 1e-6), false); // side 4003
         FAIL() << "a 4003 x 4003 matrix was not refused";
@@ -187,7 +187,7 @@ TEST(ArrayResponse, RefusesWhatCannotBeComputed)
 TEST(ArrayResponse, ProgressGrowsToTheRowCountAndCancelStopsTheRun)
 {
     const auto st = DefaultStations();
-    for (int threads : {1, 2}) {
+    for (int threads : { 1, 2 }) {
         TRunControl rc;
         rc.Threads = threads;
         int calls = 0, last = 0, total = 0;
@@ -205,7 +205,7 @@ TEST(ArrayResponse, ProgressGrowsToTheRowCountAndCancelStopsTheRun)
         EXPECT_GE(calls, 8);
     }
 
-    std::atomic<bool> cancel{true};
+    std::atomic<bool> cancel { true };
     TRunControl rc;
     rc.Cancel = &cancel;
     EXPECT_FALSE(ArrayResponse(st, 25, Grid(30, 0.0001), false, rc));
@@ -226,6 +226,6 @@ TEST(ArrayResponse, AnErrorInTheProgressCallbackReachesTheCaller)
     TRunControl rc;
     rc.Threads = 2;
     rc.Progress = [](int, int) { throw std::runtime_error("gauge gone"); };
-    EXPECT_THROW(ArrayResponse(DefaultStations(), 25, Grid(30, 0.0001), false, rc),
-                 std::runtime_error);
+    EXPECT_THROW(
+        ArrayResponse(DefaultStations(), 25, Grid(30, 0.0001), false, rc), std::runtime_error);
 }

@@ -22,10 +22,10 @@ using enum TShowMode;
 
 namespace {
 
-TPlaneGrid Grid(double umin, double umax, double ustep, double vmin, double vmax, double vstep,
-                double w)
+TPlaneGrid Grid(
+    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
 {
-    TPlaneGrid g{umin, umax, ustep, vmin, vmax, vstep, w, 0, 0};
+    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
     g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
     g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
     return g;
@@ -37,12 +37,13 @@ TCalcSnapshot DefaultSnapshot(TShowMode mode)
     s.Params.Mode = mode;
     s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
     s.PlaneGrid = Grid(-2000, 2000, 50, -2000, 2000, 50, 400);
-    s.WaveGrid = {0.005, 0.00002, 250};
+    s.WaveGrid = { 0.005, 0.00002, 250 };
     return s;
 }
 
 // Stations with the default attenuation row at the given plane points and W.
-TCalcSnapshot Network(TShowMode mode, const std::vector<std::array<double, 3>> &uvw, TPlaneGrid grid)
+TCalcSnapshot Network(
+    TShowMode mode, const std::vector<std::array<double, 3>> &uvw, TPlaneGrid grid)
 {
     TCalcSnapshot s;
     s.Params.Mode = mode;
@@ -68,13 +69,12 @@ TCalcSnapshot Network(TShowMode mode, const std::vector<std::array<double, 3>> &
 valdrin::medium::THorizontalModel ThreeLayers(double surface)
 {
     valdrin::medium::THorizontalModel m(3);
-    const double rows[3][6] = {{100, 1500, 750, 500, 10, 1.8},
-                               {200, 1800, 1040.5, 743.2, 20, 1.98},
-                               {400, 2160, 1248.6, 891.9, 40, 2.178}};
+    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
+        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
     for (int i = 0; i < 3; ++i) {
         auto &l = m[static_cast<std::size_t>(i)];
         l.H = rows[i][0];
-        l.Velocity = {rows[i][1], rows[i][2], rows[i][3]};
+        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
         l.Q = rows[i][4];
         l.Rho = rows[i][5];
     }
@@ -113,25 +113,26 @@ TEST(RunComputation, DefaultNetworkMinimumMagnitude)
     ASSERT_EQ(r->ResultMatrix.size(), 81u);
     ASSERT_EQ(r->ResultMatrix[0].size(), 81u);
     // Each node holds the third-smallest station value.
-    for (int i : {0, 17, 40, 80}) {
-        for (int j : {0, 40, 63, 80}) {
+    for (int i : { 0, 17, 40, 80 }) {
+        for (int j : { 0, 40, 63, 80 }) {
             const double u = i * 50.0 - 2000, v = j * 50.0 - 2000;
             std::vector<double> m;
             for (std::size_t st = 0; st < 25; ++st) {
                 const double epi = std::hypot(u - s.Stations.U[st], v - s.Stations.V[st]);
-                m.push_back(valdrin::medium::LawMagnitude(1, 1.3, 0.0001, 0.4, epi, 400,
-                                                          s.Stations.W[st], 0.04));
+                m.push_back(valdrin::medium::LawMagnitude(
+                    1, 1.3, 0.0001, 0.4, epi, 400, s.Stations.W[st], 0.04));
             }
             std::sort(m.begin(), m.end());
-            EXPECT_NEAR(r->ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)], m[2], 1e-12);
+            EXPECT_NEAR(r->ResultMatrix[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)],
+                m[2], 1e-12);
         }
     }
 }
 
 TEST(RunComputation, StationsAtOneAndTenKilometres)
 {
-    TCalcSnapshot s = Network(smMinMagnitude, {{1000, 0, 400}, {0, 10000, 400}, {-30000, 0, 400}},
-                              Grid(0, 0, 50, 0, 0, 50, 400));
+    TCalcSnapshot s = Network(smMinMagnitude,
+        { { 1000, 0, 400 }, { 0, 10000, 400 }, { -30000, 0, 400 } }, Grid(0, 0, 50, 0, 0, 50, 400));
     const auto nearest = RunComputation(s);
     ASSERT_TRUE(nearest);
     EXPECT_NEAR(nearest->ResultMatrix[0][0], -0.99784, 5e-6);
@@ -139,13 +140,14 @@ TEST(RunComputation, StationsAtOneAndTenKilometres)
     EXPECT_NEAR(RunComputation(s)->ResultMatrix[0][0], 0.30306, 5e-6);
     s.Params.k = 3; // k = N: the least favourable station
     EXPECT_NEAR(RunComputation(s)->ResultMatrix[0][0],
-                valdrin::medium::LawMagnitude(1, 1.3, 0.0001, 0.4, 30000, 400, 400, 0.04), 1e-12);
+        valdrin::medium::LawMagnitude(1, 1.3, 0.0001, 0.4, 30000, 400, 400, 0.04), 1e-12);
 }
 
 TEST(RunComputation, LocationError)
 {
-    TCalcSnapshot s = Network(smLocError, {{500, 0, 0}, {0, 1000, 0}, {-2000, 0, 0}, {0, -3000, 0}},
-                              Grid(-100, 100, 50, 0, 0, 50, 0));
+    TCalcSnapshot s
+        = Network(smLocError, { { 500, 0, 0 }, { 0, 1000, 0 }, { -2000, 0, 0 }, { 0, -3000, 0 } },
+            Grid(-100, 100, 50, 0, 0, 50, 0));
     s.Params.k = 3;
     s.Params.LocErrorPct = 5;
     const auto r = RunComputation(s);
@@ -178,7 +180,8 @@ TEST(RunComputation, SourceModesTakeBruneOfTheKthMagnitude)
     EXPECT_EQ(fc->ResultMode, smCornerFreq);
     for (std::size_t i = 0; i < 5; ++i)
         for (std::size_t j = 0; j < 5; ++j) {
-            const valdrin::medium::TBruneSource b = valdrin::medium::BruneSource(m->ResultMatrix[i][j], 3000, 200 - 400);
+            const valdrin::medium::TBruneSource b
+                = valdrin::medium::BruneSource(m->ResultMatrix[i][j], 3000, 200 - 400);
             EXPECT_EQ(fc->ResultMatrix[i][j], b.Fc);
             EXPECT_EQ(r0->ResultMatrix[i][j], b.R0);
         }
@@ -186,7 +189,7 @@ TEST(RunComputation, SourceModesTakeBruneOfTheKthMagnitude)
 
 TEST(RunComputation, ModeZeroAndUnknownModesComputeNothing)
 {
-    for (TShowMode mode : {smStations, static_cast<TShowMode>(9)}) {
+    for (TShowMode mode : { smStations, static_cast<TShowMode>(9) }) {
         const auto r = RunComputation(DefaultSnapshot(mode));
         ASSERT_TRUE(r);
         EXPECT_EQ(r->ResultMode, mode);
@@ -198,7 +201,7 @@ TEST(RunComputation, ModeZeroAndUnknownModesComputeNothing)
 TEST(RunComputation, ResponseModesGoThroughTheArrayResponse)
 {
     TCalcSnapshot s = DefaultSnapshot(smCdF);
-    s.WaveGrid = {0.001, 0.0001, 10};
+    s.WaveGrid = { 0.001, 0.0001, 10 };
     const auto r = RunComputation(s);
     ASSERT_TRUE(r);
     EXPECT_TRUE(r->Saveable);
@@ -207,7 +210,7 @@ TEST(RunComputation, ResponseModesGoThroughTheArrayResponse)
     EXPECT_DOUBLE_EQ(r->ResultMatrix[10][10], 1.0);
     EXPECT_LE(r->ResultMin, 1.0);
 
-    TCalcSnapshot one = Network(smCdK, {{0, 0, 0}}, s.PlaneGrid);
+    TCalcSnapshot one = Network(smCdK, { { 0, 0, 0 } }, s.PlaneGrid);
     one.WaveGrid = s.WaveGrid;
     EXPECT_THROW(RunComputation(one), TValdrinError); // fewer than two stations
 }
@@ -234,10 +237,11 @@ TEST(RunComputation, IncompleteStationRowIsNamedWithItsCell)
     for (int r = 1; r <= 25; ++r)
         coo.SetCell(r, 2, "42.8");
     coo.SetCell(3, 2, "90,5");
-    for (TViewPlane plane : {TViewPlane::vpXY, TViewPlane::vpYZ, TViewPlane::vpXZ}) {
+    for (TViewPlane plane : { TViewPlane::vpXY, TViewPlane::vpYZ, TViewPlane::vpXZ }) {
         s.Stations = ReadStations(coo, DefaultStrGrid(), plane, '.', true);
-        EXPECT_EQ(RefusalOf(s), "Ошибка в параметрах станции №3 (столбец Y: «90,5», широта вне "
-                                "пределов от -90 до 90°)");
+        EXPECT_EQ(RefusalOf(s),
+            "Ошибка в параметрах станции №3 (столбец Y: «90,5», широта вне "
+            "пределов от -90 до 90°)");
     }
     s.Stations = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXY, '.');
     EXPECT_EQ(s.Stations.Count, 25); // in metres it is a plain coordinate
@@ -258,7 +262,7 @@ TEST(RunComputation, RefusesWhatCannotBeComputed)
     s.Params.k = 25;
     EXPECT_EQ(RefusalOf(s), "");
 
-    for (TPlaneGrid g : {Grid(-2000, 2000, 50, -2000, 2000, 50, 400)}) {
+    for (TPlaneGrid g : { Grid(-2000, 2000, 50, -2000, 2000, 50, 400) }) {
         TPlaneGrid bad = g;
         bad.UStep = 0;
         s.PlaneGrid = bad;
@@ -311,11 +315,15 @@ TEST(RunComputation, StressDropAndLayeredModelChecks)
 
     s.PlaneGrid = Grid(-100, 100, 100, -100, 100, 100, -300);
     EXPECT_EQ(RefusalOf(s), "");
-    struct Bad { int layer; int field; };
-    for (Bad b : {Bad{0, 0}, Bad{1, 1}, Bad{2, 2}, Bad{1, 3}, Bad{2, 4}, Bad{0, 5}}) {
+    struct Bad {
+        int layer;
+        int field;
+    };
+    for (Bad b :
+        { Bad { 0, 0 }, Bad { 1, 1 }, Bad { 2, 2 }, Bad { 1, 3 }, Bad { 2, 4 }, Bad { 0, 5 } }) {
         TCalcSnapshot t = s;
         auto &l = t.Model[static_cast<std::size_t>(b.layer)];
-        double *fields[] = {&l.Velocity[0], &l.Velocity[1], &l.Velocity[2], &l.Q, &l.Rho, &l.H};
+        double *fields[] = { &l.Velocity[0], &l.Velocity[1], &l.Velocity[2], &l.Q, &l.Rho, &l.H };
         *fields[b.field] = b.field == 3 ? -1 : 0;
         const std::string msg = RefusalOf(t);
         EXPECT_TRUE(StartsWith(msg, "Ошибка в модели среды")) << b.layer << " " << b.field;
@@ -343,8 +351,8 @@ TEST(RunComputation, StressDropAndLayeredModelChecks)
 TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)
 {
     // Three stations, one exactly on node (0, 0) at the plane's altitude.
-    TCalcSnapshot s = Network(smMinMagnitude, {{0, 0, 400}, {300, 0, 400}, {0, 700, 400}},
-                              Grid(-50, 50, 50, 0, 0, 50, 400));
+    TCalcSnapshot s = Network(smMinMagnitude, { { 0, 0, 400 }, { 300, 0, 400 }, { 0, 700, 400 } },
+        Grid(-50, 50, 50, 0, 0, 50, 400));
     s.Params.k = 3;
     auto r = RunComputation(s);
     ASSERT_TRUE(r);
@@ -352,16 +360,16 @@ TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)
     EXPECT_TRUE(std::isfinite(r->ResultMatrix[0][0]));
     s.Params.k = 2;
     EXPECT_NEAR(RunComputation(s)->ResultMatrix[1][0],
-                valdrin::medium::LawMagnitude(1, 1.3, 0.0001, 0.4, 700, 400, 400, 0.04), 1e-12);
+        valdrin::medium::LawMagnitude(1, 1.3, 0.0001, 0.4, 700, 400, 400, 0.04), 1e-12);
 
     // A layered stack whose spreading swallows every amplitude: not registered.
-    TCalcSnapshot l = Network(smMinMagnitude, {{0, 0, 400}, {300, 0, 400}, {0, 700, 400}},
-                              Grid(-50, 50, 50, 0, 0, 50, -300));
+    TCalcSnapshot l = Network(smMinMagnitude, { { 0, 0, 400 }, { 300, 0, 400 }, { 0, 700, 400 } },
+        Grid(-50, 50, 50, 0, 0, 50, -300));
     l.Params.Medium = TMediumKind::Layered;
     l.Model = ThreeLayers(200);
     l.Model[2].SpreadExp = 400;
     l.Params.k = 2;
-    for (TShowMode mode : {smMinMagnitude, smCornerFreq, smSourceSize}) {
+    for (TShowMode mode : { smMinMagnitude, smCornerFreq, smSourceSize }) {
         l.Params.Mode = mode;
         r = RunComputation(l);
         ASSERT_TRUE(r);
@@ -375,7 +383,7 @@ TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)
 TEST(RunComputation, ProgressCountsNodesAndCancel)
 {
     TCalcSnapshot s = DefaultSnapshot(smMinMagnitude);
-    for (int threads : {1, 2}) {
+    for (int threads : { 1, 2 }) {
         std::vector<int> done;
         TRunControl rc;
         rc.Threads = threads;
@@ -389,7 +397,7 @@ TEST(RunComputation, ProgressCountsNodesAndCancel)
         EXPECT_EQ(done.back(), 81 * 81);
     }
 
-    std::atomic<bool> cancel{true};
+    std::atomic<bool> cancel { true };
     TRunControl rc;
     rc.Cancel = &cancel;
     EXPECT_FALSE(RunComputation(s, rc));

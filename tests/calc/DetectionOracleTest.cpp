@@ -21,7 +21,6 @@ using valdrin::calc::oracle::OracleScan;
 
 namespace {
 
-
 // Identical bit for bit, NaN matching NaN.
 ::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
 {
@@ -39,16 +38,16 @@ namespace {
                 continue;
             if (std::memcmp(&x, &y, sizeof x) != 0)
                 return ::testing::AssertionFailure()
-                       << "[" << i << "][" << j << "] " << x << " vs " << y;
+                    << "[" << i << "][" << j << "] " << x << " vs " << y;
         }
     }
     return ::testing::AssertionSuccess() << nan << " NaN, " << inf << " inf";
 }
 
-TPlaneGrid Grid(double umin, double umax, double ustep, double vmin, double vmax, double vstep,
-                double w)
+TPlaneGrid Grid(
+    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
 {
-    TPlaneGrid g{umin, umax, ustep, vmin, vmax, vstep, w, 0, 0};
+    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
     g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
     g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
     return g;
@@ -57,14 +56,13 @@ TPlaneGrid Grid(double umin, double umax, double ustep, double vmin, double vmax
 medium::THorizontalModel ThreeLayers(double surface)
 {
     medium::THorizontalModel m(3);
-    const double rows[3][6] = {{100, 1500, 750, 500, 10, 1.8},
-                               {200, 1800, 1040.5, 743.2, 20, 1.98},
-                               {400, 2160, 1248.6, 891.9, 40, 2.178}};
+    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
+        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
     for (int i = 0; i < 3; ++i) {
         auto &l = m[static_cast<std::size_t>(i)];
         l.Name = std::string(1, '#') + char('1' + i);
         l.H = rows[i][0];
-        l.Velocity = {rows[i][1], rows[i][2], rows[i][3]};
+        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
         l.Q = rows[i][4];
         l.Rho = rows[i][5];
     }
@@ -102,10 +100,10 @@ void ExpectEngineMatchesOracle(const TCalcSnapshot &s)
     const TMatrix2D oracle = OracleScan(s);
     int finite = 0;
     for (const auto &row : oracle)
-        finite += static_cast<int>(std::count_if(row.begin(), row.end(),
-                                                 [](double x) { return std::isfinite(x); }));
+        finite += static_cast<int>(
+            std::count_if(row.begin(), row.end(), [](double x) { return std::isfinite(x); }));
     EXPECT_GT(finite, 0) << "nothing to compare";
-    for (int threads : {1, 2, 3}) {
+    for (int threads : { 1, 2, 3 }) {
         TRunControl rc;
         rc.Threads = threads;
         const auto r = RunComputation(s, rc);
@@ -118,17 +116,20 @@ void ExpectEngineMatchesOracle(const TCalcSnapshot &s)
 
 TEST(DetectionOracle, HomogeneousEveryModeAndPlane)
 {
-    struct Case { TViewPlane plane; TPlaneGrid grid; };
+    struct Case {
+        TViewPlane plane;
+        TPlaneGrid grid;
+    };
     const Case cases[] = {
-        {vpXY, Grid(-2000, 2000, 250, -1500, 1500, 300, 403)}, // through ARA0 itself
-        {vpYZ, Grid(-1500, 1500, 375, 300, 500, 50, 0)},
-        {vpXZ, Grid(-1000, 1000, 400, 350, 450, 25, 81)},
+        { vpXY, Grid(-2000, 2000, 250, -1500, 1500, 300, 403) }, // through ARA0 itself
+        { vpYZ, Grid(-1500, 1500, 375, 300, 500, 50, 0) },
+        { vpXZ, Grid(-1000, 1000, 400, 350, 450, 25, 81) },
     };
     for (const Case &c : cases)
-        for (TShowMode mode : {smMinMagnitude, smLocError, smCornerFreq, smSourceSize})
-            for (int k : {1, 3, 25}) {
-                SCOPED_TRACE(testing::Message() << "plane " << int(c.plane) << " mode " << int(mode)
-                                                << " k " << k);
+        for (TShowMode mode : { smMinMagnitude, smLocError, smCornerFreq, smSourceSize })
+            for (int k : { 1, 3, 25 }) {
+                SCOPED_TRACE(testing::Message()
+                    << "plane " << int(c.plane) << " mode " << int(mode) << " k " << k);
                 TCalcSnapshot s = Snapshot(mode, c.plane, c.grid, 25);
                 s.Params.k = k;
                 ExpectEngineMatchesOracle(s);
@@ -137,7 +138,8 @@ TEST(DetectionOracle, HomogeneousEveryModeAndPlane)
 
 TEST(DetectionOracle, HomogeneousInDegrees)
 {
-    TCalcSnapshot s = Snapshot(smMinMagnitude, vpXY, Grid(29.97, 30.03, 0.01, 59.98, 60.02, 0.01, 200), 25);
+    TCalcSnapshot s
+        = Snapshot(smMinMagnitude, vpXY, Grid(29.97, 30.03, 0.01, 59.98, 60.02, 0.01, 200), 25);
     s.Params.Degrees = true;
     for (std::size_t i = 0; i < 25; ++i) { // the network around 30 E, 60 N
         s.Stations.U[i] = 30 + s.Stations.U[i] / 55800;
@@ -153,7 +155,8 @@ TEST(DetectionOracle, HomogeneousInDegrees)
 
 TEST(DetectionOracle, LayeredSourceBelowTheStations)
 {
-    TCalcSnapshot s = Snapshot(smMinMagnitude, vpXY, Grid(-2000, 2000, 800, -2000, 2000, 800, -300), 12);
+    TCalcSnapshot s
+        = Snapshot(smMinMagnitude, vpXY, Grid(-2000, 2000, 800, -2000, 2000, 800, -300), 12);
     s.Params.Medium = TMediumKind::Layered;
     s.Model = ThreeLayers(200);
     ExpectEngineMatchesOracle(s);
@@ -166,12 +169,13 @@ TEST(DetectionOracle, LayeredStationsAboveAndBelowTheSource)
 {
     // Source plane in the first layer; some stations deep in #2 and #3, one
     // in #1 with the source (the direct segment), rays going both ways.
-    TCalcSnapshot s = Snapshot(smCornerFreq, vpXY, Grid(-1500, 1500, 600, -1500, 1500, 750, 150), 10);
+    TCalcSnapshot s
+        = Snapshot(smCornerFreq, vpXY, Grid(-1500, 1500, 600, -1500, 1500, 750, 150), 10);
     s.Params.Medium = TMediumKind::Layered;
     s.Params.k = 2;
     s.Params.FcNum = 2;
     s.Model = ThreeLayers(200);
-    const double w[] = {400, 120, 50, -20, -150, -480, -900, 300, 0, 180};
+    const double w[] = { 400, 120, 50, -20, -150, -480, -900, 300, 0, 180 };
     for (std::size_t i = 0; i < 10; ++i)
         s.Stations.W[i] = w[i];
     s.Model[1].SpreadExp = 0.5;
@@ -183,15 +187,17 @@ TEST(DetectionOracle, LayeredStationsAboveAndBelowTheSource)
 
 TEST(DetectionOracle, LayeredInTheVerticalPlanesAndInDegrees)
 {
-    for (TViewPlane plane : {vpYZ, vpXZ}) {
+    for (TViewPlane plane : { vpYZ, vpXZ }) {
         SCOPED_TRACE(int(plane));
-        TCalcSnapshot s = Snapshot(smMinMagnitude, plane, Grid(-1200, 1200, 600, 300, 500, 100, -50), 8);
+        TCalcSnapshot s
+            = Snapshot(smMinMagnitude, plane, Grid(-1200, 1200, 600, 300, 500, 100, -50), 8);
         s.Params.Medium = TMediumKind::Layered;
         s.Params.k = 3;
         s.Model = ThreeLayers(200);
         ExpectEngineMatchesOracle(s);
     }
-    TCalcSnapshot d = Snapshot(smMinMagnitude, vpXY, Grid(29.98, 30.02, 0.01, 59.99, 60.01, 0.01, -300), 8);
+    TCalcSnapshot d
+        = Snapshot(smMinMagnitude, vpXY, Grid(29.98, 30.02, 0.01, 59.99, 60.01, 0.01, -300), 8);
     d.Params.Degrees = true;
     d.Params.Medium = TMediumKind::Layered;
     d.Params.k = 2;
@@ -332,7 +338,8 @@ TEST(DetectionOracle, RandomNetworksEveryMediumOfDistance)
         st.Name.resize(static_cast<std::size_t>(N));
         for (std::size_t i = 0; i < static_cast<std::size_t>(N); ++i) {
             const double spread = i % 4 == 0 ? 0.05 : 1; // a cluster
-            const double x = (unit(rng) - 0.5) * 4000 * spread, y = (unit(rng) - 0.5) * 4000 * spread;
+            const double x = (unit(rng) - 0.5) * 4000 * spread,
+                         y = (unit(rng) - 0.5) * 4000 * spread;
             const double lon = 30 + x / 55800, lat = 60 + y / 111400;
             const double h = 100 + unit(rng) * 400;
             // Each plane reads its own columns: U, V, W as the station table gives them.
@@ -366,10 +373,10 @@ TEST(DetectionOracle, RandomNetworksEveryMediumOfDistance)
 
 TEST(SortAscending, OrdersAndNeverExchangesEqualElements)
 {
-    TDoubleDynArray v{3, -1, 2, 2, -7, 0.5};
+    TDoubleDynArray v { 3, -1, 2, 2, -7, 0.5 };
     oracle::SortAscending(v);
-    EXPECT_EQ(v, (TDoubleDynArray{-7, -1, 0.5, 2, 2, 3}));
-    TDoubleDynArray zeros{0.0, -0.0, -1};
+    EXPECT_EQ(v, (TDoubleDynArray { -7, -1, 0.5, 2, 2, 3 }));
+    TDoubleDynArray zeros { 0.0, -0.0, -1 };
     oracle::SortAscending(zeros);
     EXPECT_EQ(zeros[0], -1);
     EXPECT_TRUE(std::signbit(zeros[1])); // +0 and -0 are equal: kept in their order

@@ -21,12 +21,12 @@ namespace {
 
 struct GeoCase {
     double Lat1, Lon1, Lat2, Lon2;
-    double Distance;  // m, to 1 mm
-    double Azimuth;   // degrees
+    double Distance; // m, to 1 mm
+    double Azimuth; // degrees
     double AzimuthTol;
 };
 
-class GeoInverseFigures : public ::testing::TestWithParam<GeoCase> {};
+class GeoInverseFigures : public ::testing::TestWithParam<GeoCase> { };
 
 } // namespace
 
@@ -41,9 +41,9 @@ TEST_P(GeoInverseFigures, DistanceAndAzimuth)
 }
 
 INSTANTIATE_TEST_SUITE_P(Reference, GeoInverseFigures,
-                         ::testing::Values(GeoCase{0, 0, 1, 0, 110574.389, 0, 1e-9},
-                                           GeoCase{0, 0, 0, 1, 111319.491, 90, 1e-9},
-                                           GeoCase{60, 30, 60.01, 30.02, 1576.817, 45.05, 0.005}));
+    ::testing::Values(GeoCase { 0, 0, 1, 0, 110574.389, 0, 1e-9 },
+        GeoCase { 0, 0, 0, 1, 111319.491, 90, 1e-9 },
+        GeoCase { 60, 30, 60.01, 30.02, 1576.817, 45.05, 0.005 }));
 
 TEST(GeoInverse, EdgesOfTheIteration)
 {
@@ -53,7 +53,7 @@ TEST(GeoInverse, EdgesOfTheIteration)
     // Everywhere, equal points differ by their heights alone; at a reduced
     // latitude of 45 degrees the offsets cancel and the fault path gives it.
     for (double lat = -89; lat <= 89; lat += 0.5) {
-        for (double l : {lat, 45.09621215078338886}) {
+        for (double l : { lat, 45.09621215078338886 }) {
             const auto v = GeoInverse(MakeGeoPoint(l, 37, 0), MakeGeoPoint(l, 37, 5));
             ASSERT_NEAR(static_cast<double>(v.Distance), 5, 1e-8) << l;
         }
@@ -179,8 +179,8 @@ TEST(GeoInverse, AgreesWithGeographicLibToATenthOfAMillimetre)
         const auto v = GeoInverse(MakeGeoPoint(lat1, lon1, 0), MakeGeoPoint(lat2, lon2, 0));
         const double err = std::fabs(static_cast<double>(v.Distance) - s12);
         worst = std::max(worst, err);
-        EXPECT_LT(err, 1e-4) << lat1 << ", " << lon1 << " -> " << lat2 << ", " << lon2
-                             << ": " << s12 << " m";
+        EXPECT_LT(err, 1e-4) << lat1 << ", " << lon1 << " -> " << lat2 << ", " << lon2 << ": "
+                             << s12 << " m";
         if (s12 > 1) {
             double az = azi2 < 0 ? azi2 + 360 : azi2;
             double d = std::fabs(static_cast<double>(v.Azimuth) - az);

@@ -34,15 +34,17 @@ TEST(DefaultTables, HoldTheStartUpNetworkAndCoefficients)
     const auto str = DefaultStrGrid();
     ASSERT_EQ(coo.RowCount(), 26);
     ASSERT_EQ(str.RowCount(), 26);
-    EXPECT_EQ(coo.Rows[0], (std::vector<std::string>{"№", "X", "Y", "Z", "Name"}));
-    EXPECT_EQ(str.Rows[0], (std::vector<std::string>{"Name", "a0", "a1", "a2", "a3", "An", "SNR"}));
-    EXPECT_EQ(coo.Rows[1], (std::vector<std::string>{"0", "0", "0", "403", "ARA0"}));
-    EXPECT_EQ(coo.Rows[19], (std::vector<std::string>{"18", "1651", "188", "331", "ARD3"}));
-    EXPECT_EQ(coo.Rows[25], (std::vector<std::string>{"24", "-778", "1173", "359", "ARD9"}));
+    EXPECT_EQ(coo.Rows[0], (std::vector<std::string> { "№", "X", "Y", "Z", "Name" }));
+    EXPECT_EQ(
+        str.Rows[0], (std::vector<std::string> { "Name", "a0", "a1", "a2", "a3", "An", "SNR" }));
+    EXPECT_EQ(coo.Rows[1], (std::vector<std::string> { "0", "0", "0", "403", "ARA0" }));
+    EXPECT_EQ(coo.Rows[19], (std::vector<std::string> { "18", "1651", "188", "331", "ARD3" }));
+    EXPECT_EQ(coo.Rows[25], (std::vector<std::string> { "24", "-778", "1173", "359", "ARD9" }));
     for (std::size_t r = 1; r <= 25; ++r) {
         EXPECT_EQ(str.Rows[r][0], coo.Rows[r][4]);
-        EXPECT_EQ(str.Rows[r], (std::vector<std::string>{coo.Rows[r][4], "1.000", "1.3", "0.0001",
-                                                          "0.4", "0.010", "4"}));
+        EXPECT_EQ(str.Rows[r],
+            (std::vector<std::string> {
+                coo.Rows[r][4], "1.000", "1.3", "0.0001", "0.4", "0.010", "4" }));
     }
 }
 
@@ -70,7 +72,7 @@ TEST(ReadStations, PlanesMapTheColumnsOntoUVW)
     ASSERT_EQ(yz.Count, 25);
     EXPECT_NEAR(Mean(yz.U, 25), 13.84, 1e-12);
     EXPECT_NEAR(Mean(yz.V, 25), 384.2, 1e-12);
-    EXPECT_EQ(yz.CentreU, 0);   // ARA0: Y = 0
+    EXPECT_EQ(yz.CentreU, 0); // ARA0: Y = 0
     EXPECT_EQ(yz.CentreV, 403); // Z = 403
     EXPECT_EQ(yz.U[1], 160);
     EXPECT_EQ(yz.V[1], 411);
@@ -99,7 +101,7 @@ TEST(ReadStations, ReadsTheUsersDecimalSeparator)
     EXPECT_EQ(comma.U[1], 53.5);
 
     // Cells written under the other locale read the same; a mixed table too.
-    for (char sep : {'.', ','}) {
+    for (char sep : { '.', ',' }) {
         const auto other = ReadStations(commaCoo, DefaultStrGrid(), TViewPlane::vpXY, sep);
         EXPECT_EQ(other.Count, 25);
         EXPECT_EQ(other.U, point.U);
@@ -124,7 +126,7 @@ TEST(ReadStations, ReadsTheUsersDecimalSeparator)
 TEST(ReadStations, InDegreesALatitudeBeyondAPoleEndsTheReading)
 {
     auto coo = DefaultCooGrid();
-    coo.Rows[0] = {"№", "Lon", "Lat", "Z", "Name"};
+    coo.Rows[0] = { "№", "Lon", "Lat", "Z", "Name" };
     for (std::size_t r = 3; r <= 25; ++r)
         coo.Rows[r][2] = "42,8";
     coo.Rows[1][2] = "-90";
@@ -134,19 +136,20 @@ TEST(ReadStations, InDegreesALatitudeBeyondAPoleEndsTheReading)
     coo.Rows[3][2] = "-90.0001";
     const auto s = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXZ, '.', true);
     EXPECT_EQ(s.Count, 2);
-    EXPECT_EQ(StationRowMessage(s), "Ошибка в параметрах станции №3 (столбец Lat: «-90.0001», "
-                                    "широта вне пределов от -90 до 90°)");
+    EXPECT_EQ(StationRowMessage(s),
+        "Ошибка в параметрах станции №3 (столбец Lat: «-90.0001», "
+        "широта вне пределов от -90 до 90°)");
 }
 
 TEST(ReadStations, AnIncompleteRowEndsTheReadingSilently)
 {
     auto coo = DefaultCooGrid();
-    coo.Rows[5][2] = "";     // ARB1: no Y
-    coo.Rows[7][1] = "abc";  // below it: never read
+    coo.Rows[5][2] = ""; // ARB1: no Y
+    coo.Rows[7][1] = "abc"; // below it: never read
     const auto s = ReadStations(coo, DefaultStrGrid(), TViewPlane::vpXY, '.');
     EXPECT_EQ(s.Count, 4);
     EXPECT_EQ(s.U.size(), 25u); // sized to the table all the same
-    EXPECT_EQ(s.U[4], 82);      // read before the empty cell
+    EXPECT_EQ(s.U[4], 82); // read before the empty cell
     EXPECT_EQ(s.U[6], 0);
     // Centre from the first four: centroid (-4.75, 2.5), ARA0 nearest.
     EXPECT_EQ(s.CentreU, 0);
@@ -163,13 +166,13 @@ TEST(ReadStations, EdgesOfTheCentreStation)
 {
     TCellTable coo(3, kCooGridCols), str(3, kStrGridCols);
     for (std::size_t r = 1; r <= 2; ++r)
-        str.Rows[r] = {"", "1", "1", "0", "0", "1", "4"};
-    coo.Rows[1] = {"0", "-1", "5", "0", ""};
-    coo.Rows[2] = {"1", "1", "5", "0", ""};
+        str.Rows[r] = { "", "1", "1", "0", "0", "1", "4" };
+    coo.Rows[1] = { "0", "-1", "5", "0", "" };
+    coo.Rows[2] = { "1", "1", "5", "0", "" };
     auto s = ReadStations(coo, str, TViewPlane::vpXY, '.');
     EXPECT_EQ(s.Count, 2);
     EXPECT_EQ(s.CentreU, -1); // a tie: the earlier station
-    EXPECT_EQ(s.Name[1], "");  // empty names are accepted
+    EXPECT_EQ(s.Name[1], ""); // empty names are accepted
 
     coo.Rows[1][1] = "";
     s = ReadStations(coo, str, TViewPlane::vpXY, '.');
@@ -195,7 +198,8 @@ TEST(SetStationCount, AddsDefaultRowsAndKeepsTypedTexts)
     EXPECT_EQ(str.Rows[3][0], "NEW2");
     EXPECT_EQ(str.Rows[4][2], "2.5");
     EXPECT_EQ(str.Rows[1][1], "1.000");
-    EXPECT_EQ(str.Rows[26], (std::vector<std::string>{"", "1", "1.3", "0.0001", "0.4", "0.010", "4"}));
+    EXPECT_EQ(
+        str.Rows[26], (std::vector<std::string> { "", "1", "1.3", "0.0001", "0.4", "0.010", "4" }));
     // New stations have no coordinates yet: the reading stops at the first.
     EXPECT_EQ(ReadStations(coo, str, TViewPlane::vpXY, '.').Count, 25);
 
@@ -214,7 +218,6 @@ TEST(SetStationCount, AddsDefaultRowsAndKeepsTypedTexts)
     EXPECT_EQ(narrowStr.Rows[2][6], "4");
 }
 
-
 TEST(SetStationCount, DefaultTextsTakeTheUsersSeparator)
 {
     // A comma-locale user must be able to compute the default network as it
@@ -224,8 +227,9 @@ TEST(SetStationCount, DefaultTextsTakeTheUsersSeparator)
     EXPECT_EQ(str.Rows[1][1], "1,000");
     EXPECT_EQ(ReadStations(coo, str, TViewPlane::vpXY, ',').Count, 25);
     SetStationCount(coo, str, 26, ',');
-    EXPECT_EQ(str.Rows[26], (std::vector<std::string>{"", "1", "1,3", "0,0001", "0,4", "0,010", "4"}));
-    coo.Rows[26] = {"25", "10", "20", "400", "NEW"};
+    EXPECT_EQ(
+        str.Rows[26], (std::vector<std::string> { "", "1", "1,3", "0,0001", "0,4", "0,010", "4" }));
+    coo.Rows[26] = { "25", "10", "20", "400", "NEW" };
     const auto s = ReadStations(coo, str, TViewPlane::vpXY, ',');
     EXPECT_EQ(s.Count, 26);
     EXPECT_DOUBLE_EQ(s.A1[25], 1.3);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
-#include <charconv>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -49,7 +49,7 @@ std::vector<std::string> Fields(const std::string &line)
 TResult DefaultResponse(TShowMode mode)
 {
     const auto st = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
-    const TWaveGrid grid{0.005, 0.00002, 250};
+    const TWaveGrid grid { 0.005, 0.00002, 250 };
     TResult r;
     auto resp = ArrayResponse(st, 25, grid, false);
     r.ResultMatrix = std::move(resp->Matrix);
@@ -98,8 +98,8 @@ TEST(ResultsFile, ResponseOverFrequencyScalesTheAxesByVp)
 
 TEST(ResultsFile, AHeaderPerModeAndPlane)
 {
-    const TMatrix2D one{{1.0}};
-    const TPlaneGrid g{0, 0, 1, 0, 0, 1, 0, 1, 1};
+    const TMatrix2D one { { 1.0 } };
+    const TPlaneGrid g { 0, 0, 1, 0, 0, 1, 0, 1, 1 };
     struct Case {
         TShowMode Mode;
         TViewPlane Plane;
@@ -107,12 +107,12 @@ TEST(ResultsFile, AHeaderPerModeAndPlane)
         std::size_t FieldCount;
     };
     const Case cases[] = {
-        {TShowMode::smMinMagnitude, TViewPlane::vpYZ, "Ky\tKz\tM\tK\tE", 5},
-        {TShowMode::smLocError, TViewPlane::vpXZ, "Kx\tKz\tError", 3},
-        {TShowMode::smCornerFreq, TViewPlane::vpXY, "Kx\tKy\tFc", 3},
-        {TShowMode::smSourceSize, TViewPlane::vpXY, "Kx\tKy\tR0", 3},
-        {TShowMode::smCdK, TViewPlane::vpYZ, "Ky\tKz\t|C(K0-K)|\tdB", 4},
-        {TShowMode::smCdF, TViewPlane::vpXZ, "Fx\tFz\t|C(F0-F)|\tdB", 4},
+        { TShowMode::smMinMagnitude, TViewPlane::vpYZ, "Ky\tKz\tM\tK\tE", 5 },
+        { TShowMode::smLocError, TViewPlane::vpXZ, "Kx\tKz\tError", 3 },
+        { TShowMode::smCornerFreq, TViewPlane::vpXY, "Kx\tKy\tFc", 3 },
+        { TShowMode::smSourceSize, TViewPlane::vpXY, "Kx\tKy\tR0", 3 },
+        { TShowMode::smCdK, TViewPlane::vpYZ, "Ky\tKz\t|C(K0-K)|\tdB", 4 },
+        { TShowMode::smCdF, TViewPlane::vpXZ, "Fx\tFz\t|C(F0-F)|\tdB", 4 },
     };
     for (const auto &c : cases) {
         const auto lines = Lines(FormatResultsFile(Nodes(c.Mode, c.Plane, one, g), 6000, 1.5, 4.5));
@@ -121,8 +121,8 @@ TEST(ResultsFile, AHeaderPerModeAndPlane)
         EXPECT_EQ(Fields(lines[1]).size(), c.FieldCount) << lines[1];
     }
     // No result: the first part of the header and nothing after it.
-    EXPECT_EQ(FormatResultsFile(TResult{}, 6000, 1.5, 4.5), "Kx\tKy");
-    auto r = TResult{};
+    EXPECT_EQ(FormatResultsFile(TResult {}, 6000, 1.5, 4.5), "Kx\tKy");
+    auto r = TResult {};
     r.Plane = TViewPlane::vpYZ;
     r.ResultMode = static_cast<TShowMode>(9);
     EXPECT_EQ(FormatResultsFile(r, 6000, 1.5, 4.5), "Ky\tKz");
@@ -131,9 +131,9 @@ TEST(ResultsFile, AHeaderPerModeAndPlane)
 TEST(ResultsFile, NodeLinesAndTheirFormats)
 {
     // Plane YZ, Y -2000..-1950 step 50, Z 300..320 step 20: 2 x 2 nodes.
-    const TPlaneGrid g{-2000, -1950, 50, 300, 320, 20, 0, 2, 2};
-    const auto lines = Lines(FormatResultsFile(
-        Nodes(TShowMode::smMinMagnitude, TViewPlane::vpYZ, {{0.30306, -10.25}, {2.5, -0.004}}, g),
+    const TPlaneGrid g { -2000, -1950, 50, 300, 320, 20, 0, 2, 2 };
+    const auto lines = Lines(FormatResultsFile(Nodes(TShowMode::smMinMagnitude, TViewPlane::vpYZ,
+                                                   { { 0.30306, -10.25 }, { 2.5, -0.004 } }, g),
         6000, 1.5, 4.5));
     ASSERT_EQ(lines.size(), 5u);
     auto f = Fields(lines[1]);
@@ -152,8 +152,8 @@ TEST(ResultsFile, NodeLinesAndTheirFormats)
     EXPECT_EQ(f[0], "-1950.0000");
     EXPECT_EQ(f[2], "2.50");
 
-    const auto err = Lines(FormatResultsFile(
-        Nodes(TShowMode::smLocError, TViewPlane::vpXZ, {{7.1}}, {-2000, 0, 50, 0, 0, 1, 0, 1, 1}),
+    const auto err = Lines(FormatResultsFile(Nodes(TShowMode::smLocError, TViewPlane::vpXZ,
+                                                 { { 7.1 } }, { -2000, 0, 50, 0, 0, 1, 0, 1, 1 }),
         6000, 1.5, 4.5));
     EXPECT_EQ(err[1], "-2000.0000\t0.0000\t7.10");
 }
@@ -169,10 +169,11 @@ TEST(ResultsFile, ValuesWithoutANumber)
     EXPECT_EQ(Fields(lines[2])[2], "nan");
     EXPECT_EQ(Fields(lines[2])[3], "nan");
 
-    const TPlaneGrid g{0, 10, 10, 0, 0, 1, 0, 2, 1};
-    for (double c1 : {1.5, 0.0}) {
+    const TPlaneGrid g { 0, 10, 10, 0, 0, 1, 0, 2, 1 };
+    for (double c1 : { 1.5, 0.0 }) {
         const auto nodes = Lines(FormatResultsFile(
-            Nodes(TShowMode::smMinMagnitude, TViewPlane::vpXY, {{kNaN}, {kInf}}, g), 6000, c1, 4.5));
+            Nodes(TShowMode::smMinMagnitude, TViewPlane::vpXY, { { kNaN }, { kInf } }, g), 6000, c1,
+            4.5));
         EXPECT_EQ(nodes[1], "0.0000\t0.0000\tnan\tnan\tnan");
         EXPECT_EQ(nodes[2], "10.0000\t0.0000\tinf\tinf\tinf");
     }
@@ -181,14 +182,14 @@ TEST(ResultsFile, ValuesWithoutANumber)
 TEST(ResultsFile, WritesOnlyWhatTheMatrixHolds)
 {
     // The grid says 3 x 3, the matrix holds 2 rows, the second one short.
-    const TPlaneGrid g{0, 2, 1, 0, 2, 1, 0, 3, 3};
+    const TPlaneGrid g { 0, 2, 1, 0, 2, 1, 0, 3, 3 };
     auto lines = Lines(FormatResultsFile(
-        Nodes(TShowMode::smLocError, TViewPlane::vpXY, {{1, 2, 3}, {4}}, g), 6000, 1.5, 4.5));
+        Nodes(TShowMode::smLocError, TViewPlane::vpXY, { { 1, 2, 3 }, { 4 } }, g), 6000, 1.5, 4.5));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[4], "1.0000\t0.0000\t4.00");
     // A matrix larger than its grid: the grid's part.
-    lines = Lines(FormatResultsFile(
-        Nodes(TShowMode::smLocError, TViewPlane::vpXY, TMatrix2D(5, std::vector<double>(5, 1.0)), g),
+    lines = Lines(FormatResultsFile(Nodes(TShowMode::smLocError, TViewPlane::vpXY,
+                                        TMatrix2D(5, std::vector<double>(5, 1.0)), g),
         6000, 1.5, 4.5));
     EXPECT_EQ(lines.size(), 10u);
     // A response matrix kept with a node mode's grid of zero nodes: nothing.
@@ -208,20 +209,20 @@ TEST(ResultsFile, AFailingStreamIsReported)
     std::ostringstream out;
     out.setstate(std::ios::badbit);
     EXPECT_THROW(WriteResultsFile(out, DefaultResponse(TShowMode::smCdK), 6000, 1.5, 4.5),
-                 valdrin::common::TValdrinError);
+        valdrin::common::TValdrinError);
 }
 
 TEST(ResultsFile, APointWhateverTheLocale)
 {
     const char *set = nullptr;
-    for (const char *name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8"})
+    for (const char *name : { "ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8" })
         if ((set = std::setlocale(LC_NUMERIC, name)))
             break;
     if (!set)
         GTEST_SKIP() << "no comma locale installed";
-    const auto lines = Lines(FormatResultsFile(
-        Nodes(TShowMode::smLocError, TViewPlane::vpXY, {{1.5}}, {0.5, 0.5, 1, 0, 0, 1, 0, 1, 1}), 0,
-        0, 0));
+    const auto lines = Lines(FormatResultsFile(Nodes(TShowMode::smLocError, TViewPlane::vpXY,
+                                                   { { 1.5 } }, { 0.5, 0.5, 1, 0, 0, 1, 0, 1, 1 }),
+        0, 0, 0));
     std::setlocale(LC_NUMERIC, "C");
     EXPECT_EQ(lines[1], "0.5000\t0.0000\t1.50");
 }
@@ -238,9 +239,11 @@ TEST(ResultsFile, NumbersAsToCharsWritesThem)
         if (std::isinf(v))
             return std::string(v < 0 ? "-inf" : "inf");
         char buf[400];
-        const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
+        const auto end
+            = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
         std::string s(buf, end);
-        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ') + s;
+        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ')
+            + s;
     };
     std::mt19937_64 rng(99);
     std::vector<double> values = { 0.125, -0.125, 0.375, 2.5e-5, 1.5e-5, -0.001, -0.0, 0.0, 0.005,
@@ -254,7 +257,10 @@ TEST(ResultsFile, NumbersAsToCharsWritesThem)
     while (values.size() < 3000)
         values.push_back(mantissa(rng) * std::pow(10.0, exponent(rng)));
     for (int k = 0; k < 200; ++k) // ties and their neighbours at two and three places
-        values.push_back(static_cast<double>(k) / 8 + (k % 3 == 0 ? 0 : k % 3 == 1 ? 1e-12 : -1e-12));
+        values.push_back(static_cast<double>(k) / 8
+            + (k % 3 == 0        ? 0
+                    : k % 3 == 1 ? 1e-12
+                                 : -1e-12));
 
     TResult r;
     r.ResultMode = TShowMode::smMinMagnitude;
@@ -276,7 +282,8 @@ TEST(ResultsFile, NumbersAsToCharsWritesThem)
     EXPECT_TRUE(text == expected);
     for (std::size_t at = 0; at < std::min(text.size(), expected.size()); ++at)
         if (text[at] != expected[at]) {
-            ADD_FAILURE() << "first difference at " << at << ": " << text.substr(text.rfind('\n', at) + 1, 80) << " vs "
+            ADD_FAILURE() << "first difference at " << at << ": "
+                          << text.substr(text.rfind('\n', at) + 1, 80) << " vs "
                           << expected.substr(expected.rfind('\n', at) + 1, 80);
             break;
         }

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <functional>
+#include <map>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -19,13 +19,13 @@
 #include <thread>
 #include <vector>
 
-#include "params/Cp1251.h"
-#include "params/ParamFile.h"
-#include "params/WorkingSet.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
 #include "cli/CalcCommand.h"
 #include "common/Error.h"
+#include "params/Cp1251.h"
+#include "params/ParamFile.h"
+#include "params/WorkingSet.h"
 
 using namespace valdrin;
 namespace fs = std::filesystem;
@@ -82,9 +82,9 @@ protected:
     void SetUp() override
     {
         m_dir = fs::temp_directory_path()
-                / ("valdrin_calc_"
-                   + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_"
-                   + std::to_string(::getpid()));
+            / ("valdrin_calc_"
+                + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_"
+                + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -110,7 +110,7 @@ protected:
 
     std::string SaveParams(const params::TWorkingSet &ws, const std::string &name) const
     {
-        params::SaveParamFile(Path(name), ws, params::TWindowPlacement{});
+        params::SaveParamFile(Path(name), ws, params::TWindowPlacement {});
         return Path(name);
     }
 
@@ -134,15 +134,16 @@ TEST_F(CalcCommand, DefaultsGiveTheEnginesResultInEveryMode)
     EXPECT_EQ(run.Out, Expected(ws));
     EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1), "Kx\tKy\tM\tK\tE\r\n");
 
-    const char *names[] = {"cdk", "cdf", "magnitude", "location-error", "corner-frequency", "source-size"};
+    const char *names[]
+        = { "cdk", "cdf", "magnitude", "location-error", "corner-frequency", "source-size" };
     for (int mode = 1; mode <= 6; ++mode) {
         SetMode(ws, mode);
         const std::string expected = Expected(ws);
-        const TRun byName = Run({"--mode", names[mode - 1], "--output", Path("out.dat")});
+        const TRun byName = Run({ "--mode", names[mode - 1], "--output", Path("out.dat") });
         ASSERT_EQ(byName.Code, 0) << names[mode - 1] << byName.Err;
         EXPECT_EQ(byName.Out, "");
         EXPECT_TRUE(ReadBytes(Path("out.dat")) == expected) << names[mode - 1];
-        const TRun byNumber = Run({"--mode=" + std::to_string(mode)});
+        const TRun byNumber = Run({ "--mode=" + std::to_string(mode) });
         EXPECT_TRUE(byNumber.Out == expected) << mode;
     }
 }
@@ -155,8 +156,8 @@ TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
     params::SetValue(ws, *params::FindRealControl("C1SpinEdit"), 1.7);
     params::SetValue(ws, *params::FindRealControl("C2SpinEdit"), 4);
     params::SetValue(ws, *params::FindRealControl("SurfaceAltSpinEdit"), 450);
-    const TRun run = Run({"--plane", "YZ", "--c1", "1,7", "--c2=4", "--surface-elevation", "450",
-                          "--threads", "2"});
+    const TRun run = Run({ "--plane", "YZ", "--c1", "1,7", "--c2=4", "--surface-elevation", "450",
+        "--threads", "2" });
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, Expected(ws));
     EXPECT_EQ(run.Out.substr(0, 12), "Ky\tKz\tM\tK\tE\r");
@@ -165,7 +166,8 @@ TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
     SetMode(fc, 5);
     params::SetValue(fc, *params::FindChoiceControl("MediumRadioGroup"), 1);
     params::SetValue(fc, *params::FindRealControl("FcNumSpinEdit"), 2.5);
-    const TRun layered = Run({"--mode", "corner-frequency", "--medium", "layered", "--fc-multiplier", "2.5"});
+    const TRun layered
+        = Run({ "--mode", "corner-frequency", "--medium", "layered", "--fc-multiplier", "2.5" });
     ASSERT_EQ(layered.Code, 0) << layered.Err;
     EXPECT_EQ(layered.Out, Expected(fc));
 
@@ -173,7 +175,7 @@ TEST_F(CalcCommand, OptionsSetTheSettingsAFileDoesNotStore)
     SetMode(cdk, 1);
     params::SetValue(cdk, *params::FindRealControl("KmaxSpinEdit"), 0.002);
     params::SetValue(cdk, *params::FindRealControl("dKSpinEdit"), 0.0001);
-    const TRun response = Run({"--mode", "cdk", "--kmax", "0.002", "--dk", "0.0001"});
+    const TRun response = Run({ "--mode", "cdk", "--kmax", "0.002", "--dk", "0.0001" });
     ASSERT_EQ(response.Code, 0) << response.Err;
     EXPECT_EQ(response.Out, Expected(cdk));
     EXPECT_EQ(std::count(response.Out.begin(), response.Out.end(), '\n'), 1 + 41 * 41);
@@ -199,8 +201,8 @@ TEST_F(CalcCommand, AParameterFileLoadsAsInTheWindowInBothEncodings)
     SetMode(ws, 3);
     EXPECT_EQ(expected, Expected(ws));
 
-    const TRun a = Run({"--params", cp});
-    const TRun b = Run({"--params", Path("utf8.ini")});
+    const TRun a = Run({ "--params", cp });
+    const TRun b = Run({ "--params", Path("utf8.ini") });
     ASSERT_EQ(a.Code, 0) << a.Err;
     ASSERT_EQ(b.Code, 0) << b.Err;
     EXPECT_EQ(a.Out, expected);
@@ -209,19 +211,19 @@ TEST_F(CalcCommand, AParameterFileLoadsAsInTheWindowInBothEncodings)
 
 TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
 {
-    const TRun missing = Run({"--params", Path("typo.ini")});
+    const TRun missing = Run({ "--params", Path("typo.ini") });
     EXPECT_EQ(missing.Code, 3);
     EXPECT_EQ(missing.Err, "Файл параметров не найден: " + Path("typo.ini") + "\n");
     EXPECT_EQ(missing.Out, "");
 
     fs::create_directory(Path("dir.ini"));
-    const TRun dir = Run({"--params", Path("dir.ini")});
+    const TRun dir = Run({ "--params", Path("dir.ini") });
     EXPECT_EQ(dir.Code, 3);
     EXPECT_EQ(dir.Err, "Не удалось прочитать файл параметров: " + Path("dir.ini") + "\n");
 
     params::TWorkingSet blank = params::DefaultWorkingSet();
     blank.CooGrid.SetCell(5, 2, "");
-    const TRun station = Run({"--params", SaveParams(blank, "blank.ini")});
+    const TRun station = Run({ "--params", SaveParams(blank, "blank.ini") });
     EXPECT_EQ(station.Code, 3);
     EXPECT_EQ(station.Err, "Ошибка в параметрах станции №5 (столбец Y: « »)\n");
     EXPECT_EQ(station.Out, "");
@@ -229,28 +231,30 @@ TEST_F(CalcCommand, InputErrorsExitThreeWithTheWindowsMessage)
     params::TWorkingSet model = params::DefaultWorkingSet();
     model.ModelStrGrid.SetCell(1, 3, "x");
     const std::string modelFile = SaveParams(model, "model.ini");
-    const TRun badModel = Run({"--params", modelFile, "--medium", "layered"});
+    const TRun badModel = Run({ "--params", modelFile, "--medium", "layered" });
     EXPECT_EQ(badModel.Code, 3);
     EXPECT_EQ(badModel.Err, "Ошибка в параметрах модели! (слой №1, столбец Vs: «x»)\n");
-    EXPECT_EQ(Run({"--params", modelFile}).Code, 0); // homogeneous: the table is not read
+    EXPECT_EQ(Run({ "--params", modelFile }).Code, 0); // homogeneous: the table is not read
 
     params::TWorkingSet k = params::DefaultWorkingSet();
     params::SetValue(k, *params::FindIntControl("MinSensCountSpinEdit"), 30);
-    const TRun badK = Run({"--params", SaveParams(k, "k.ini")});
+    const TRun badK = Run({ "--params", SaveParams(k, "k.ini") });
     EXPECT_EQ(badK.Code, 3);
     SetMode(k, 3);
     EXPECT_EQ(badK.Err, EngineRefusal(k) + "\n");
 
     params::TWorkingSet step = params::DefaultWorkingSet();
     params::SetValue(step, *params::FindRealControl("dYSpinEdit"), 0);
-    const TRun badStep = Run({"--params", SaveParams(step, "step.ini"), "--mode", "location-error"});
+    const TRun badStep
+        = Run({ "--params", SaveParams(step, "step.ini"), "--mode", "location-error" });
     EXPECT_EQ(badStep.Code, 3);
     SetMode(step, 4);
     EXPECT_EQ(badStep.Err, EngineRefusal(step) + "\n");
 
-    const TRun unwritable = Run({"--output", Path("no/such/dir/out.dat")});
+    const TRun unwritable = Run({ "--output", Path("no/such/dir/out.dat") });
     EXPECT_EQ(unwritable.Code, 3);
-    EXPECT_EQ(unwritable.Err.rfind("Ошибка записи файла " + Path("no/such/dir/out.dat") + ": ", 0), 0u)
+    EXPECT_EQ(
+        unwritable.Err.rfind("Ошибка записи файла " + Path("no/such/dir/out.dat") + ": ", 0), 0u)
         << unwritable.Err;
 }
 
@@ -282,19 +286,29 @@ TEST_F(CalcCommand, AFailedRunLeavesAnExistingOutputFileAlone)
     std::ofstream(Path("out.dat")) << "previous";
     params::TWorkingSet blank = params::DefaultWorkingSet();
     blank.CooGrid.SetCell(1, 1, "");
-    EXPECT_EQ(Run({"--params", SaveParams(blank, "b.ini"), "--output", Path("out.dat")}).Code, 3);
+    EXPECT_EQ(Run({ "--params", SaveParams(blank, "b.ini"), "--output", Path("out.dat") }).Code, 3);
     EXPECT_EQ(ReadBytes(Path("out.dat")), "previous");
 }
 
 TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},           {"--mode"},          {"--mode", "0"},
-        {"--mode", "speed"},   {"--plane", "xx"},   {"--medium", "water"},
-        {"--kmax", "abc"},     {"--dk", "1.5"},     {"--fc-multiplier", "20"},
-        {"--surface-elevation", "-10001"},          {"--threads", "-1"},
-        {"--threads", "two"},  {"stray"},           {"--c1", "1.2.3"},
-        {"--unit", "percent"}, {"--png"},
+        { "--bogus" },
+        { "--mode" },
+        { "--mode", "0" },
+        { "--mode", "speed" },
+        { "--plane", "xx" },
+        { "--medium", "water" },
+        { "--kmax", "abc" },
+        { "--dk", "1.5" },
+        { "--fc-multiplier", "20" },
+        { "--surface-elevation", "-10001" },
+        { "--threads", "-1" },
+        { "--threads", "two" },
+        { "stray" },
+        { "--c1", "1.2.3" },
+        { "--unit", "percent" },
+        { "--png" },
     };
     for (const auto &args : bad) {
         const TRun run = Run(args);
@@ -302,7 +316,7 @@ TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
         EXPECT_NE(run.Err.find("Использование: valdrin-calc"), std::string::npos) << args.front();
         EXPECT_EQ(run.Out, "") << args.front();
     }
-    const TRun help = Run({"--help"});
+    const TRun help = Run({ "--help" });
     EXPECT_EQ(help.Code, 0);
     EXPECT_NE(help.Out.find("--surface-elevation"), std::string::npos);
     EXPECT_NE(help.Out.find("десятичным"), std::string::npos);
@@ -313,7 +327,7 @@ TEST_F(CalcCommand, TableCellsReadWithEitherSeparatorWhateverTheLocale)
 {
     // A file saved by the window under a comma locale: its cells carry commas.
     params::TWorkingSet ws = params::DefaultWorkingSet(',');
-    for (auto *t : {&ws.StrGrid, &ws.ModelStrGrid})
+    for (auto *t : { &ws.StrGrid, &ws.ModelStrGrid })
         for (int r = 1; r < t->RowCount(); ++r)
             for (int c = 1; c < t->ColCount; ++c) {
                 std::string s = t->Cell(r, c);
@@ -324,45 +338,48 @@ TEST_F(CalcCommand, TableCellsReadWithEitherSeparatorWhateverTheLocale)
             }
     ws.CooGrid.SetCell(2, 1, "53,5");
     const std::string file = SaveParams(ws, "comma.ini");
-    const TRun comma = Run({"--params", file}, "LC_ALL=ru_RU.UTF-8");
+    const TRun comma = Run({ "--params", file }, "LC_ALL=ru_RU.UTF-8");
     ASSERT_EQ(comma.Code, 0) << comma.Err;
     SetMode(ws, 3);
     EXPECT_EQ(comma.Out, Expected(ws, ','));
 
     // The same file under a point locale: the commas read as well.
-    const TRun point = Run({"--params", file});
+    const TRun point = Run({ "--params", file });
     ASSERT_EQ(point.Code, 0) << point.Err;
     EXPECT_EQ(point.Out, comma.Out);
 }
 
 TEST_F(CalcCommand, PngHoldsTheMapWithItsLegendBesideTheResults)
 {
-    const TRun run = Run({"--mode", "source-size", "--png", Path("map.png"), "--output", Path("r.dat")},
-                         "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
+    const TRun run
+        = Run({ "--mode", "source-size", "--png", Path("map.png"), "--output", Path("r.dat") },
+            "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
     const std::string png = ReadBytes(Path("map.png"));
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
     const auto be32 = [&](std::size_t at) {
-        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16)
-               | (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+        return (static_cast<unsigned char>(png[at]) << 24)
+            | (static_cast<unsigned char>(png[at + 1]) << 16)
+            | (static_cast<unsigned char>(png[at + 2]) << 8)
+            | static_cast<unsigned char>(png[at + 3]);
     };
     EXPECT_EQ(be32(16), 504 + 170); // map and legend side by side
     EXPECT_EQ(be32(20), 475);
     EXPECT_FALSE(ReadBytes(Path("r.dat")).empty());
 
-    const TRun bad = Run({"--png", Path("no/dir/map.png")});
+    const TRun bad = Run({ "--png", Path("no/dir/map.png") });
     EXPECT_EQ(bad.Code, 3);
     EXPECT_NE(bad.Err.find(Path("no/dir/map.png")), std::string::npos) << bad.Err;
 }
 
 TEST_F(CalcCommand, ReportMapsInPdfSvgAndPngOfTheChosenSize)
 {
-    const TRun run = Run({"--mode", "magnitude", "--output", Path("r.dat"), "--pdf", Path("m.pdf"),
-                          "--svg", Path("m.svg"), "--png", Path("m.png"), "--size", "800x600",
-                          "--contours", "-1,5 -1", "--aspect", "fill"},
-                         "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
+    const TRun run = Run({ "--mode", "magnitude", "--output", Path("r.dat"), "--pdf", Path("m.pdf"),
+                             "--svg", Path("m.svg"), "--png", Path("m.png"), "--size", "800x600",
+                             "--contours", "-1,5 -1", "--aspect", "fill" },
+        "-u DISPLAY -u XDG_RUNTIME_DIR LC_ALL=C.UTF-8");
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(ReadBytes(Path("m.pdf")).substr(0, 5), "%PDF-");
     const std::string svg = ReadBytes(Path("m.svg"));
@@ -373,8 +390,8 @@ TEST_F(CalcCommand, ReportMapsInPdfSvgAndPngOfTheChosenSize)
     EXPECT_EQ(static_cast<unsigned char>(png[18]) * 256 + static_cast<unsigned char>(png[19]), 800);
 
     for (const std::vector<std::string> &bad :
-         {std::vector<std::string>{"--size", "800"}, {"--size", "10x10"}, {"--contours", "1 x"},
-          {"--aspect", "square"}, {"--dpi", "5"}}) {
+        { std::vector<std::string> { "--size", "800" }, { "--size", "10x10" },
+            { "--contours", "1 x" }, { "--aspect", "square" }, { "--dpi", "5" } }) {
         const TRun r = Run(bad);
         EXPECT_EQ(r.Code, 2) << bad[1];
         EXPECT_NE(r.Err.find(bad[0]), std::string::npos) << r.Err;
@@ -383,10 +400,10 @@ TEST_F(CalcCommand, ReportMapsInPdfSvgAndPngOfTheChosenSize)
 
 TEST_F(CalcCommand, NoiseLevelIsASubcommand)
 {
-    const TRun run = Run({"noise-level", "--help"});
+    const TRun run = Run({ "noise-level", "--help" });
     EXPECT_EQ(run.Code, 0);
     EXPECT_NE(run.Out.find("noise-level"), std::string::npos);
-    EXPECT_EQ(Run({"noise-level", Path("none.dat")}).Code, 3);
+    EXPECT_EQ(Run({ "noise-level", Path("none.dat") }).Code, 3);
 
     // A full disk behind standard output is a failure, not a result.
     const std::string fixture
@@ -515,8 +532,10 @@ TEST_F(CalcCommand, RowPartsJoinIntoTheFullFile)
             if (degrees) { // the network around 30 E, 60 N
                 ws.GeoCheckBox = true;
                 for (int r = 1; r < ws.CooGrid.RowCount(); ++r) {
-                    ws.CooGrid.SetCell(r, 1, std::to_string(30 + std::stod(ws.CooGrid.Cell(r, 1)) / 55800));
-                    ws.CooGrid.SetCell(r, 2, std::to_string(60 + std::stod(ws.CooGrid.Cell(r, 2)) / 111400));
+                    ws.CooGrid.SetCell(
+                        r, 1, std::to_string(30 + std::stod(ws.CooGrid.Cell(r, 1)) / 55800));
+                    ws.CooGrid.SetCell(
+                        r, 2, std::to_string(60 + std::stod(ws.CooGrid.Cell(r, 2)) / 111400));
                 }
                 params::SetValue(ws, *params::FindRealControl("XminSpinEdit"), 29.975);
                 params::SetValue(ws, *params::FindRealControl("XmaxSpinEdit"), 30.025);
@@ -533,11 +552,14 @@ TEST_F(CalcCommand, RowPartsJoinIntoTheFullFile)
             const TRun full = Run({ "--params", params, "--medium", medium });
             ASSERT_EQ(full.Code, 0) << full.Err;
             const TRun a = Run({ "--params", params, "--medium", medium, "--rows", "0:3" });
-            const TRun b = Run({ "--params", params, "--medium", medium, "--rows", "4:4", "--no-header" });
-            const TRun c = Run({ "--params", params, "--medium", medium, "--rows", "5:10", "--no-header" });
+            const TRun b
+                = Run({ "--params", params, "--medium", medium, "--rows", "4:4", "--no-header" });
+            const TRun c
+                = Run({ "--params", params, "--medium", medium, "--rows", "5:10", "--no-header" });
             EXPECT_EQ(a.Code + b.Code + c.Code, 0) << a.Err << b.Err << c.Err;
             EXPECT_TRUE(a.Out + b.Out + c.Out == full.Out);
-            const std::size_t rows = static_cast<std::size_t>(std::count(full.Out.begin(), full.Out.end(), '\n'));
+            const std::size_t rows
+                = static_cast<std::size_t>(std::count(full.Out.begin(), full.Out.end(), '\n'));
             EXPECT_GT(rows, 40u);
             const TRun outside = Run({ "--params", params, "--rows", "5:11" });
             EXPECT_EQ(outside.Code, 3);
@@ -554,13 +576,17 @@ TEST_F(CalcCommand, PlaneStacksAndRenderedParts)
     const TRun stack = Run({ "--planes", "400:300:-100", "--output", Path("stack.txt") });
     ASSERT_EQ(stack.Code, 0) << stack.Err;
     EXPECT_FALSE(fs::exists(Path("stack_002.txt")));
-    for (const auto &[file, z] : { std::pair { "stack_000.txt", "400" }, std::pair { "stack_001.txt", "300" } }) {
-        const TRun one = Run({ "--surface-elevation", "200", "--output", Path("one.txt"),
-            "--params", SaveParams([&] {
-                params::TWorkingSet ws = params::DefaultWorkingSet();
-                params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), std::stod(z));
-                return ws;
-            }(), "z.ini") });
+    for (const auto &[file, z] :
+        { std::pair { "stack_000.txt", "400" }, std::pair { "stack_001.txt", "300" } }) {
+        const TRun one
+            = Run({ "--surface-elevation", "200", "--output", Path("one.txt"), "--params",
+                SaveParams(
+                    [&] {
+                        params::TWorkingSet ws = params::DefaultWorkingSet();
+                        params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), std::stod(z));
+                        return ws;
+                    }(),
+                    "z.ini") });
         ASSERT_EQ(one.Code, 0) << one.Err;
         EXPECT_TRUE(ReadBytes(Path(file)) == ReadBytes(Path("one.txt"))) << file;
     }

@@ -15,42 +15,42 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(ValueToColor, QuarterEndsAreTheFiveColours)
 {
-    EXPECT_EQ(ValueToColor(0, 0, 1), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(0.25, 0, 1), (TColor{0, 255, 0}));
-    EXPECT_EQ(ValueToColor(0.5, 0, 1), (TColor{0, 0, 255}));
-    EXPECT_EQ(ValueToColor(0.75, 0, 1), (TColor{255, 0, 0}));
-    EXPECT_EQ(ValueToColor(1, 0, 1), (TColor{0, 0, 0}));
+    EXPECT_EQ(ValueToColor(0, 0, 1), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(0.25, 0, 1), (TColor { 0, 255, 0 }));
+    EXPECT_EQ(ValueToColor(0.5, 0, 1), (TColor { 0, 0, 255 }));
+    EXPECT_EQ(ValueToColor(0.75, 0, 1), (TColor { 255, 0, 0 }));
+    EXPECT_EQ(ValueToColor(1, 0, 1), (TColor { 0, 0, 0 }));
     // Any range maps the same way, a reversed one too.
-    EXPECT_EQ(ValueToColor(-55, -60, -40), (TColor{0, 255, 0}));
-    EXPECT_EQ(ValueToColor(-40, -60, -40), (TColor{0, 0, 0}));
-    EXPECT_EQ(ValueToColor(0, 0, -10), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(-10, 0, -10), (TColor{0, 0, 0}));
+    EXPECT_EQ(ValueToColor(-55, -60, -40), (TColor { 0, 255, 0 }));
+    EXPECT_EQ(ValueToColor(-40, -60, -40), (TColor { 0, 0, 0 }));
+    EXPECT_EQ(ValueToColor(0, 0, -10), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(-10, 0, -10), (TColor { 0, 0, 0 }));
     EXPECT_EQ(TColor(0, 0, 255).Packed(), 65536u * 255);
     EXPECT_EQ(TColor(1, 2, 3).Packed(), 1u + 2 * 256 + 3 * 65536);
 }
 
 TEST(ValueToColor, OutsideTheScale)
 {
-    EXPECT_EQ(ValueToColor(-0.001, 0, 1), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(kNaN, 0, 1), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(-kInf, 0, 1), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(1.001, 0, 1), (TColor{0, 0, 0}));
-    EXPECT_EQ(ValueToColor(kInf, 0, 1), (TColor{0, 0, 0}));
-    EXPECT_EQ(ValueToColor(7, 3, 3), (TColor{255, 255, 255})); // Hi == Lo: f = 0
-    EXPECT_EQ(ValueToColor(0.5, kNaN, 1), (TColor{255, 255, 255}));
-    EXPECT_EQ(ValueToColor(0, -1e308, 1e308), (TColor{255, 255, 255})); // the span overflows
+    EXPECT_EQ(ValueToColor(-0.001, 0, 1), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(kNaN, 0, 1), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(-kInf, 0, 1), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(1.001, 0, 1), (TColor { 0, 0, 0 }));
+    EXPECT_EQ(ValueToColor(kInf, 0, 1), (TColor { 0, 0, 0 }));
+    EXPECT_EQ(ValueToColor(7, 3, 3), (TColor { 255, 255, 255 })); // Hi == Lo: f = 0
+    EXPECT_EQ(ValueToColor(0.5, kNaN, 1), (TColor { 255, 255, 255 }));
+    EXPECT_EQ(ValueToColor(0, -1e308, 1e308), (TColor { 255, 255, 255 })); // the span overflows
 }
 
 TEST(ValueToColor, TiesRoundToEven)
 {
     // 0.125 * 1020 = 127.5 exactly: k = 128, not 127.
-    EXPECT_EQ(ValueToColor(0.125, 0, 1), (TColor{127, 255, 127}));
-    EXPECT_EQ(ValueToColor(0.375, 0, 1), (TColor{0, 127, 128}));
-    EXPECT_EQ(ValueToColor(0.625, 0, 1), (TColor{128, 0, 127}));
-    EXPECT_EQ(ValueToColor(0.875, 0, 1), (TColor{127, 0, 0}));
+    EXPECT_EQ(ValueToColor(0.125, 0, 1), (TColor { 127, 255, 127 }));
+    EXPECT_EQ(ValueToColor(0.375, 0, 1), (TColor { 0, 127, 128 }));
+    EXPECT_EQ(ValueToColor(0.625, 0, 1), (TColor { 128, 0, 127 }));
+    EXPECT_EQ(ValueToColor(0.875, 0, 1), (TColor { 127, 0, 0 }));
     // 2.5 / 1020 and 3.5 / 1020 go to 2 and 4.
-    EXPECT_EQ(ValueToColor(2.5, 0, 1020), (TColor{253, 255, 253}));
-    EXPECT_EQ(ValueToColor(3.5, 0, 1020), (TColor{251, 255, 251}));
+    EXPECT_EQ(ValueToColor(2.5, 0, 1020), (TColor { 253, 255, 253 }));
+    EXPECT_EQ(ValueToColor(3.5, 0, 1020), (TColor { 251, 255, 251 }));
     EXPECT_EQ(RoundEven(0.5), 0);
     EXPECT_EQ(RoundEven(1.5), 2);
     EXPECT_EQ(RoundEven(-2.5), -2);
@@ -70,7 +70,7 @@ TEST(ValueToColor, NoJumpsAlongTheScale)
 
 TEST(ArrayMinMax, RangeOfIndices)
 {
-    const TDoubleDynArray v{3, -1, 7, 2, 9, -4};
+    const TDoubleDynArray v { 3, -1, 7, 2, 9, -4 };
     auto r = ArrayMinMax(v);
     EXPECT_EQ(r.MinV, -4);
     EXPECT_EQ(r.MaxV, 9);
@@ -95,15 +95,15 @@ TEST(ArrayMinMax, RangeOfIndices)
 
 TEST(MatrixFiniteMinMax, SkipsNaNAndInfinities)
 {
-    auto r = MatrixFiniteMinMax({{kNaN, 2, kInf}, {}, {-kInf, -3, 5}});
+    auto r = MatrixFiniteMinMax({ { kNaN, 2, kInf }, {}, { -kInf, -3, 5 } });
     EXPECT_TRUE(r.Found);
     EXPECT_EQ(r.MinV, -3);
     EXPECT_EQ(r.MaxV, 5);
-    r = MatrixFiniteMinMax({{kNaN, kInf}});
+    r = MatrixFiniteMinMax({ { kNaN, kInf } });
     EXPECT_FALSE(r.Found);
     EXPECT_EQ(r.MinV, 0);
     EXPECT_FALSE(MatrixFiniteMinMax({}).Found);
-    r = MatrixFiniteMinMax({{4}});
+    r = MatrixFiniteMinMax({ { 4 } });
     EXPECT_EQ(r.MinV, 4);
     EXPECT_EQ(r.MaxV, 4);
 }

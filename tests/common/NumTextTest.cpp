@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
-#include <cstring>
 
 #include "common/NumText.h"
 
@@ -24,7 +24,8 @@ TEST(TextToFloat, AcceptsTheUsersSeparatorOnly)
 
 TEST(TextToFloat, RejectsWhatIsNotANumber)
 {
-    for (const char *bad : {"", " ", "-", "+", "1.2.3", "1e", "1e+", "inf", "nan", "0x10", "1 2", "1,000.5", "e5"})
+    for (const char *bad :
+        { "", " ", "-", "+", "1.2.3", "1e", "1e+", "inf", "nan", "0x10", "1 2", "1,000.5", "e5" })
         EXPECT_FALSE(TextToFloat(bad, '.')) << bad;
     EXPECT_FALSE(TextToFloat("1e400", '.'));
     EXPECT_EQ(TextToFloat("1e-400", '.'), 0.0);
@@ -32,12 +33,12 @@ TEST(TextToFloat, RejectsWhatIsNotANumber)
 
 TEST(TextToFloatAnySep, ReadsEitherSeparatorButNeverTwo)
 {
-    for (char sep : {'.', ','}) {
+    for (char sep : { '.', ',' }) {
         SCOPED_TRACE(sep);
         EXPECT_EQ(TextToFloatAnySep("43,000", sep), 43);
         EXPECT_EQ(TextToFloatAnySep("42.8", sep), 42.8);
         EXPECT_EQ(TextToFloatAnySep("-,5E2", sep), -50);
-        for (const char *bad : {"1,000.5", "1.000,5", "1,2,3", "42.8a", "", "1 000"})
+        for (const char *bad : { "1,000.5", "1.000,5", "1,2,3", "42.8a", "", "1 000" })
             EXPECT_FALSE(TextToFloatAnySep(bad, sep)) << bad;
     }
 }

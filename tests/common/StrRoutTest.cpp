@@ -53,14 +53,14 @@ TEST(ReadWord, QuotesGroupDelimitersAndStayUnlessStripped)
 TEST(ReadWord, ConsumesExactlyOneDelimiterAndSkipsOnlyWhenAsked)
 {
     auto r = ReadAll("a,,b", kComma, false, false);
-    EXPECT_EQ(r.Words, (List{"a", "", "b"}));
-    EXPECT_EQ(r.Positions, (std::vector<int>{3, 4, 5}));
+    EXPECT_EQ(r.Words, (List { "a", "", "b" }));
+    EXPECT_EQ(r.Positions, (std::vector<int> { 3, 4, 5 }));
 
     r = ReadAll(",,a", kComma, true, false);
-    EXPECT_EQ(r.Words, (List{"a"}));
+    EXPECT_EQ(r.Words, (List { "a" }));
 
     r = ReadAll("a  b ", kBlank, true, false);
-    EXPECT_EQ(r.Words, (List{"a", "b"}));
+    EXPECT_EQ(r.Words, (List { "a", "b" }));
 }
 
 TEST(ReadWord, EndPositionAndOutOfRangeStarts)
@@ -118,31 +118,31 @@ TEST(NthWord, OneBasedAndEmptyBeyondTheEnd)
 
 TEST(SplitToStrings, EmptyFieldsAndTheTrailingItem)
 {
-    EXPECT_EQ(SplitToStrings("a,,b", kComma, false), (List{"a", "", "b"}));
-    EXPECT_EQ(SplitToStrings("a,", kComma, false), (List{"a", ""}));
-    EXPECT_EQ(SplitToStrings("", kComma, false), (List{""}));
-    EXPECT_EQ(SplitToStrings(",a", kComma, false), (List{"", "a"}));
-    EXPECT_EQ(SplitToStrings(",a", kComma, true), (List{"a"}));
-    EXPECT_EQ(SplitToStrings("a,,b", kComma, true), (List{"a", "b"}));
+    EXPECT_EQ(SplitToStrings("a,,b", kComma, false), (List { "a", "", "b" }));
+    EXPECT_EQ(SplitToStrings("a,", kComma, false), (List { "a", "" }));
+    EXPECT_EQ(SplitToStrings("", kComma, false), (List { "" }));
+    EXPECT_EQ(SplitToStrings(",a", kComma, false), (List { "", "a" }));
+    EXPECT_EQ(SplitToStrings(",a", kComma, true), (List { "a" }));
+    EXPECT_EQ(SplitToStrings("a,,b", kComma, true), (List { "a", "b" }));
     // CR LF at the end: the lone LF left after the last word gives one empty
     // item, the trailing delimiter another.
-    EXPECT_EQ(SplitToStrings("1\t2\r\n3\t4\r\n", kLineBreaks, true),
-              (List{"1\t2", "3\t4", "", ""}));
-    EXPECT_EQ(SplitToStrings("1\r\n2", kLineBreaks, true), (List{"1", "2"}));
-    EXPECT_EQ(SplitToStrings("\"a,b\",c", kComma, false), (List{"\"a,b\"", "c"}));
+    EXPECT_EQ(
+        SplitToStrings("1\t2\r\n3\t4\r\n", kLineBreaks, true), (List { "1\t2", "3\t4", "", "" }));
+    EXPECT_EQ(SplitToStrings("1\r\n2", kLineBreaks, true), (List { "1", "2" }));
+    EXPECT_EQ(SplitToStrings("\"a,b\",c", kComma, false), (List { "\"a,b\"", "c" }));
 }
 
 TEST(JoinStrings, SeparatorsBetweenItemsFromFirstToLast)
 {
-    EXPECT_EQ(JoinStrings({"3", "", "", "", ""}, ';', 0, -1), "3;;;;");
-    EXPECT_EQ(JoinStrings({"a", "b", "c"}, ',', 1, -1), "b,c");
-    EXPECT_EQ(JoinStrings({"a", "b", "c"}, ',', 0, 1), "a,b");
+    EXPECT_EQ(JoinStrings({ "3", "", "", "", "" }, ';', 0, -1), "3;;;;");
+    EXPECT_EQ(JoinStrings({ "a", "b", "c" }, ',', 1, -1), "b,c");
+    EXPECT_EQ(JoinStrings({ "a", "b", "c" }, ',', 0, 1), "a,b");
     EXPECT_EQ(JoinStrings({}, ',', 0, -1), "");
-    EXPECT_EQ(JoinStrings({"a"}, ',', 0, -1), "a");
+    EXPECT_EQ(JoinStrings({ "a" }, ',', 0, -1), "a");
     // Out-of-range indices stay inside the list.
-    EXPECT_EQ(JoinStrings({"a", "b"}, ',', 0, 7), "a,b");
-    EXPECT_EQ(JoinStrings({"a", "b"}, ',', 5, -1), "");
-    EXPECT_EQ(JoinStrings({"a", "b"}, ',', -2, -1), "a,b");
+    EXPECT_EQ(JoinStrings({ "a", "b" }, ',', 0, 7), "a,b");
+    EXPECT_EQ(JoinStrings({ "a", "b" }, ',', 5, -1), "");
+    EXPECT_EQ(JoinStrings({ "a", "b" }, ',', -2, -1), "a,b");
 }
 
 TEST(TextBeforeAfter, LatinCaseFoldingOnlyAndCopiesFromTheText)
@@ -194,10 +194,10 @@ TEST(StrRout, RowsStoredAndReadBackThroughJoinAndReplace)
 {
     // A table row goes into a parameter file joined with ";" and comes back
     // split into lines; a delimiter inside quotes stays in its cell.
-    const List row{"ARA0", "", "1.3", "\"q;x\""};
+    const List row { "ARA0", "", "1.3", "\"q;x\"" };
     const auto stored = JoinStrings(row, ';', 0, -1);
     EXPECT_EQ(stored, "ARA0;;1.3;\"q;x\"");
     const auto lines = ReplaceText(stored, ";", "\n", true);
-    EXPECT_EQ(SplitToStrings(lines, MakeCharSet("\n"), false),
-              (List{"ARA0", "", "1.3", "\"q\nx\""}));
+    EXPECT_EQ(
+        SplitToStrings(lines, MakeCharSet("\n"), false), (List { "ARA0", "", "1.3", "\"q\nx\"" }));
 }

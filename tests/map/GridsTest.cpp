@@ -14,7 +14,7 @@ namespace {
 TRanges WithX(double lo, double hi, double step)
 {
     TRanges r;
-    r.X = {lo, hi, step, 0};
+    r.X = { lo, hi, step, 0 };
     return r;
 }
 
@@ -46,9 +46,9 @@ TEST(UpdatePlaneGrid, NodeCountsOfTheDefaultsAndOfARaggedRange)
 TEST(UpdatePlaneGrid, ThePlaneChoosesTheAxes)
 {
     TRanges r;
-    r.X = {-10, 10, 5, 1};
-    r.Y = {0, 100, 10, 2};
-    r.Z = {300, 500, 20, 3};
+    r.X = { -10, 10, 5, 1 };
+    r.Y = { 0, 100, 10, 2 };
+    r.Z = { 300, 500, 20, 3 };
     const auto yz = UpdatePlaneGrid(r, TViewPlane::vpYZ);
     EXPECT_EQ(yz.UMin, 0);
     EXPECT_EQ(yz.UMax, 100);
@@ -72,14 +72,11 @@ TEST(UpdatePlaneGrid, NonsenseRangesGiveNoGridAndSaySo)
         const char *Word; // a word of the message
     };
     const Case cases[] = {
-        {WithX(0, 100, 0), "Шаг"},
-        {WithX(0, 100, -5), "Шаг"},
-        {WithX(0, 100, nan), "Недопустимое"},
-        {WithX(100, 0, 10), "Минимум"},
-        {WithX(-inf, 0, 10), "Недопустимое"},
-        {WithX(-1e300, 1e300, 1e-300), "узлов"},
-        {WithX(0, 1e6, 0.01), "узлов"},
-        {WithX(0, 4001 * 4001.0 - 1, 1), "узлов"}, // 4001^2 * 81 nodes
+        { WithX(0, 100, 0), "Шаг" }, { WithX(0, 100, -5), "Шаг" },
+        { WithX(0, 100, nan), "Недопустимое" }, { WithX(100, 0, 10), "Минимум" },
+        { WithX(-inf, 0, 10), "Недопустимое" }, { WithX(-1e300, 1e300, 1e-300), "узлов" },
+        { WithX(0, 1e6, 0.01), "узлов" },
+        { WithX(0, 4001 * 4001.0 - 1, 1), "узлов" }, // 4001^2 * 81 nodes
     };
     for (const auto &c : cases) {
         const auto g = UpdatePlaneGrid(c.R, TViewPlane::vpXY);
@@ -90,17 +87,17 @@ TEST(UpdatePlaneGrid, NonsenseRangesGiveNoGridAndSaySo)
         const auto text = PlaneGridProblem(g);
         EXPECT_NE(text.find(c.Word), std::string::npos) << text;
     }
-    EXPECT_EQ(PlaneGridProblem(UpdatePlaneGrid(TRanges{}, TViewPlane::vpXY)), "");
+    EXPECT_EQ(PlaneGridProblem(UpdatePlaneGrid(TRanges {}, TViewPlane::vpXY)), "");
 
     // Just inside the node limit: 4001 x 4001.
     TRanges big;
-    big.X = {0, 4000, 1, 0};
-    big.Y = {0, 4000, 1, 0};
+    big.X = { 0, 4000, 1, 0 };
+    big.Y = { 0, 4000, 1, 0 };
     EXPECT_TRUE(IsUsable(UpdatePlaneGrid(big, TViewPlane::vpXY)));
     big.Y.Max = 4001;
     EXPECT_FALSE(IsUsable(UpdatePlaneGrid(big, TViewPlane::vpXY)));
 
-    valdrin::calc::TPlaneGrid forged = UpdatePlaneGrid(TRanges{}, TViewPlane::vpXY);
+    valdrin::calc::TPlaneGrid forged = UpdatePlaneGrid(TRanges {}, TViewPlane::vpXY);
     forged.UStep = 0; // counts that do not fit their steps
     EXPECT_FALSE(IsUsable(forged));
 }
@@ -117,7 +114,7 @@ TEST(UpdateWaveGrid, KCountRoundsTiesToEvenAndRefusesAZeroStep)
     EXPECT_TRUE(IsUsable(UpdateWaveGrid(0, 1)));
     EXPECT_EQ(UpdateWaveGrid(10, 0.0000001).KCount, 100000000); // control extremes
 
-    for (double dk : {0.0, -0.001, std::numeric_limits<double>::quiet_NaN()}) {
+    for (double dk : { 0.0, -0.001, std::numeric_limits<double>::quiet_NaN() }) {
         const auto bad = UpdateWaveGrid(0.005, dk);
         EXPECT_EQ(bad.KCount, 0);
         EXPECT_FALSE(IsUsable(bad));
@@ -132,22 +129,22 @@ TEST(AutoRange, DefaultStationsOnEachAxis)
 {
     using namespace valdrin::calc;
     const auto s = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
-    EXPECT_EQ(AutoRange(s.U), (TAxisRange{-1545, 1854, 309, 154.5}));
-    EXPECT_EQ(AutoRange(s.V), (TAxisRange{-1788, 1788, 298, 0})); // 298.5 -> 298
-    EXPECT_EQ(AutoRange(s.W), (TAxisRange{328, 416, 8, 372}));
+    EXPECT_EQ(AutoRange(s.U), (TAxisRange { -1545, 1854, 309, 154.5 }));
+    EXPECT_EQ(AutoRange(s.V), (TAxisRange { -1788, 1788, 298, 0 })); // 298.5 -> 298
+    EXPECT_EQ(AutoRange(s.W), (TAxisRange { 328, 416, 8, 372 }));
 }
 
 TEST(AutoRange, EdgesOfTheRule)
 {
-    EXPECT_EQ(AutoRange({5, 5, 5}), (TAxisRange{5, 5, 1, 5}));
-    EXPECT_EQ(AutoRange({2.5, 2.5}), (TAxisRange{2, 3, 1, 2.5}));
-    EXPECT_EQ(AutoRange({0, 4}), (TAxisRange{0, 4, 1, 2})); // step 0.4 -> at least 1
-    EXPECT_EQ(AutoRange({0, 25}), (TAxisRange{0, 26, 2, 13})); // 2.5 -> 2
+    EXPECT_EQ(AutoRange({ 5, 5, 5 }), (TAxisRange { 5, 5, 1, 5 }));
+    EXPECT_EQ(AutoRange({ 2.5, 2.5 }), (TAxisRange { 2, 3, 1, 2.5 }));
+    EXPECT_EQ(AutoRange({ 0, 4 }), (TAxisRange { 0, 4, 1, 2 })); // step 0.4 -> at least 1
+    EXPECT_EQ(AutoRange({ 0, 25 }), (TAxisRange { 0, 26, 2, 13 })); // 2.5 -> 2
     EXPECT_FALSE(AutoRange({}));
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(AutoRange({nan}));
-    EXPECT_EQ(AutoRange({nan, 10, 20}), (TAxisRange{10, 20, 1, 15}));
-    EXPECT_FALSE(AutoRange({-1.7e308, 1.7e308})); // the span overflows
+    EXPECT_FALSE(AutoRange({ nan }));
+    EXPECT_EQ(AutoRange({ nan, 10, 20 }), (TAxisRange { 10, 20, 1, 15 }));
+    EXPECT_FALSE(AutoRange({ -1.7e308, 1.7e308 })); // the span overflows
 }
 
 TEST(AutoRange, DegreesStepThroughTheOneTwoFiveSeries)

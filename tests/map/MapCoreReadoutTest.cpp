@@ -19,7 +19,7 @@ namespace {
 TMapGeometry DefaultStationGeometry(TViewPlane plane = TViewPlane::vpXY)
 {
     TMapGeometry g(504, 475);
-    g.SetStationScale(UpdatePlaneGrid(TRanges{}, plane));
+    g.SetStationScale(UpdatePlaneGrid(TRanges {}, plane));
     return g;
 }
 
@@ -28,7 +28,7 @@ TResult NodeResult(TShowMode mode)
     TResult r;
     r.ResultMode = mode;
     r.Saveable = true;
-    r.PlaneGrid = UpdatePlaneGrid(TRanges{}, TViewPlane::vpXY);
+    r.PlaneGrid = UpdatePlaneGrid(TRanges {}, TViewPlane::vpXY);
     r.ResultMatrix.assign(81, std::vector<double>(81, 0.0));
     for (std::size_t i = 0; i < 81; ++i)
         for (std::size_t j = 0; j < 81; ++j)
@@ -56,19 +56,20 @@ TEST(PlaneReadout, CentreAndDistanceWithEitherDecimalSeparator)
     EXPECT_EQ(PlaneReadout(g.MapCentre, g, g.MapCentre, '.'), "X = 0.0, Y = 0.0, R = 0.00");
     EXPECT_EQ(PlaneReadout(g.MapCentre, g, g.MapCentre, ','), "X = 0,0, Y = 0,0, R = 0,00");
     // 126 pixels right at 0.126 px/m is 1000 m; the vertical axis points up.
-    EXPECT_EQ(PlaneReadout({378, 237}, g, g.MapCentre, '.'), "X = 1000.0, Y = 0.0, R = 1000.00");
-    EXPECT_EQ(PlaneReadout({252, 0}, g, {252, 237}, ','), "X = 0,0, Y = 1995,8, R = 1995,79");
+    EXPECT_EQ(PlaneReadout({ 378, 237 }, g, g.MapCentre, '.'), "X = 1000.0, Y = 0.0, R = 1000.00");
+    EXPECT_EQ(PlaneReadout({ 252, 0 }, g, { 252, 237 }, ','), "X = 0,0, Y = 1995,8, R = 1995,79");
     // Outside the image still reads plane offsets.
-    EXPECT_EQ(PlaneReadout({-126, 237}, g, g.MapCentre, '.'), "X = -3000.0, Y = 0.0, R = 3000.00");
+    EXPECT_EQ(
+        PlaneReadout({ -126, 237 }, g, g.MapCentre, '.'), "X = -3000.0, Y = 0.0, R = 3000.00");
 }
 
 TEST(PlaneReadout, OtherPlanesStillLabelXAndY)
 {
-    for (TViewPlane plane : {TViewPlane::vpYZ, TViewPlane::vpXZ}) {
+    for (TViewPlane plane : { TViewPlane::vpYZ, TViewPlane::vpXZ }) {
         const TMapGeometry g = DefaultStationGeometry(plane);
         // Z spans 200 m over 475 pixels.
         EXPECT_DOUBLE_EQ(g.MapScaleY, 475.0 / 200);
-        EXPECT_EQ(PlaneReadout({252, 0}, g, g.MapCentre, '.'), "X = 0.0, Y = 99.8, R = 99.79");
+        EXPECT_EQ(PlaneReadout({ 252, 0 }, g, g.MapCentre, '.'), "X = 0.0, Y = 99.8, R = 99.79");
     }
 }
 
@@ -108,22 +109,22 @@ TEST(InfoLabel, OutsideTheImageOrTheMatrixFallsBackToThePlaneReadout)
     ctx.Selected = TShowMode::smMinMagnitude;
     ctx.Result = &nodes;
     ctx.LastClick = g.MapCentre;
-    for (TPixel p : {TPixel{-1, 10}, TPixel{504, 10}, TPixel{10, -5}, TPixel{10, 475},
-                     TPixel{100000, -100000}}) {
+    for (TPixel p : { TPixel { -1, 10 }, TPixel { 504, 10 }, TPixel { 10, -5 }, TPixel { 10, 475 },
+             TPixel { 100000, -100000 } }) {
         EXPECT_EQ(InfoLabelText(p, g, ctx), PlaneReadout(p, g, ctx.LastClick, '.'));
         EXPECT_TRUE(NodeReadout(p, g, nodes, '.').empty());
     }
     // Ragged matrix: the top-right node is missing and not read.
     nodes.ResultMatrix[80].resize(3);
-    EXPECT_TRUE(NodeReadout({503, 0}, g, nodes, '.').empty());
-    EXPECT_FALSE(NodeReadout({0, 474}, g, nodes, '.').empty());
+    EXPECT_TRUE(NodeReadout({ 503, 0 }, g, nodes, '.').empty());
+    EXPECT_FALSE(NodeReadout({ 0, 474 }, g, nodes, '.').empty());
 
     TResult resp = ResponseResult(TShowMode::smCdK);
     ctx.Selected = TShowMode::smCdK;
     ctx.Result = &resp;
     resp.ResultMatrix.resize(10); // shorter than its grid says
-    EXPECT_EQ(InfoLabelText({400, 10}, g, ctx), PlaneReadout({400, 10}, g, g.MapCentre, '.'));
-    EXPECT_TRUE(ResponseReadout({-3, 10}, g, resp, 6000, '.').empty());
+    EXPECT_EQ(InfoLabelText({ 400, 10 }, g, ctx), PlaneReadout({ 400, 10 }, g, g.MapCentre, '.'));
+    EXPECT_TRUE(ResponseReadout({ -3, 10 }, g, resp, 6000, '.').empty());
 }
 
 TEST(NodeReadout, LettersCoordinatesAndValuesWithoutAFiniteValue)
@@ -131,16 +132,19 @@ TEST(NodeReadout, LettersCoordinatesAndValuesWithoutAFiniteValue)
     const TMapGeometry g = DefaultStationGeometry();
     TResult r = NodeResult(TShowMode::smMinMagnitude);
     // Bottom-left pixel row 474: j = rnd(1 / 475 * 80) = 0; x = 0: i = 0.
-    EXPECT_EQ(NodeReadout({0, 474}, g, r, '.'), "x = -2000.00000, y = -2000.00000, M(x,y) = 0.000");
+    EXPECT_EQ(
+        NodeReadout({ 0, 474 }, g, r, '.'), "x = -2000.00000, y = -2000.00000, M(x,y) = 0.000");
     // x = 503: i = rnd(503 / 504 * 80) = 80; y = 0: j = 80.
-    EXPECT_EQ(NodeReadout({503, 0}, g, r, ','), "x = 2000,00000, y = 2000,00000, M(x,y) = 80,080");
+    EXPECT_EQ(
+        NodeReadout({ 503, 0 }, g, r, ','), "x = 2000,00000, y = 2000,00000, M(x,y) = 80,080");
     r.ResultMode = TShowMode::smCornerFreq;
     r.ResultMatrix[40][40] = std::numeric_limits<double>::infinity();
     EXPECT_EQ(NodeReadout(g.MapCentre, g, r, '.'),
-              "x = 0.00000, y = 0.00000, F(x,y) = не регистрируется");
+        "x = 0.00000, y = 0.00000, F(x,y) = не регистрируется");
     r.ResultMode = TShowMode::smSourceSize;
     r.ResultMatrix[40][40] = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(NodeReadout(g.MapCentre, g, r, '.'), "x = 0.00000, y = 0.00000, R(x,y) = нет значения");
+    EXPECT_EQ(
+        NodeReadout(g.MapCentre, g, r, '.'), "x = 0.00000, y = 0.00000, R(x,y) = нет значения");
     // A section names its own axes.
     r.Plane = TViewPlane::vpYZ;
     EXPECT_EQ(
@@ -158,35 +162,35 @@ TEST(ResponseReadout, WavenumberFrequencyAndDecibels)
     g.SetResponseScale(501);
     // MapCentre: i = rnd(252 / 504 * 500) = 250, j = rnd(238 / 475 * 500) = rnd(250.53) = 251.
     k.ResultMatrix[250][251] = 1.0;
-    EXPECT_EQ(ResponseReadout({252, 237}, g, k, 6000, '.'),
-              "Kx = 0.00000, Ky = 0.00002, C(K0-K) = 1.000 = 0.00 dB");
+    EXPECT_EQ(ResponseReadout({ 252, 237 }, g, k, 6000, '.'),
+        "Kx = 0.00000, Ky = 0.00002, C(K0-K) = 1.000 = 0.00 dB");
     // Bottom-left pixel: i = 0, j = rnd(1 / 475 * 500) = 1.
-    EXPECT_EQ(ResponseReadout({0, 474}, g, k, 6000, ','),
-              "Kx = -0,00500, Ky = -0,00498, C(K0-K) = 0,100 = -20,00 dB");
+    EXPECT_EQ(ResponseReadout({ 0, 474 }, g, k, 6000, ','),
+        "Kx = -0,00500, Ky = -0,00498, C(K0-K) = 0,100 = -20,00 dB");
 
     // Mode 2: the pair times the Vp of this move.
     TResult f = ResponseResult(TShowMode::smCdF);
-    EXPECT_EQ(ResponseReadout({0, 474}, g, f, 6000, '.'),
-              "Fx = -30.00000, Fy = -29.88000, C(F0-F) = 0.100 = -20.00 dB");
-    EXPECT_EQ(ResponseReadout({0, 474}, g, f, 3000, '.'),
-              "Fx = -15.00000, Fy = -14.94000, C(F0-F) = 0.100 = -20.00 dB");
+    EXPECT_EQ(ResponseReadout({ 0, 474 }, g, f, 6000, '.'),
+        "Fx = -30.00000, Fy = -29.88000, C(F0-F) = 0.100 = -20.00 dB");
+    EXPECT_EQ(ResponseReadout({ 0, 474 }, g, f, 3000, '.'),
+        "Fx = -15.00000, Fy = -14.94000, C(F0-F) = 0.100 = -20.00 dB");
 
     // An exact null has no logarithm.
     f.ResultMatrix[0][1] = 0;
-    EXPECT_EQ(ResponseReadout({0, 474}, g, f, 6000, '.'),
-              "Fx = -30.00000, Fy = -29.88000, C(F0-F) = 0.000 = -INF dB");
+    EXPECT_EQ(ResponseReadout({ 0, 474 }, g, f, 6000, '.'),
+        "Fx = -30.00000, Fy = -29.88000, C(F0-F) = 0.000 = -INF dB");
 }
 
 TEST(Placement, CentrePressPlacesS00AtZeroWithTheLocaleSeparator)
 {
     const TMapGeometry g = DefaultStationGeometry();
     EXPECT_EQ(PlacementCells(1, g.MapCentre, g, 0, 0, '.'),
-              (std::array<std::string, 4>{"0.0", "0.0", "0", "s00"}));
+        (std::array<std::string, 4> { "0.0", "0.0", "0", "s00" }));
     EXPECT_EQ(PlacementCells(1, g.MapCentre, g, 0, 0, ','),
-              (std::array<std::string, 4>{"0,0", "0,0", "0", "s00"}));
+        (std::array<std::string, 4> { "0,0", "0,0", "0", "s00" }));
     // Offsets are added to the centres; the horizontal goes to X, the vertical to Y.
-    EXPECT_EQ(PlacementCells(100, {378, 0}, g, 10, -5, '.'),
-              (std::array<std::string, 4>{"1010.0", "1990.8", "0", "s99"}));
+    EXPECT_EQ(PlacementCells(100, { 378, 0 }, g, 10, -5, '.'),
+        (std::array<std::string, 4> { "1010.0", "1990.8", "0", "s99" }));
     EXPECT_EQ(PlacementCells(11, g.MapCentre, g, 0, 0, '.')[3], "s10");
     // Degrees: six decimals (a tenth of a degree would be up to 11 km off).
     TMapGeometry geo(504, 475);
@@ -211,7 +215,8 @@ TEST(Placement, CountdownOfTwentyFiveThenRestore)
     EXPECT_EQ(calc::ReadStations(coo, calc::DefaultStrGrid(), TViewPlane::vpXY, '.').Count, 0);
 
     for (int press = 1; press <= 25; ++press) {
-        const TPlacementStep step = PlaceStation(coo, 25, remaining, {press * 10, 100}, g, 0, 0, '.');
+        const TPlacementStep step
+            = PlaceStation(coo, 25, remaining, { press * 10, 100 }, g, 0, 0, '.');
         EXPECT_EQ(step.Row, press);
         EXPECT_TRUE(step.Written);
         remaining = step.Remaining;

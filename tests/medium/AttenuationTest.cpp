@@ -12,8 +12,9 @@ TEST(MagnitudeTransform, DefaultsGiveTheInitialTexts)
 {
     const auto t = MagnitudeTransform(1.5, -3.5, 3.0);
     ASSERT_TRUE(t);
-    EXPECT_EQ(TransformTexts(*t), (Texts{"0.772", "1.837", "0.921", "0.980", "2.333", "3.153"}));
-    EXPECT_EQ(TransformTexts(*t, ','), (Texts{"0,772", "1,837", "0,921", "0,980", "2,333", "3,153"}));
+    EXPECT_EQ(TransformTexts(*t), (Texts { "0.772", "1.837", "0.921", "0.980", "2.333", "3.153" }));
+    EXPECT_EQ(
+        TransformTexts(*t, ','), (Texts { "0,772", "1,837", "0,921", "0,980", "2,333", "3,153" }));
 }
 
 TEST(MagnitudeTransform, SMovesOnlyA1AndC0OnlyA3)
@@ -41,7 +42,7 @@ TEST(MagnitudeTransform, NoCoefficientWithoutB0)
     EXPECT_FALSE(MagnitudeTransform(nan, -3.5, 3));
     EXPECT_FALSE(MagnitudeTransform(1.5, nan, 3));
     EXPECT_FALSE(MagnitudeTransform(1e-320, -3.5, 3)); // quotients overflow
-    EXPECT_TRUE(MagnitudeTransform(0.1, -3.5, 3));      // the control's minimum
+    EXPECT_TRUE(MagnitudeTransform(0.1, -3.5, 3)); // the control's minimum
 }
 
 TEST(A2Range, DefaultsAndTheEdgesOfTheBand)

@@ -20,7 +20,7 @@ TRayTransitions Crossing(int from, int to, std::int32_t kind = tkTransmit)
     TRayTransitions t;
     const int s = to > from ? 1 : -1;
     for (int l = from; l != to; l += s)
-        t.push_back({l, l + s, kind, 0, 0});
+        t.push_back({ l, l + s, kind, 0, 0 });
     return t;
 }
 
@@ -71,31 +71,38 @@ TEST(InterfaceCoefficients, ImpedanceContrast)
     EXPECT_NEAR(ReflectionCoef(1500, 1800, 1.8, 1.98), (3564 - 2700) / 6264.0, 1e-15);
 
     const THorizontalModel m = ThreeLayers();
-    struct Case { std::int32_t kind; double expected; };
+    struct Case {
+        std::int32_t kind;
+        double expected;
+    };
     const double rf = 1.8, rt = 1.98;
     const Case cases[] = {
-        {1, ReflectionCoef(1500, 1800, rf, rt)},      {3, ReflectionCoef(1500, 1040.5, rf, rt)},
-        {5, ReflectionCoef(750, 1800, rf, rt)},       {8, TransmissionCoef(1500, 1800, rf, rt)},
-        {72, TransmissionCoef(1500, 1800, rf, rt)},   {24, TransmissionCoef(1500, 1040.5, rf, rt)},
-        {88, TransmissionCoef(1500, 1040.5, rf, rt)}, {40, TransmissionCoef(750, 1800, rf, rt)},
-        {104, TransmissionCoef(750, 1800, rf, rt)},
+        { 1, ReflectionCoef(1500, 1800, rf, rt) },
+        { 3, ReflectionCoef(1500, 1040.5, rf, rt) },
+        { 5, ReflectionCoef(750, 1800, rf, rt) },
+        { 8, TransmissionCoef(1500, 1800, rf, rt) },
+        { 72, TransmissionCoef(1500, 1800, rf, rt) },
+        { 24, TransmissionCoef(1500, 1040.5, rf, rt) },
+        { 88, TransmissionCoef(1500, 1040.5, rf, rt) },
+        { 40, TransmissionCoef(750, 1800, rf, rt) },
+        { 104, TransmissionCoef(750, 1800, rf, rt) },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kind);
-        EXPECT_EQ(TransitionCoef(0, {0, 1, c.kind, 0, 0}, m), c.expected);
+        EXPECT_EQ(TransitionCoef(0, { 0, 1, c.kind, 0, 0 }, m), c.expected);
     }
-    EXPECT_EQ(TransitionCoef(1, {0, 1, 8, 0, 0}, m), TransmissionCoef(750, 1040.5, rf, rt));
-    EXPECT_TRUE(std::isnan(TransitionCoef(0, {0, 1, 2, 0, 0}, m)));
-    EXPECT_TRUE(std::isnan(TransitionCoef(0, {0, 3, 8, 0, 0}, m)));
-    EXPECT_TRUE(std::isnan(TransitionCoef(3, {0, 1, 8, 0, 0}, m)));
+    EXPECT_EQ(TransitionCoef(1, { 0, 1, 8, 0, 0 }, m), TransmissionCoef(750, 1040.5, rf, rt));
+    EXPECT_TRUE(std::isnan(TransitionCoef(0, { 0, 1, 2, 0, 0 }, m)));
+    EXPECT_TRUE(std::isnan(TransitionCoef(0, { 0, 3, 8, 0, 0 }, m)));
+    EXPECT_TRUE(std::isnan(TransitionCoef(3, { 0, 1, 8, 0, 0 }, m)));
 }
 
 TEST(AngleSteps, ForwardAndBackwardUndoEachOther)
 {
     const THorizontalModel m = ThreeLayers();
-    for (std::int32_t kind : {8, 72, 24, 88, 40}) {
+    for (std::int32_t kind : { 8, 72, 24, 88, 40 }) {
         SCOPED_TRACE(kind);
-        const TRayTransition t{2, 1, kind, 0, 0};
+        const TRayTransition t { 2, 1, kind, 0, 0 };
         const TAngleResult f = AngleForward(0, t, m, 0.4);
         ASSERT_TRUE(f.Ok);
         const TAngleResult b = AngleBackward(0, t, m, f.Angle);
@@ -103,14 +110,14 @@ TEST(AngleSteps, ForwardAndBackwardUndoEachOther)
         EXPECT_NEAR(b.Angle, 0.4, 1e-14);
     }
     // A P wave transmitted as S: sin(out)/Vs(To) = sin(in)/Vp(From).
-    const TAngleResult ps = AngleForward(0, {2, 1, 24, 0, 0}, m, 0.4);
+    const TAngleResult ps = AngleForward(0, { 2, 1, 24, 0, 0 }, m, 0.4);
     EXPECT_NEAR(std::sin(ps.Angle) / 1040.5, std::sin(0.4) / 2160, 1e-15);
-    const TAngleResult refl = AngleForward(0, {1, 1, 1, 0, 0}, m, 0.4);
+    const TAngleResult refl = AngleForward(0, { 1, 1, 1, 0, 0 }, m, 0.4);
     EXPECT_NEAR(refl.Angle, kPi - 0.4, 1e-14);
 
-    EXPECT_FALSE(AngleForward(0, {0, 1, 16, 0, 0}, m, 0.4).Ok);
-    EXPECT_FALSE(AngleForward(0, {0, -1, 8, 0, 0}, m, 0.4).Ok);
-    EXPECT_FALSE(AngleBackward(0, {7, 1, 8, 0, 0}, m, 0.4).Ok);
+    EXPECT_FALSE(AngleForward(0, { 0, 1, 16, 0, 0 }, m, 0.4).Ok);
+    EXPECT_FALSE(AngleForward(0, { 0, -1, 8, 0, 0 }, m, 0.4).Ok);
+    EXPECT_FALSE(AngleBackward(0, { 7, 1, 8, 0, 0 }, m, 0.4).Ok);
 }
 
 TEST(LayerBoundsAndHeadWaves, Bookkeeping)
@@ -160,7 +167,7 @@ TEST(TraceRay, DirectRegimeRunsInTheFirstLayerToTheSurface)
 
 TEST(TraceRay, UpwardThroughTwoInterfacesComesWithinATenthOfAMetre)
 {
-    for (double distance : {0.0, 3.7, 250.0, 1000.0, 2870.5, 15000.0}) {
+    for (double distance : { 0.0, 3.7, 250.0, 1000.0, 2870.5, 15000.0 }) {
         SCOPED_TRACE(distance);
         THorizontalModel m = ThreeLayers();
         TRayTransitions t = Crossing(2, 0);
@@ -172,9 +179,9 @@ TEST(TraceRay, UpwardThroughTwoInterfacesComesWithinATenthOfAMetre)
         EXPECT_EQ(seg[0].Layer, 2);
         EXPECT_EQ(seg[1].Layer, 1);
         EXPECT_EQ(seg[2].Layer, 0);
-        EXPECT_EQ(seg[0].DZ, 200);  // -300 up to the top of #3
-        EXPECT_EQ(seg[1].DZ, 200);  // all of #2
-        EXPECT_EQ(seg[2].DZ, 300);  // from the bottom of #1 up to the station
+        EXPECT_EQ(seg[0].DZ, 200); // -300 up to the top of #3
+        EXPECT_EQ(seg[1].DZ, 200); // all of #2
+        EXPECT_EQ(seg[2].DZ, 300); // from the bottom of #1 up to the station
         const double reach = SumDX(seg);
         EXPECT_LT(std::fabs(reach - distance), 0.1);
         // The path kept is the last angle tried: it reached the distance,
@@ -182,18 +189,20 @@ TEST(TraceRay, UpwardThroughTwoInterfacesComesWithinATenthOfAMetre)
         EXPECT_GE(reach, distance);
         // Snell's invariant along the ray.
         for (int k = 0; k < 3; ++k)
-            EXPECT_NEAR(std::sin(seg[static_cast<std::size_t>(k)].Angle) /
-                            m[static_cast<std::size_t>(seg[static_cast<std::size_t>(k)].Layer)].Velocity[0],
-                        std::sin(seg[0].Angle) / 2160, 1e-15);
+            EXPECT_NEAR(std::sin(seg[static_cast<std::size_t>(k)].Angle)
+                    / m[static_cast<std::size_t>(seg[static_cast<std::size_t>(k)].Layer)]
+                          .Velocity[0],
+                std::sin(seg[0].Angle) / 2160, 1e-15);
         double total = 0, spread = 1, time = 0;
         for (const auto &s : seg) {
             total += s.Length;
             spread *= s.Spreading;
             time += s.Length / m[static_cast<std::size_t>(s.Layer)].Velocity[0] / 86400;
             EXPECT_NEAR(s.Attenuation,
-                        std::exp(-kPi * 4 * s.Length / (m[static_cast<std::size_t>(s.Layer)].Q *
-                                                        m[static_cast<std::size_t>(s.Layer)].Velocity[0])),
-                        1e-15);
+                std::exp(-kPi * 4 * s.Length
+                    / (m[static_cast<std::size_t>(s.Layer)].Q
+                        * m[static_cast<std::size_t>(s.Layer)].Velocity[0])),
+                1e-15);
         }
         EXPECT_NEAR(spread, 1 / total, 1e-15 / total);
         EXPECT_NEAR(seg[0].Time + seg[1].Time + seg[2].Time, time, 1e-15);
@@ -251,14 +260,14 @@ TEST(TraceRay, WhatCannotBeTracedReportsFailure)
     TraceRay(m, head, seg, 100, -300, 400, 4, ok);
     EXPECT_FALSE(ok); // head waves are refused
 
-    for (TRayTransitions bad : {TRayTransitions{{2, 5, 8, 0, 0}}, TRayTransitions{{-1, 0, 8, 0, 0}},
-                                TRayTransitions{{1, 0, 2, 0, 0}}}) {
+    for (TRayTransitions bad : { TRayTransitions { { 2, 5, 8, 0, 0 } },
+             TRayTransitions { { -1, 0, 8, 0, 0 } }, TRayTransitions { { 1, 0, 2, 0, 0 } } }) {
         ok = true;
         TraceRay(m, bad, seg, 100, -300, 400, 4, ok);
         EXPECT_FALSE(ok);
         EXPECT_EQ(seg.size(), bad.size() + 1);
     }
-    for (double d : {-1.0, std::nan(""), double(INFINITY)}) {
+    for (double d : { -1.0, std::nan(""), double(INFINITY) }) {
         ok = true;
         t = Crossing(2, 0);
         TraceRay(m, t, seg, d, -300, 400, 4, ok);
@@ -280,8 +289,8 @@ TEST(TraceRay, WhatCannotBeTracedReportsFailure)
 TEST(TraceRayGeometry, SharedFirstLevelGivesTheSameRay)
 {
     THorizontalModel base = ThreeLayers();
-    for (auto [from, to, start, end] : {std::tuple{2, 0, -300.0, 400.0}, std::tuple{0, 2, 150.0, -400.0},
-                                        std::tuple{1, 0, 0.0, 370.0}}) {
+    for (auto [from, to, start, end] : { std::tuple { 2, 0, -300.0, 400.0 },
+             std::tuple { 0, 2, 150.0, -400.0 }, std::tuple { 1, 0, 0.0, 370.0 } }) {
         const TRayTransitions tr = Crossing(from, to);
         const TTakeOffTable table = BuildTakeOffTable(base, tr, start, end);
         ASSERT_FALSE(table.Theta.empty());
@@ -291,7 +300,7 @@ TEST(TraceRayGeometry, SharedFirstLevelGivesTheSameRay)
         // replayed for the next.
         std::vector<double> distances;
         for (double d = 0; d < 40000; d = d * 1.37 + 11.3)
-            distances.insert(distances.end(), {d, d + 0.05, d + 0.3, d});
+            distances.insert(distances.end(), { d, d + 0.05, d + 0.3, d });
         for (double d : distances) {
             THorizontalModel m1 = base, m2 = base;
             TRayTransitions t1 = tr, t2 = tr;

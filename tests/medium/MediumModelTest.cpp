@@ -20,8 +20,8 @@ TCellRow Row(const TCellTable &t, int r)
 
 // The start-up table and model, as the window creates them.
 struct StartUp {
-    THorizontalModel model{StartupLayer(200)};
-    TCellTable table{2, kModelGridCols};
+    THorizontalModel model { StartupLayer(200) };
+    TCellTable table { 2, kModelGridCols };
     explicit StartUp(char sep = '.')
     {
         WriteModelHeader(table);
@@ -34,9 +34,9 @@ TCellTable ThreeLayerTable(char sep)
 {
     TCellTable t(4, kModelGridCols);
     WriteModelHeader(t);
-    const char *rows[3][7] = {{"#1", "100", "1500", "750", "500", "10", "1.8"},
-                              {"#2", "200", "1800", "1040.5", "743.2", "20", "1.98"},
-                              {"#3", "400", "2160", "1248.6", "891.9", "40", "2.178"}};
+    const char *rows[3][7] = { { "#1", "100", "1500", "750", "500", "10", "1.8" },
+        { "#2", "200", "1800", "1040.5", "743.2", "20", "1.98" },
+        { "#3", "400", "2160", "1248.6", "891.9", "40", "2.178" } };
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 7; ++c) {
             std::string text = rows[r][c];
@@ -53,14 +53,16 @@ TCellTable ThreeLayerTable(char sep)
 TEST(ShowLayer, StartUpRowAndHeaders)
 {
     const StartUp s;
-    EXPECT_EQ(Row(s.table, 0), (TCellRow{"Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho"}));
-    EXPECT_EQ(Row(s.table, 1), (TCellRow{"#1", "100.0", "1500.0", "750.0", "500.0", "10.0", "1.80"}));
+    EXPECT_EQ(Row(s.table, 0), (TCellRow { "Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho" }));
+    EXPECT_EQ(
+        Row(s.table, 1), (TCellRow { "#1", "100.0", "1500.0", "750.0", "500.0", "10.0", "1.80" }));
     EXPECT_EQ(s.model[0].Top, 200);
     EXPECT_EQ(s.model[0].Bottom, 100);
     EXPECT_EQ(s.model[0].SpreadExp, 1.0);
 
     const StartUp comma(',');
-    EXPECT_EQ(Row(comma.table, 1), (TCellRow{"#1", "100,0", "1500,0", "750,0", "500,0", "10,0", "1,80"}));
+    EXPECT_EQ(Row(comma.table, 1),
+        (TCellRow { "#1", "100,0", "1500,0", "750,0", "500,0", "10,0", "1,80" }));
 }
 
 TEST(LayerCountChange, RaisingByOneDerivesTheNewLayer)
@@ -69,7 +71,8 @@ TEST(LayerCountChange, RaisingByOneDerivesTheNewLayer)
     LayerCountChange(s.model, s.table, 2);
     ASSERT_EQ(s.model.size(), 2u);
     ASSERT_EQ(s.table.RowCount(), 3);
-    EXPECT_EQ(Row(s.table, 2), (TCellRow{"#2", "200.0", "1800.0", "1040.5", "743.2", "20.0", "1.98"}));
+    EXPECT_EQ(
+        Row(s.table, 2), (TCellRow { "#2", "200.0", "1800.0", "1040.5", "743.2", "20.0", "1.98" }));
     EXPECT_EQ(s.model[1].Top, 100);
     EXPECT_EQ(s.model[1].Bottom, -100);
     EXPECT_EQ(s.model[1].SpreadExp, 1.0); // not 0: a deep source keeps its spreading
@@ -84,7 +87,7 @@ TEST(LayerCountChange, TypingFourLeavesTheLayersBetweenZeroFilled)
     ASSERT_EQ(s.table.RowCount(), 5);
     EXPECT_EQ(Row(s.table, 2), TCellRow(7));
     EXPECT_EQ(Row(s.table, 3), TCellRow(7));
-    EXPECT_EQ(Row(s.table, 4), (TCellRow{"#4", "0.0", "0.0", "0.0", "0.0", "0.0", "0.00"}));
+    EXPECT_EQ(Row(s.table, 4), (TCellRow { "#4", "0.0", "0.0", "0.0", "0.0", "0.0", "0.00" }));
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(s.model[static_cast<std::size_t>(i)].Velocity[0], 0);
         EXPECT_EQ(s.model[static_cast<std::size_t>(i)].SpreadExp, 1.0);
@@ -113,7 +116,7 @@ TEST(LayerCountChange, LoweringDropsRowsAndRaisingAgainDerivesOnlyTheLast)
 
     LayerCountChange(s.model, s.table, 3);
     EXPECT_EQ(Row(s.table, 2), TCellRow(7));
-    EXPECT_EQ(Row(s.table, 3), (TCellRow{"#3", "0.0", "0.0", "0.0", "0.0", "0.0", "0.00"}));
+    EXPECT_EQ(Row(s.table, 3), (TCellRow { "#3", "0.0", "0.0", "0.0", "0.0", "0.0", "0.00" }));
 }
 
 TEST(LayerCountChange, CountIsClampedAndAReadModelStillDerivesFiniteBounds)
@@ -135,7 +138,7 @@ TEST(LayerCountChange, CountIsClampedAndAReadModelStillDerivesFiniteBounds)
 
 TEST(ReadMediumModel, ReadsTheUsersSeparatorAndChainsTheBounds)
 {
-    for (char sep : {'.', ','}) {
+    for (char sep : { '.', ',' }) {
         SCOPED_TRACE(sep);
         THorizontalModel model(3);
         model[2].SpreadExp = 0.5; // no column: kept
@@ -175,8 +178,8 @@ TEST(ReadMediumModel, StopsAtTheFirstBadCellKeepingWhatWasRead)
     EXPECT_EQ(model[1].H, 200);
     EXPECT_EQ(model[1].Velocity[1], 1040.5);
     EXPECT_EQ(model[1].Velocity[2], 0); // the bad cell
-    EXPECT_EQ(model[1].Q, 77);          // after it: not read
-    EXPECT_EQ(model[2].H, 55);          // the next layer: not read
+    EXPECT_EQ(model[1].Q, 77); // after it: not read
+    EXPECT_EQ(model[2].H, 55); // the next layer: not read
     EXPECT_EQ(model[2].Bottom, -INFINITY);
 
     THorizontalModel none;
@@ -201,7 +204,7 @@ TEST(AverageMedium, InsideTheThirdLayerTakesTheFullLayersAboveAndPartOfIt)
     THorizontalModel model(3);
     ASSERT_TRUE(ReadMediumModel(ThreeLayerTable('.'), 200, '.', model));
     // G = -300: 100 m of #1, 200 m of #2, 200 m of #3.
-    const double h[] = {100, 200, 200};
+    const double h[] = { 100, 200, 200 };
     double hs = 0, rho = 0, tp = 0, ts = 0, tr = 0, loss = 0;
     for (int l = 0; l < 3; ++l) {
         const THorizontalLayer &L = model[static_cast<std::size_t>(l)];
@@ -225,8 +228,8 @@ TEST(AverageMedium, InsideTheThirdLayerTakesTheFullLayersAboveAndPartOfIt)
 
 TEST(AverageMedium, ValuesAreClampedAndQFollowsTheClampedVs)
 {
-    THorizontalModel model{StartupLayer(200)};
-    model[0].Velocity = {250000, 200000, 150000};
+    THorizontalModel model { StartupLayer(200) };
+    model[0].Velocity = { 250000, 200000, 150000 };
     model[0].Rho = 30;
     model[0].Q = 50;
     const TAverageMedium a = AverageMedium(model, 0, 10);
@@ -273,8 +276,8 @@ TEST(CalcAvModel, ReadFailureGivesBothMessagesInOrder)
     const TAverageOutcome bad = CalcAvModel(t, 200, '.', model, -300, 10);
     EXPECT_FALSE(bad.Values);
     EXPECT_EQ(bad.Messages,
-              (std::vector<std::string>{"Ошибка в параметрах модели! (слой №3, столбец Rho: «»)",
-                                        "Ошибка в модели среды!"}));
+        (std::vector<std::string> {
+            "Ошибка в параметрах модели! (слой №3, столбец Rho: «»)", "Ошибка в модели среды!" }));
 
     const TAverageOutcome zero = CalcAvModel(ThreeLayerTable('.'), 200, '.', model, 200, 10);
     EXPECT_FALSE(zero.Values);

@@ -42,7 +42,7 @@ TEST(AttenuationLaw, FiguresOfTheDefaultRow)
     EXPECT_EQ(DefaultLaw(0, -600, 400), DefaultLaw(1000, 400, 400));
     EXPECT_EQ(DefaultLaw(600, 0, 800), DefaultLaw(600, 800, 0));
     EXPECT_EQ(LawAtDistance(LawNoiseTerm(1, 0.04), 1.3, 0.0001, 0.4, 1000, 400, 400),
-              DefaultLaw(1000, 400, 400));
+        DefaultLaw(1000, 400, 400));
 }
 
 TEST(AttenuationLaw, NoValueWithoutDistanceOrNoise)
@@ -98,7 +98,7 @@ TEST(StraightTransitions, OneTransmissionPerInterfaceInTheOrderOfTravel)
 
 TEST(PathFactor, SameLayerIsTheDirectSegmentOfTheFirstLayer)
 {
-    for (double sourceW : {150.0, -300.0}) { // in #1, and in #3 with the station
+    for (double sourceW : { 150.0, -300.0 }) { // in #1, and in #3 with the station
         SCOPED_TRACE(sourceW);
         THorizontalModel m = ReadThreeLayers();
         const double stationW = sourceW == 150 ? 180 : -450;
@@ -131,8 +131,9 @@ TEST(PathFactor, ProductOfSegmentsAndInterfaces)
 TEST(StationMinMagnitude, HomogeneousIsTheLaw)
 {
     THorizontalModel none;
-    EXPECT_EQ(StationMinMagnitude(false, none, 1, 1.3, 0.0001, 0.4, 1000, 400, 400, -200, 0.04, 3000, 5),
-              DefaultLaw(1000, 400, 400));
+    EXPECT_EQ(
+        StationMinMagnitude(false, none, 1, 1.3, 0.0001, 0.4, 1000, 400, 400, -200, 0.04, 3000, 5),
+        DefaultLaw(1000, 400, 400));
     EXPECT_TRUE(std::isnan(
         StationMinMagnitude(false, none, 1, 1.3, 0.0001, 0.4, 0, 400, 400, -200, 0.04, 3000, 5)));
 }
@@ -145,10 +146,11 @@ TEST(RaiseToThreshold, TrialSequenceOfTheThreeStages)
     std::vector<double> freqs;
     const double M = RaiseToThreshold(law, noise, depth, Vs, n, [&](double f) {
         freqs.push_back(f);
-        return TPathFactor{f < edge ? 1e30 : 0.0, true};
+        return TPathFactor { f < edge ? 1e30 : 0.0, true };
     });
     EXPECT_NEAR(M, law + 2.37, 1e-12);
-    const double trials[] = {1, 2, 3, 2.1, 2.2, 2.3, 2.4, 2.31, 2.32, 2.33, 2.34, 2.35, 2.36, 2.37};
+    const double trials[]
+        = { 1, 2, 3, 2.1, 2.2, 2.3, 2.4, 2.31, 2.32, 2.33, 2.34, 2.35, 2.36, 2.37 };
     ASSERT_EQ(freqs.size(), std::size(trials));
     for (std::size_t i = 0; i < freqs.size(); ++i) {
         const double expected = n * SourceTerms(law + trials[i], Vs, depth).Fc;
@@ -161,21 +163,22 @@ TEST(RaiseToThreshold, BoundedWhenTheThresholdIsNeverReached)
     int calls = 0;
     const double never = RaiseToThreshold(0.3, 0.04, 500, 3000, 5, [&](double) {
         ++calls;
-        return TPathFactor{0, true};
+        return TPathFactor { 0, true };
     });
     EXPECT_EQ(never, INFINITY);
     EXPECT_LE(calls, kMaxStageTrials); // the moment overflows first
     calls = 0;
     const double nanAmp = RaiseToThreshold(0.3, 0.04, 500, 3000, 5, [&](double) {
         ++calls;
-        return TPathFactor{std::nan(""), true};
+        return TPathFactor { std::nan(""), true };
     });
     EXPECT_EQ(nanAmp, INFINITY);
 
-    auto always = [](double) { return TPathFactor{1e30, true}; };
+    auto always = [](double) { return TPathFactor { 1e30, true }; };
     EXPECT_NEAR(RaiseToThreshold(0.3, 0.04, 500, 3000, 5, always), 0.31, 1e-12);
-    EXPECT_TRUE(std::isnan(RaiseToThreshold(0.3, 0.04, 500, 3000, 5,
-                                            [](double) { return TPathFactor{1e30, false}; })));
+    EXPECT_TRUE(std::isnan(RaiseToThreshold(0.3, 0.04, 500, 3000, 5, [](double) {
+        return TPathFactor { 1e30, false };
+    })));
     EXPECT_TRUE(std::isnan(RaiseToThreshold(0.3, 0.04, -8500, 3000, 5, always)));
     EXPECT_TRUE(std::isnan(RaiseToThreshold(std::nan(""), 0.04, 500, 3000, 5, always)));
 }
@@ -184,8 +187,8 @@ TEST(StationMinMagnitude, LayeredRaisesTheLawAlongTheRay)
 {
     THorizontalModel m = ReadThreeLayers();
     const double law = DefaultLaw(1200, -300, 400);
-    const double M =
-        StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5);
+    const double M
+        = StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5);
     ASSERT_TRUE(std::isfinite(M));
     EXPECT_GE(M, law + 0.01 - 1e-12);
     // On the 0.01 grid above the law: reached there, not one step below.
@@ -200,14 +203,15 @@ TEST(StationMinMagnitude, LayeredRaisesTheLawAlongTheRay)
     EXPECT_LT(amp(M - 0.01), 0.04 / 2080);
 
     // A loud enough source is registered at the first trial of each stage.
-    const double loud =
-        StationMinMagnitude(true, m, 1, 1.3, 0.0001, 9, 1200, -300, 400, 500, 0.04, 3000, 5);
+    const double loud
+        = StationMinMagnitude(true, m, 1, 1.3, 0.0001, 9, 1200, -300, 400, 500, 0.04, 3000, 5);
     EXPECT_NEAR(loud, LawMagnitude(1, 1.3, 0.0001, 9, 1200, -300, 400, 0.04) + 0.01, 1e-12);
 
     // No impedance in the start layer: nothing is transmitted, not registered.
     m[2].Rho = 0;
-    EXPECT_EQ(StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5),
-              INFINITY);
+    EXPECT_EQ(
+        StationMinMagnitude(true, m, 1, 1.3, 0.0001, 0.4, 1200, -300, 400, 500, 0.04, 3000, 5),
+        INFINITY);
 }
 
 TEST(BruneSource, Figures)

@@ -46,7 +46,8 @@ TEST(Cp1251, EveryByteMapsAsTheSystemConverterDoesAndConvertsBack)
 
 TEST(Cp1251, RussianTextBothWays)
 {
-    const std::string cp = "\xD1\xF2\xE0\xED\xF6\xE8\xFF \xA8\xB8 \xB9" "5";
+    const std::string cp = "\xD1\xF2\xE0\xED\xF6\xE8\xFF \xA8\xB8 \xB9"
+                           "5";
     const std::string utf8 = "Станция Ёё №5";
     EXPECT_EQ(Cp1251ToUtf8(cp), utf8);
     EXPECT_EQ(Utf8ToCp1251(utf8), cp);
@@ -60,7 +61,9 @@ TEST(Cp1251, WhatTheCodePageLacksBecomesAQuestionMark)
     // Stray bytes: one mark per byte, the rest of the text survives.
     EXPECT_EQ(Utf8ToCp1251("x\xFF\xFEy"), "x??y");
     EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");
-    EXPECT_EQ(Utf8ToCp1251("\xD0" "A"), "?A");
+    EXPECT_EQ(Utf8ToCp1251("\xD0"
+                           "A"),
+        "?A");
 }
 
 TEST(IsValidUtf8, StrictForms)
@@ -69,11 +72,11 @@ TEST(IsValidUtf8, StrictForms)
     EXPECT_TRUE(IsValidUtf8("plain ASCII\r\n"));
     EXPECT_TRUE(IsValidUtf8("Норбек 😀 €"));
     EXPECT_TRUE(IsValidUtf8("\xEF\xBB\xBF[x]"));
-    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));         // overlong NUL
-    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));     // overlong "/"
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80")); // overlong NUL
+    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF")); // overlong "/"
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // surrogate
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_FALSE(IsValidUtf8("\xE2\x82")); // cut short
     EXPECT_FALSE(IsValidUtf8("\x80"));
     // Russian in the 8-bit code page is not UTF-8.
     EXPECT_FALSE(IsValidUtf8("\xD1\xF2\xE0\xED\xF6\xE8\xFF"));

@@ -10,9 +10,9 @@
 
 #include <unistd.h>
 
+#include "common/Error.h"
 #include "params/Cp1251.h"
 #include "params/IniFile.h"
-#include "common/Error.h"
 
 using namespace valdrin::params;
 namespace fs = std::filesystem;
@@ -21,7 +21,10 @@ namespace {
 
 class IniFileTest : public TempDirFixture {
 protected:
-    IniFileTest() : TempDirFixture("valdrin_ini_") { }
+    IniFileTest()
+        : TempDirFixture("valdrin_ini_")
+    {
+    }
 };
 
 } // namespace
@@ -51,7 +54,7 @@ TEST_F(IniFileTest, NewFileHoldsKeysInTheOrderOfTheirFirstWriting)
     ini.WriteString("Norbek\\Valdrin", "B", "3"); // updates, does not move
     ini.UpdateFile();
     EXPECT_EQ(ReadBytes(Path("new.ini")),
-              "[Norbek\\Valdrin]\r\nB=3\r\nA=1\r\n\r\n[CooGrid]\r\nSta1=0;1\r\n");
+        "[Norbek\\Valdrin]\r\nB=3\r\nA=1\r\n\r\n[CooGrid]\r\nSta1=0;1\r\n");
     const TIniFile back(Path("new.ini"));
     EXPECT_EQ(back.ReadString("norbek\\valdrin", "b", ""), "3"); // ASCII case does not matter
 }
@@ -77,23 +80,24 @@ TEST_F(IniFileTest, SavingIntoAFileUpdatesInPlaceAndKeepsEveryOtherLine)
     ini.WriteString("Last", "Y", "8");
     ini.WriteString("Fresh", "K", "v");
     ini.UpdateFile();
-    EXPECT_EQ(ReadBytes(Path("f.ini")), "; comment\n"
-                                        "[Other]\n"
-                                        "X = keep me \n"
-                                        "\n"
-                                        "[S]\n"
-                                        "A=new\n"
-                                        "# note\n"
-                                        "C=3\n"
-                                        "B=added\r\n"
-                                        "\n"
-                                        "garbage line without equals\n"
-                                        "[Last]\n"
-                                        "Z=9\r\n"
-                                        "Y=8\r\n"
-                                        "\r\n"
-                                        "[Fresh]\r\n"
-                                        "K=v\r\n");
+    EXPECT_EQ(ReadBytes(Path("f.ini")),
+        "; comment\n"
+        "[Other]\n"
+        "X = keep me \n"
+        "\n"
+        "[S]\n"
+        "A=new\n"
+        "# note\n"
+        "C=3\n"
+        "B=added\r\n"
+        "\n"
+        "garbage line without equals\n"
+        "[Last]\n"
+        "Z=9\r\n"
+        "Y=8\r\n"
+        "\r\n"
+        "[Fresh]\r\n"
+        "K=v\r\n");
     // Keys are trimmed, values are taken as written.
     EXPECT_EQ(ini.ReadString("Other", "X", ""), " keep me ");
 }
@@ -123,7 +127,7 @@ TEST_F(IniFileTest, ReadsWindows1251OrWholeFileUtf8AndWritesWindows1251)
     WriteBytes(Path("cp.ini"), cp1251);
     WriteBytes(Path("u8.ini"), utf8);
     WriteBytes(Path("bom.ini"), "\xEF\xBB\xBF" + utf8);
-    for (const char *name : {"cp.ini", "u8.ini", "bom.ini"}) {
+    for (const char *name : { "cp.ini", "u8.ini", "bom.ini" }) {
         TIniFile ini(Path(name));
         EXPECT_EQ(ini.ReadString("CooGrid", "Sta1", ""), "0;1;2;3;Станция") << name;
         ini.WriteString("CooGrid", "Sta2", "1;Ёлка");
@@ -174,8 +178,8 @@ TEST_F(IniFileTest, AFileThatCannotBeWrittenRaisesAndKeepsWhatItHeld)
 TEST_F(IniFileTest, GarbageHugeLinesAndOddLinesNeverBreakTheReader)
 {
     const std::string huge(6u << 20, 'x');
-    const auto ini = TIniFile::FromBytes("[\n[]\n=nokey\n[S\n[S]\n" + huge + "\nK=" + huge
-                                         + "\r\rL=1\r[S]]\nM= 2\n");
+    const auto ini = TIniFile::FromBytes(
+        "[\n[]\n=nokey\n[S\n[S]\n" + huge + "\nK=" + huge + "\r\rL=1\r[S]]\nM= 2\n");
     EXPECT_EQ(ini.ReadString("S", "K", "").size(), huge.size());
     EXPECT_EQ(ini.ReadString("S", "L", ""), "1"); // CR alone ends a line too
     EXPECT_EQ(ini.ReadInteger("S", "M", 0), 2);
@@ -212,11 +216,12 @@ TEST_F(IniFileTest, AFileBeyondTheBoundsIsRefusedWithTheReason)
     EXPECT_EQ(lines.ReadError(), "Не удалось прочитать файл l.ini: больше 100000 строк");
     const auto longLine
         = TIniFile::FromBytes("[S]\nK=" + std::string(TIniFile::kMaxLineLength, 'x'), "w.ini");
-    EXPECT_EQ(longLine.ReadError(), "Не удалось прочитать файл w.ini: строка 2 длиннее 16777216 байт");
+    EXPECT_EQ(
+        longLine.ReadError(), "Не удалось прочитать файл w.ini: строка 2 длиннее 16777216 байт");
     EXPECT_TRUE(TIniFile::FromBytes("[S]\nK=v\n").ReadError().empty());
     EXPECT_TRUE(TIniFile(Path("missing.ini")).ReadError().empty());
 
     fs::create_directory(Path("adir"));
     EXPECT_EQ(TIniFile(Path("adir")).ReadError(),
-              "Не удалось прочитать файл " + Path("adir") + ": это папка");
+        "Не удалось прочитать файл " + Path("adir") + ": это папка");
 }

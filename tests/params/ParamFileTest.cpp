@@ -14,10 +14,10 @@
 
 #include <unistd.h>
 
-#include "params/Cp1251.h"
-#include "params/ParamFile.h"
 #include "common/Error.h"
 #include "common/NumText.h"
+#include "params/Cp1251.h"
+#include "params/ParamFile.h"
 
 using namespace valdrin;
 using namespace valdrin::params;
@@ -26,14 +26,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // The window at its design place on a 1024 x 768 screen.
-const TCurrentPlacement kCurrent{0, 254, 130, 785, 590, 96, 1024, 768};
+const TCurrentPlacement kCurrent { 0, 254, 130, 785, 590, 96, 1024, 768 };
 
 TWindowPlacement DesignPlacement()
 {
     TWindowPlacement p;
-    p.MinPosition = {-1, -1};
-    p.MaxPosition = {-8, -8};
-    p.NormalRect = {254, 130, 1039, 720};
+    p.MinPosition = { -1, -1 };
+    p.MaxPosition = { -8, -8 };
+    p.NormalRect = { 254, 130, 1039, 720 };
     p.ScreenWidth = 1024;
     p.ScreenHeight = 768;
     return p;
@@ -62,7 +62,7 @@ void ExpectConsistent(const TWorkingSet &ws)
     EXPECT_GE(ws.LayerCountSpinEdit, 1);
     EXPECT_LE(ws.LayerCountSpinEdit, 100);
     EXPECT_EQ(ws.MediumModel.size(), static_cast<size_t>(ws.LayerCountSpinEdit));
-    for (const auto *t : {&ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid}) {
+    for (const auto *t : { &ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid }) {
         EXPECT_GE(t->RowCount(), 1);
         EXPECT_LE(t->RowCount(), kMaxTableRows);
     }
@@ -81,7 +81,10 @@ void ExpectConsistent(const TWorkingSet &ws)
 
 class ParamFileTest : public TempDirFixture {
 protected:
-    ParamFileTest() : TempDirFixture("valdrin_param_") { }
+    ParamFileTest()
+        : TempDirFixture("valdrin_param_")
+    {
+    }
     // Loads bytes, as a file, into the start-up working set.
     TWorkingSet LoadBytes(const std::string &bytes, char sep = '.', TParamLoad *load = nullptr)
     {
@@ -156,10 +159,10 @@ TEST_F(ParamFileTest, SavedFileHasTheKnownLayout)
     EXPECT_EQ(text.substr(0, head.size()), head);
     EXPECT_NE(text.find("Sta25=24;-778;1173;359;ARD9\r\n\r\n[StrGrid]\r\n"
                         "Sta1=ARA0;1.000;1.3;0.0001;0.4;0.010;4\r\n"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_NE(text.find("Sta25=ARD9;1.000;1.3;0.0001;0.4;0.010;4\r\n\r\n[ModelGrid]\r\n"
                         "Layer1=#1;100.0;1500.0;750.0;500.0;10.0;1.80\r\n"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(text.find("Sta26"), std::string::npos);
 
     TWindowPlacement minimized = DesignPlacement();
@@ -180,12 +183,12 @@ TEST_F(ParamFileTest, RealsAreWrittenShortestWithAPointWhateverTheSeparator)
     SetValue(ws, *FindRealControl("XminSpinEdit"), 1e20);
     SaveParamFile(Path("p.ini"), ws, DesignPlacement());
     const std::string text = ReadBytes(Path("p.ini"));
-    for (const char *line : {"X0SpinEdit_Value=123.456\r\n", "Y0SpinEdit_Value=1E-6\r\n",
-                             "Z0SpinEdit_Value=1.5E-7\r\n", "dXSpinEdit_Value=0.30000000000000004\r\n",
-                             "XminSpinEdit_Value=1E20\r\n"})
+    for (const char *line : { "X0SpinEdit_Value=123.456\r\n", "Y0SpinEdit_Value=1E-6\r\n",
+             "Z0SpinEdit_Value=1.5E-7\r\n", "dXSpinEdit_Value=0.30000000000000004\r\n",
+             "XminSpinEdit_Value=1E20\r\n" })
         EXPECT_NE(text.find(line), std::string::npos) << line;
 
-    for (const char sep : {'.', ','}) {
+    for (const char sep : { '.', ',' }) {
         TWorkingSet back = DefaultWorkingSet(sep);
         LoadParamFile(Path("p.ini"), back, kCurrent, sep);
         ExpectSameWorkingSet(back, ws, std::string(" sep ") + sep);
@@ -194,32 +197,32 @@ TEST_F(ParamFileTest, RealsAreWrittenShortestWithAPointWhateverTheSeparator)
 
 TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
 {
-    const char *const kStoredReals[] = {
-        "dXSpinEdit", "dYSpinEdit", "dZSpinEdit", "X0SpinEdit", "XmaxSpinEdit", "XminSpinEdit",
-        "Y0SpinEdit", "YmaxSpinEdit", "YminSpinEdit", "Z0SpinEdit", "ZmaxSpinEdit", "ZminSpinEdit",
-        "VpSpinEdit", "VrSpinEdit", "VsSpinEdit", "QualitySpinEdit", "RoSpinEdit",
-        "NoiseF1SpinEdit", "NoiseF2SpinEdit",
+    const char *const kStoredReals[] = { "dXSpinEdit", "dYSpinEdit", "dZSpinEdit", "X0SpinEdit",
+        "XmaxSpinEdit", "XminSpinEdit", "Y0SpinEdit", "YmaxSpinEdit", "YminSpinEdit", "Z0SpinEdit",
+        "ZmaxSpinEdit", "ZminSpinEdit", "VpSpinEdit", "VrSpinEdit", "VsSpinEdit", "QualitySpinEdit",
+        "RoSpinEdit", "NoiseF1SpinEdit", "NoiseF2SpinEdit",
         // kept after the 26
         "SurfaceAltSpinEdit", "KmaxSpinEdit", "dKSpinEdit", "FcNumSpinEdit", "B0SpinEdit",
-        "SSpinEdit", "C0SpinEdit", "FreqMinSpinEdit", "FreqMaxSpinEdit", "C1SpinEdit", "C2SpinEdit"};
+        "SSpinEdit", "C0SpinEdit", "FreqMinSpinEdit", "FreqMaxSpinEdit", "C1SpinEdit",
+        "C2SpinEdit" };
     std::mt19937_64 rng(2024);
-    const std::vector<std::string> atoms = {"a", "Z", "7", "-", ".", ",", " ", ";", "=", "[",
-                                            "А", "я", "Ё", "ё", "№", "Ж", "\"", "\n"};
+    const std::vector<std::string> atoms = { "a", "Z", "7", "-", ".", ",", " ", ";", "=", "[", "А",
+        "я", "Ё", "ё", "№", "Ж", "\"", "\n" };
     const auto cell = [&] {
         std::string s;
         for (int n = static_cast<int>(rng() % 5); n > 0; --n)
             s += atoms[rng() % atoms.size()];
         return s;
     };
-    const double extremes[] = {0.0, -0.0, 1e-6, 0.00001, 9.99999e-6, 5e-324, 2.2250738585072014e-308,
-                               1.7976931348623157e308, -1.7976931348623157e308, 123456789012345678.0,
-                               1e18, 0.1, -2000, 1.0 / 3};
+    const double extremes[] = { 0.0, -0.0, 1e-6, 0.00001, 9.99999e-6, 5e-324,
+        2.2250738585072014e-308, 1.7976931348623157e308, -1.7976931348623157e308,
+        123456789012345678.0, 1e18, 0.1, -2000, 1.0 / 3 };
     for (int round = 0; round < 40; ++round) {
         TWorkingSet ws = DefaultWorkingSet();
         SetValue(ws, *FindIntControl("SensorsSpinEdit"), 1 + static_cast<int>(rng() % 100));
         SetValue(ws, *FindIntControl("LayerCountSpinEdit"), 1 + static_cast<int>(rng() % 100));
         SetValue(ws, *FindIntControl("LocErrorSpinEdit"), static_cast<int>(rng() % 51));
-        const int ks[] = {INT_MIN, -1, 0, 3, 100, INT_MAX};
+        const int ks[] = { INT_MIN, -1, 0, 3, 100, INT_MAX };
         SetValue(ws, *FindIntControl("MinSensCountSpinEdit"), ks[rng() % 6]);
         ws.GeoCheckBox = rng() % 2;
         ws.MediumRadioGroup = static_cast<int>(rng() % 2);
@@ -238,11 +241,12 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
                 break;
             }
             default:
-                x = std::ldexp(static_cast<double>(rng() % 100000) - 50000, -static_cast<int>(rng() % 20));
+                x = std::ldexp(
+                    static_cast<double>(rng() % 100000) - 50000, -static_cast<int>(rng() % 20));
             }
             SetValue(ws, c, x); // clamped into the range where there is one
         }
-        for (auto *t : {&ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid})
+        for (auto *t : { &ws.CooGrid, &ws.StrGrid, &ws.ModelStrGrid })
             for (int r = 1; r < t->RowCount(); ++r)
                 for (int c = 0; c < t->ColCount; ++c)
                     t->SetCell(r, c, cell());
@@ -250,7 +254,7 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
         // Expected: ";" written as ",", line breaks as blanks, an empty cell
         // reads " " except in the last column.
         TWorkingSet expected = ws;
-        for (auto *t : {&expected.CooGrid, &expected.StrGrid, &expected.ModelStrGrid})
+        for (auto *t : { &expected.CooGrid, &expected.StrGrid, &expected.ModelStrGrid })
             for (int r = 1; r < t->RowCount(); ++r)
                 for (int c = 0; c < t->ColCount; ++c) {
                     std::string s = t->Cell(r, c);
@@ -277,17 +281,18 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
 
 TEST_F(ParamFileTest, MissingTableSectionsTurnEveryDataRowIntoZero)
 {
-    TWorkingSet ws = LoadBytes("[Norbek\\Valdrin]\r\ndXSpinEdit_Value=25\r\nSensorsSpinEdit_Value=3\r\n"
-                               "CooGrid_RowCount=4\r\n");
+    TWorkingSet ws
+        = LoadBytes("[Norbek\\Valdrin]\r\ndXSpinEdit_Value=25\r\nSensorsSpinEdit_Value=3\r\n"
+                    "CooGrid_RowCount=4\r\n");
     EXPECT_EQ(ws.dXSpinEdit, 25);
     EXPECT_EQ(ws.SensorsSpinEdit, 3);
     ASSERT_EQ(ws.CooGrid.RowCount(), 4);
     for (std::size_t r = 1; r < 4; ++r) {
-        EXPECT_EQ(ws.CooGrid.Rows[r], (common::TCellRow{"0", "", "", "", ""}));
-        EXPECT_EQ(ws.StrGrid.Rows[r], (common::TCellRow{"0", "", "", "", "", "", ""}));
+        EXPECT_EQ(ws.CooGrid.Rows[r], (common::TCellRow { "0", "", "", "", "" }));
+        EXPECT_EQ(ws.StrGrid.Rows[r], (common::TCellRow { "0", "", "", "", "", "", "" }));
     }
     EXPECT_EQ(ws.CooGrid.Cell(0, 4), "Name"); // headers are not stored
-    EXPECT_EQ(ws.ModelStrGrid.Rows[1], (common::TCellRow{"0", "", "", "", "", "", ""}));
+    EXPECT_EQ(ws.ModelStrGrid.Rows[1], (common::TCellRow { "0", "", "", "", "", "", "" }));
 }
 
 TEST_F(ParamFileTest, AFileThatDoesNotExistKeepsTheValuesAndEmptiesTheRows)
@@ -303,7 +308,7 @@ TEST_F(ParamFileTest, AFileThatDoesNotExistKeepsTheValuesAndEmptiesTheRows)
     EXPECT_EQ(ws.VpSpinEdit, 5000);
     EXPECT_EQ(ws.SensorsSpinEdit, 25);
     EXPECT_EQ(ws.CooGrid.RowCount(), 26);
-    EXPECT_EQ(ws.CooGrid.Rows[25], (common::TCellRow{"0", "", "", "", ""}));
+    EXPECT_EQ(ws.CooGrid.Rows[25], (common::TCellRow { "0", "", "", "", "" }));
     EXPECT_EQ(ws.ModelStrGrid.Rows[1][0], "0");
     EXPECT_EQ(ws.MediumModel.size(), before.MediumModel.size());
 }
@@ -312,18 +317,19 @@ TEST_F(ParamFileTest, HandWrittenRowsFollowTheLineRules)
 {
     TWorkingSet ws = LoadBytes("[CooGrid]\r\n"
                                "Sta1=0;1;2;3;AB;CD\r\n" // ";" in a name: the rest is dropped
-                               "Sta2=1;;;;\r\n"        // empty middle fields show " "
-                               "Sta3=\r\n"             // nothing at all
+                               "Sta2=1;;;;\r\n" // empty middle fields show " "
+                               "Sta3=\r\n" // nothing at all
                                "Sta4=3;x;y;z;name;extra;more\r\n"
                                "Sta5=;\r\n"
                                "[StrGrid]\r\n"
                                "Sta1=A;B;1;1.3;0.0001;0.4;0.010;4\r\n"); // shifted right
-    EXPECT_EQ(ws.CooGrid.Rows[1], (common::TCellRow{"0", "1", "2", "3", "AB"}));
-    EXPECT_EQ(ws.CooGrid.Rows[2], (common::TCellRow{"1", " ", " ", " ", ""}));
-    EXPECT_EQ(ws.CooGrid.Rows[3], (common::TCellRow{"", "", "", "", ""}));
-    EXPECT_EQ(ws.CooGrid.Rows[4], (common::TCellRow{"3", "x", "y", "z", "name"}));
-    EXPECT_EQ(ws.CooGrid.Rows[5], (common::TCellRow{" ", "", "", "", ""}));
-    EXPECT_EQ(ws.StrGrid.Rows[1], (common::TCellRow{"A", "B", "1", "1.3", "0.0001", "0.4", "0.010"}));
+    EXPECT_EQ(ws.CooGrid.Rows[1], (common::TCellRow { "0", "1", "2", "3", "AB" }));
+    EXPECT_EQ(ws.CooGrid.Rows[2], (common::TCellRow { "1", " ", " ", " ", "" }));
+    EXPECT_EQ(ws.CooGrid.Rows[3], (common::TCellRow { "", "", "", "", "" }));
+    EXPECT_EQ(ws.CooGrid.Rows[4], (common::TCellRow { "3", "x", "y", "z", "name" }));
+    EXPECT_EQ(ws.CooGrid.Rows[5], (common::TCellRow { " ", "", "", "", "" }));
+    EXPECT_EQ(
+        ws.StrGrid.Rows[1], (common::TCellRow { "A", "B", "1", "1.3", "0.0001", "0.4", "0.010" }));
 
     // Saved, a ";" in a cell becomes "," and the row keeps its columns.
     TWorkingSet named = DefaultWorkingSet();
@@ -331,10 +337,11 @@ TEST_F(ParamFileTest, HandWrittenRowsFollowTheLineRules)
     named.StrGrid.SetCell(1, 0, "AR;A0");
     SaveParamFile(Path("semi.ini"), named, DesignPlacement());
     EXPECT_NE(ReadBytes(Path("semi.ini")).find("Sta1=AR,A0;1.000;1.3;0.0001;0.4;0.010;4\r\n"),
-              std::string::npos);
+        std::string::npos);
     TWorkingSet back = DefaultWorkingSet();
     LoadParamFile(Path("semi.ini"), back, kCurrent, '.');
-    EXPECT_EQ(back.StrGrid.Rows[1], (common::TCellRow{"AR,A0", "1.000", "1.3", "0.0001", "0.4", "0.010", "4"}));
+    EXPECT_EQ(back.StrGrid.Rows[1],
+        (common::TCellRow { "AR,A0", "1.000", "1.3", "0.0001", "0.4", "0.010", "4" }));
 }
 
 TEST_F(ParamFileTest, SavingFewerStationsLeavesTheOlderRowsWhichALoadIgnores)
@@ -396,8 +403,9 @@ TEST_F(ParamFileTest, ChangeEffectsRunInTableOrder)
 {
     // The station count resizes both tables, then CooGrid alone takes its
     // own row count.
-    TWorkingSet ws = LoadBytes("[Norbek\\Valdrin]\r\nSensorsSpinEdit_Value=30\r\nCooGrid_RowCount=28\r\n"
-                               "ModelStrGrid_RowCount=2\r\nLayerCountSpinEdit_Value=3\r\n");
+    TWorkingSet ws
+        = LoadBytes("[Norbek\\Valdrin]\r\nSensorsSpinEdit_Value=30\r\nCooGrid_RowCount=28\r\n"
+                    "ModelStrGrid_RowCount=2\r\nLayerCountSpinEdit_Value=3\r\n");
     EXPECT_EQ(ws.CooGrid.RowCount(), 28);
     EXPECT_EQ(ws.StrGrid.RowCount(), 31);
     // The layer count comes after the table's row count and resizes it.
@@ -405,7 +413,8 @@ TEST_F(ParamFileTest, ChangeEffectsRunInTableOrder)
     EXPECT_EQ(ws.MediumModel.size(), 3u);
 
     // A count that does not change runs no effect: the row count stands.
-    ws = LoadBytes("[Norbek\\Valdrin]\r\nModelStrGrid_RowCount=5\r\nLayerCountSpinEdit_Value=1\r\n");
+    ws = LoadBytes(
+        "[Norbek\\Valdrin]\r\nModelStrGrid_RowCount=5\r\nLayerCountSpinEdit_Value=1\r\n");
     EXPECT_EQ(ws.ModelStrGrid.RowCount(), 5);
     EXPECT_EQ(ws.MediumModel.size(), 1u);
 }
@@ -428,22 +437,23 @@ TEST_F(ParamFileTest, WindowPlacementIsRestoredByItsRules)
 {
     TParamLoad load;
     const std::string section = "[Norbek\\Valdrin]\r\n";
-    LoadBytes(section + "Flags=2\r\nShowCmd=3\r\nPixelsPerInch=96\r\n"
-                        "MinMaxPos(1024x768)=1,2,3,4\r\nMinMaxPos=9,9,9,9\r\n"
-                        "NormPos(800x600)=0,0,1,1\r\nNormPos=10, 20,300,400\r\n",
-              '.', &load);
+    LoadBytes(section
+            + "Flags=2\r\nShowCmd=3\r\nPixelsPerInch=96\r\n"
+              "MinMaxPos(1024x768)=1,2,3,4\r\nMinMaxPos=9,9,9,9\r\n"
+              "NormPos(800x600)=0,0,1,1\r\nNormPos=10, 20,300,400\r\n",
+        '.', &load);
     EXPECT_EQ(load.Placement.Flags, 2);
-    EXPECT_EQ(load.Placement.MinPosition, (TPoint{1, 2}));
-    EXPECT_EQ(load.Placement.MaxPosition, (TPoint{3, 4}));
+    EXPECT_EQ(load.Placement.MinPosition, (TPoint { 1, 2 }));
+    EXPECT_EQ(load.Placement.MaxPosition, (TPoint { 3, 4 }));
     EXPECT_TRUE(load.Placement.HasRect);
-    EXPECT_EQ(load.Placement.Rect, (TRect{10, 20, 300, 400}));
+    EXPECT_EQ(load.Placement.Rect, (TRect { 10, 20, 300, 400 }));
     EXPECT_EQ(load.Placement.State, TWindowState::Maximized);
 
     // Missing fields: 0 for the positions, the current rectangle for NormPos.
     LoadBytes(section + "MinMaxPos=5\r\nNormPos=1,x\r\n", '.', &load);
-    EXPECT_EQ(load.Placement.MinPosition, (TPoint{5, 0}));
-    EXPECT_EQ(load.Placement.MaxPosition, (TPoint{0, 0}));
-    EXPECT_EQ(load.Placement.Rect, (TRect{1, 130, 1039, 720}));
+    EXPECT_EQ(load.Placement.MinPosition, (TPoint { 5, 0 }));
+    EXPECT_EQ(load.Placement.MaxPosition, (TPoint { 0, 0 }));
+    EXPECT_EQ(load.Placement.Rect, (TRect { 1, 130, 1039, 720 }));
     EXPECT_TRUE(load.Placement.HasRect);
 
     // Other pixels per inch: no rectangle, but the state still applies.
@@ -454,11 +464,12 @@ TEST_F(ParamFileTest, WindowPlacementIsRestoredByItsRules)
     LoadBytes(section + "NormPos=300,20,300,400\r\n", '.', &load);
     EXPECT_FALSE(load.Placement.HasRect); // left not below right
 
-    const std::pair<const char *, TWindowState> states[] = {
-        {"1", TWindowState::Normal},    {"5", TWindowState::Normal},    {"9", TWindowState::Normal},
-        {"2", TWindowState::Minimized}, {"6", TWindowState::Minimized}, {"7", TWindowState::Minimized},
-        {"3", TWindowState::Maximized}, {"0", TWindowState::Normal},    {"4", TWindowState::Normal},
-        {"x", TWindowState::Normal},    {"-3", TWindowState::Normal}};
+    const std::pair<const char *, TWindowState> states[] = { { "1", TWindowState::Normal },
+        { "5", TWindowState::Normal }, { "9", TWindowState::Normal },
+        { "2", TWindowState::Minimized }, { "6", TWindowState::Minimized },
+        { "7", TWindowState::Minimized }, { "3", TWindowState::Maximized },
+        { "0", TWindowState::Normal }, { "4", TWindowState::Normal }, { "x", TWindowState::Normal },
+        { "-3", TWindowState::Normal } };
     for (const auto &[cmd, state] : states) {
         LoadBytes(section + "ShowCmd=" + cmd + "\r\n", '.', &load);
         EXPECT_EQ(load.Placement.State, state) << cmd;
@@ -467,8 +478,8 @@ TEST_F(ParamFileTest, WindowPlacementIsRestoredByItsRules)
     SaveParamFile(Path("p.ini"), DefaultWorkingSet(), DesignPlacement());
     TWorkingSet ws = DefaultWorkingSet();
     load = LoadParamFile(Path("p.ini"), ws, kCurrent, '.');
-    EXPECT_EQ(load.Placement.Rect, (TRect{254, 130, 1039, 720}));
-    EXPECT_EQ(load.Placement.MaxPosition, (TPoint{-8, -8}));
+    EXPECT_EQ(load.Placement.Rect, (TRect { 254, 130, 1039, 720 }));
+    EXPECT_EQ(load.Placement.MaxPosition, (TPoint { -8, -8 }));
     EXPECT_EQ(load.Placement.State, TWindowState::Normal);
 }
 
@@ -482,7 +493,7 @@ TEST_F(ParamFileTest, AFileThatCannotBeWrittenRaisesWithItsPath)
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + Path("dir.ini"));
     }
     EXPECT_THROW(SaveParamFile(Path("none/p.ini"), DefaultWorkingSet(), DesignPlacement()),
-                 common::TValdrinError);
+        common::TValdrinError);
 }
 
 TEST_F(ParamFileTest, CyrillicNamesLoadTheSameFromWindows1251AndFromUtf8)
@@ -515,20 +526,21 @@ TEST_F(ParamFileTest, BadInputNeverBreaksTheLoad)
     EXPECT_EQ(cutInRow.CooGrid.Rows[3][4], "");
 
     // A repeated key reads its first occurrence.
-    EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\nSensorsSpinEdit_Value=30\r\nSensorsSpinEdit_Value=40\r\n")
-                  .SensorsSpinEdit,
-              30);
+    EXPECT_EQ(
+        LoadBytes("[Norbek\\Valdrin]\r\nSensorsSpinEdit_Value=30\r\nSensorsSpinEdit_Value=40\r\n")
+            .SensorsSpinEdit,
+        30);
 
     // Several megabytes in one value or one line.
     const std::string megaSemis(8u << 20, ';');
     const std::string megaDigits(4u << 20, '7');
     TWorkingSet huge = LoadBytes("[Norbek\\Valdrin]\r\ndXSpinEdit_Value=" + megaDigits
-                                 + "\r\nSensorsSpinEdit_Value=" + megaDigits + "\r\n" + megaSemis
-                                 + "\r\n[CooGrid]\r\nSta1=" + megaSemis + "\r\nSta2=" + megaDigits + "\r\n");
+        + "\r\nSensorsSpinEdit_Value=" + megaDigits + "\r\n" + megaSemis
+        + "\r\n[CooGrid]\r\nSta1=" + megaSemis + "\r\nSta2=" + megaDigits + "\r\n");
     ExpectConsistent(huge);
     EXPECT_EQ(huge.dXSpinEdit, 50);
     EXPECT_EQ(huge.SensorsSpinEdit, 1);
-    EXPECT_EQ(huge.CooGrid.Rows[1], (common::TCellRow{" ", " ", " ", " ", " "}));
+    EXPECT_EQ(huge.CooGrid.Rows[1], (common::TCellRow { " ", " ", " ", " ", " " }));
 
     // Garbage, and garbage mixed into a real file.
     std::mt19937 rng(99);
@@ -573,7 +585,8 @@ TEST_F(ParamFileTest, AFileWithoutTheLaterKeysKeepsThoseValues)
     LoadParamFile(Path("l.ini"), back, kCurrent, '.');
     EXPECT_EQ(back.MediumRadioGroup, 1);
     EXPECT_EQ(back.SurfaceAltSpinEdit, -150);
-    EXPECT_EQ(LoadBytes("[Norbek\\Valdrin]\r\nMediumRadioGroup_ItemIndex=2\r\n").MediumRadioGroup, 0);
+    EXPECT_EQ(
+        LoadBytes("[Norbek\\Valdrin]\r\nMediumRadioGroup_ItemIndex=2\r\n").MediumRadioGroup, 0);
 }
 
 TEST_F(ParamFileTest, AFileThatCannotBeReadIsRefusedAndChangesNothing)
@@ -618,7 +631,8 @@ TEST_F(ParamFileTest, AMarkedUtf8FileLoadsWhateverStrayBytesItHolds)
     ws.CooGrid.SetCell(1, 4, "Обнинск");
     SaveParamFile(Path("cp.ini"), ws, DesignPlacement());
     const std::string utf8 = Cp1251ToUtf8(ReadBytes(Path("cp.ini")));
-    const TWorkingSet loaded = LoadBytes("\xEF\xBB\xBF" + utf8 + "; note \xE7\xE0\xEC\xE5\xF2\xEA\xE0\r\n");
+    const TWorkingSet loaded
+        = LoadBytes("\xEF\xBB\xBF" + utf8 + "; note \xE7\xE0\xEC\xE5\xF2\xEA\xE0\r\n");
     EXPECT_EQ(loaded.dXSpinEdit, 12.5);
     EXPECT_EQ(loaded.SensorsSpinEdit, 30);
     EXPECT_EQ(loaded.CooGrid.Cell(1, 4), "Обнинск");
@@ -632,7 +646,7 @@ TEST_F(ParamFileTest, CharactersTheCodePageLacksAreNamedAfterTheSave)
     ws.CooGrid.SetCell(3, 4, "Zürich-β");
     ws.StrGrid.SetCell(1, 0, "Zürich-β");
     EXPECT_EQ(SaveParamFile(Path("p.ini"), ws, DesignPlacement()),
-              "Символы, которых нет в кодировке Windows-1251, записаны в файл как «?». Первая "
-              "такая ячейка: таблица станций, строка 3, столбец Name («Zürich-β»)");
+        "Символы, которых нет в кодировке Windows-1251, записаны в файл как «?». Первая "
+        "такая ячейка: таблица станций, строка 3, столбец Name («Zürich-β»)");
     EXPECT_NE(ReadBytes(Path("p.ini")).find(";Z?rich-?\r\nSta4="), std::string::npos);
 }

@@ -33,11 +33,14 @@ TEST(WorkingSet, StartsAsTheWindowDoes)
     EXPECT_EQ(ws.CooGrid.ColCount, 5);
     EXPECT_EQ(ws.StrGrid.RowCount(), 26);
     EXPECT_EQ(ws.StrGrid.ColCount, 7);
-    EXPECT_EQ(ws.CooGrid.Rows[1], (common::TCellRow{"0", "0", "0", "403", "ARA0"}));
-    EXPECT_EQ(ws.StrGrid.Rows[25], (common::TCellRow{"ARD9", "1.000", "1.3", "0.0001", "0.4", "0.010", "4"}));
+    EXPECT_EQ(ws.CooGrid.Rows[1], (common::TCellRow { "0", "0", "0", "403", "ARA0" }));
+    EXPECT_EQ(ws.StrGrid.Rows[25],
+        (common::TCellRow { "ARD9", "1.000", "1.3", "0.0001", "0.4", "0.010", "4" }));
     ASSERT_EQ(ws.ModelStrGrid.RowCount(), 2);
-    EXPECT_EQ(ws.ModelStrGrid.Rows[0], (common::TCellRow{"Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho"}));
-    EXPECT_EQ(ws.ModelStrGrid.Rows[1], (common::TCellRow{"#1", "100.0", "1500.0", "750.0", "500.0", "10.0", "1.80"}));
+    EXPECT_EQ(
+        ws.ModelStrGrid.Rows[0], (common::TCellRow { "Layer", "H", "Vp", "Vs", "Vr", "Q", "Rho" }));
+    EXPECT_EQ(ws.ModelStrGrid.Rows[1],
+        (common::TCellRow { "#1", "100.0", "1500.0", "750.0", "500.0", "10.0", "1.80" }));
     ASSERT_EQ(ws.MediumModel.size(), 1u);
     EXPECT_EQ(ws.MediumModel[0].Top, 200);
     EXPECT_EQ(ws.MediumModel[0].Bottom, 100);
@@ -97,8 +100,9 @@ TEST(WorkingSet, StationCountChangeResizesAndFillsTheTablesOnlyWhenItChanges)
     EXPECT_EQ(ws.CooGrid.RowCount(), 28);
     EXPECT_EQ(ws.StrGrid.RowCount(), 28);
     EXPECT_EQ(ws.StrGrid.Cell(3, 0), "NEW");
-    EXPECT_EQ(ws.CooGrid.Rows[27], (common::TCellRow{"26", "", "", "", ""}));
-    EXPECT_EQ(ws.StrGrid.Rows[27], (common::TCellRow{"", "1", "1.3", "0.0001", "0.4", "0.010", "4"}));
+    EXPECT_EQ(ws.CooGrid.Rows[27], (common::TCellRow { "26", "", "", "", "" }));
+    EXPECT_EQ(
+        ws.StrGrid.Rows[27], (common::TCellRow { "", "1", "1.3", "0.0001", "0.4", "0.010", "4" }));
 }
 
 TEST(WorkingSet, LayerCountChangeDerivesTheNewLastLayer)
@@ -107,7 +111,7 @@ TEST(WorkingSet, LayerCountChangeDerivesTheNewLastLayer)
     EXPECT_TRUE(SetValue(ws, Int("LayerCountSpinEdit"), 2));
     ASSERT_EQ(ws.ModelStrGrid.RowCount(), 3);
     EXPECT_EQ(ws.ModelStrGrid.Rows[2],
-              (common::TCellRow{"#2", "200.0", "1800.0", "1040.5", "743.2", "20.0", "1.98"}));
+        (common::TCellRow { "#2", "200.0", "1800.0", "1040.5", "743.2", "20.0", "1.98" }));
     EXPECT_EQ(ws.MediumModel[1].Top, 100);
     EXPECT_EQ(ws.MediumModel[1].Bottom, -100);
 

@@ -10,7 +10,7 @@ inline THorizontalLayer Layer(double H, double vp, double vs, double vr, double 
 {
     THorizontalLayer l;
     l.H = H;
-    l.Velocity = {vp, vs, vr};
+    l.Velocity = { vp, vs, vr };
     l.Q = q;
     l.Rho = rho;
     return l;
@@ -20,8 +20,8 @@ inline THorizontalLayer Layer(double H, double vp, double vs, double vr, double 
 // leaves them, the last one finite).
 inline THorizontalModel ThreeLayers()
 {
-    THorizontalModel m{Layer(100, 1500, 750, 500, 10, 1.8), Layer(200, 1800, 1040.5, 743.2, 20, 1.98),
-                       Layer(400, 2160, 1248.6, 891.9, 40, 2.178)};
+    THorizontalModel m { Layer(100, 1500, 750, 500, 10, 1.8),
+        Layer(200, 1800, 1040.5, 743.2, 20, 1.98), Layer(400, 2160, 1248.6, 891.9, 40, 2.178) };
     m[0].Top = 200;
     UpdateLayerBounds(m);
     return m;

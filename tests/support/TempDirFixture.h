@@ -11,13 +11,16 @@
 
 class TempDirFixture : public ::testing::Test {
 protected:
-    explicit TempDirFixture(std::string prefix) : m_prefix(std::move(prefix)) { }
+    explicit TempDirFixture(std::string prefix)
+        : m_prefix(std::move(prefix))
+    {
+    }
 
     void SetUp() override
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_dir = std::filesystem::temp_directory_path()
-                / (m_prefix + info->name() + "_" + std::to_string(::getpid()));
+            / (m_prefix + info->name() + "_" + std::to_string(::getpid()));
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
     }

@@ -79,8 +79,7 @@ QImage ToQImage(const TPixelImage &pixels)
 }
 
 void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const TStationSet &stations,
-                  const common::TCellTable &cooGrid, const TPlaneGrid &planeGrid,
-                  bool KeepBackground)
+    const common::TCellTable &cooGrid, const TPlaneGrid &planeGrid, bool KeepBackground)
 {
     geometry.SetStationScale(planeGrid);
     if (!KeepBackground || MapBitmap.size() != QSize(geometry.W, geometry.H))
@@ -157,9 +156,9 @@ void PaintLegend(
     };
     std::vector<Swatch> swatches;
     if (legend.ShowNoValue)
-        swatches.push_back({kNoValueColor, kNoValueText});
+        swatches.push_back({ kNoValueColor, kNoValueText });
     if (legend.ShowNotRegistered)
-        swatches.push_back({kNotRegisteredColor, kNotRegisteredText});
+        swatches.push_back({ kNotRegisteredColor, kNotRegisteredText });
     const int rowH = fm.height() + px(4);
     int sy = h - margin - static_cast<int>(swatches.size()) * rowH;
     const int swatchTop = sy;

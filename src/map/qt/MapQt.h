@@ -37,8 +37,7 @@ QImage ToQImage(const TPixelImage &pixels);
 // Sets the station scale first; without KeepBackground the image is first
 // made white with its black outline.
 void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const calc::TStationSet &stations,
-                  const common::TCellTable &cooGrid, const calc::TPlaneGrid &planeGrid,
-                  bool KeepBackground);
+    const common::TCellTable &cooGrid, const calc::TPlaneGrid &planeGrid, bool KeepBackground);
 
 struct TRedrawn {
     TMapPicture Picture = TMapPicture::Stations;
@@ -55,8 +54,8 @@ TRedrawn RedrawMap(QImage &MapBitmap, TMapGeometry &geometry, const TMapScene &s
 QImage DrawLegend(const TLegend &legend, QSize size, char decimalSep);
 // The same legend painted into rect with the painter's font; scale multiplies
 // its fixed sizes (margins, bar width) for pages drawn at a higher DPI.
-void PaintLegend(QPainter &p, const QRect &rect, const TLegend &legend, char decimalSep,
-                 double scale = 1);
+void PaintLegend(
+    QPainter &p, const QRect &rect, const TLegend &legend, char decimalSep, double scale = 1);
 
 constexpr int kLegendWidth = 170; // pixels, beside the map in the PNG
 
@@ -66,7 +65,6 @@ QImage MapWithLegend(const QImage &map, const TLegend &legend, char decimalSep);
 
 // Writes MapWithLegend as PNG; a failure throws common::TValdrinError with
 // the Russian message and the file name.
-void SaveMapPng(const QString &fileName, const QImage &map, const TLegend &legend,
-                char decimalSep);
+void SaveMapPng(const QString &fileName, const QImage &map, const TLegend &legend, char decimalSep);
 
 } // namespace valdrin::map

@@ -28,7 +28,7 @@ TMapScene DefaultScene()
     TMapScene s;
     s.CooGrid = calc::DefaultCooGrid();
     s.Stations = calc::ReadStations(s.CooGrid, calc::DefaultStrGrid(), TViewPlane::vpXY, '.');
-    s.PlaneGrid = UpdatePlaneGrid(TRanges{}, TViewPlane::vpXY);
+    s.PlaneGrid = UpdatePlaneGrid(TRanges {}, TViewPlane::vpXY);
     s.WaveGrid = UpdateWaveGrid(0.005, 0.00002);
     return s;
 }
@@ -126,13 +126,13 @@ TEST(RedrawMap, ResultPictureUnderStationsAndStationsAloneWhenStale)
     EXPECT_EQ(out.Picture, TMapPicture::Volume);
     EXPECT_TRUE(out.Legend.Shown);
     EXPECT_EQ(out.Legend.Quantity, "Ошибка локации, м");
-    EXPECT_EQ(bitmap.pixel(1, 5), kWhite);    // smallest value, left
-    EXPECT_EQ(bitmap.pixel(502, 5), kBlack);  // largest, right
+    EXPECT_EQ(bitmap.pixel(1, 5), kWhite); // smallest value, left
+    EXPECT_EQ(bitmap.pixel(502, 5), kBlack); // largest, right
     EXPECT_EQ(bitmap.pixel(460 - 8, 215), kRed); // stations on top
     EXPECT_DOUBLE_EQ(g.MapScaleX, 504.0 / 4000); // station scale after the overlay
 
     // The ranges change after the run: stations alone, on white.
-    s.PlaneGrid = UpdatePlaneGrid(TRanges{{-3000, 3000, 50, 0}, {}, {}}, TViewPlane::vpXY);
+    s.PlaneGrid = UpdatePlaneGrid(TRanges { { -3000, 3000, 50, 0 }, {}, {} }, TViewPlane::vpXY);
     out = RedrawMap(bitmap, g, s);
     EXPECT_EQ(out.Picture, TMapPicture::Stations);
     EXPECT_FALSE(out.Legend.Shown);
@@ -151,7 +151,7 @@ TEST(RedrawMap, ResponsePictureHasNoStations)
     TResult r;
     r.ResultMode = TShowMode::smCdF;
     r.Saveable = true;
-    r.WaveGrid = {0.002, 0.001, 2};
+    r.WaveGrid = { 0.002, 0.001, 2 };
     r.ResultMatrix.assign(5, std::vector<double>(5, 0.25));
     r.ResultMin = 0.25;
     s.WaveGrid = r.WaveGrid;
@@ -171,7 +171,7 @@ TEST(Legend, ImageShowsTheScaleAndSwatches)
     TLegend l;
     l.Shown = true;
     l.Quantity = "Угловая частота, Гц";
-    l.Range = {10, 50, true, true};
+    l.Range = { 10, 50, true, true };
     l.ShowNoValue = l.ShowNotRegistered = true;
     const QImage img = DrawLegend(l, QSize(kLegendWidth, 475), ',');
     ASSERT_EQ(img.size(), QSize(kLegendWidth, 475));
@@ -179,11 +179,11 @@ TEST(Legend, ImageShowsTheScaleAndSwatches)
     EXPECT_GT(CountColour(img, kBlack), 100);
     EXPECT_GT(CountColour(img, qRgb(0, 0, 255)), 10);
     EXPECT_GT(CountColour(img, qRgb(kNoValueColor.R, kNoValueColor.G, kNoValueColor.B)), 100);
-    EXPECT_GT(CountColour(img, qRgb(kNotRegisteredColor.R, kNotRegisteredColor.G,
-                                    kNotRegisteredColor.B)),
-              100);
+    EXPECT_GT(
+        CountColour(img, qRgb(kNotRegisteredColor.R, kNotRegisteredColor.G, kNotRegisteredColor.B)),
+        100);
 
-    const QImage blank = DrawLegend(TLegend{}, QSize(50, 50), '.');
+    const QImage blank = DrawLegend(TLegend {}, QSize(50, 50), '.');
     EXPECT_EQ(CountColour(blank, kWhite), 2500);
 }
 
@@ -210,7 +210,7 @@ TEST(SaveMapPng, MapAndLegendSideBySideReadBack)
 
     // Stations only: the map alone.
     const QString plain = dir.filePath(QStringLiteral("plain.png"));
-    SaveMapPng(plain, bitmap, TLegend{}, '.');
+    SaveMapPng(plain, bitmap, TLegend {}, '.');
     EXPECT_EQ(QImage(plain).size(), QSize(504, 475));
 
     // A folder that does not exist: the Russian message, no file.

@@ -182,12 +182,6 @@ std::string Lower(std::string s)
 }
 
 // Numbers on the command line: a point or a comma, whatever the locale.
-std::optional<double> ParseReal(const std::string &text)
-{
-    auto value = common::TextToFloat(text, '.');
-    return value ? value : common::TextToFloat(text, ',');
-}
-
 int ParseMode(const std::string &text)
 {
     const std::string name = Lower(text);
@@ -226,8 +220,8 @@ std::vector<double> ParsePlanes(const std::string &text)
     std::size_t start = 0;
     for (;;) {
         const auto colon = text.find(':', start);
-        w.push_back(
-            ParseReal(text.substr(start, colon == std::string::npos ? colon : colon - start)));
+        w.push_back(common::TextToFloatAnySep(
+            text.substr(start, colon == std::string::npos ? colon : colon - start), '.'));
         if (colon == std::string::npos)
             break;
         start = colon + 1;
@@ -319,7 +313,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.ReportMap = true;
         } else if (name == "--dpi") {
             const std::string v = value();
-            const auto x = ParseReal(v);
+            const auto x = common::TextToFloatAnySep(v, '.');
             if (!x || !(*x >= 36 && *x <= 2400))
                 throw TUsageError { "Неверное разрешение --dpi: " + v + " (от 36 до 2400)" };
             opt.Dpi = *x;
@@ -353,7 +347,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Reference = value();
         } else if (name == "--probability" || name == "--sigma-db") {
             const std::string v = value();
-            const auto x = ParseReal(v);
+            const auto x = common::TextToFloatAnySep(v, '.');
             const bool probability = name == "--probability";
             if (!x || (probability ? !(*x > 0 && *x < 1) : !(*x >= 0 && *x <= 100)))
                 throw TUsageError { "Неверное значение " + name + ": " + v
@@ -376,7 +370,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.Format = *format;
         } else if (name == "--not-registered") {
             const std::string v = value();
-            const auto x = ParseReal(v);
+            const auto x = common::TextToFloatAnySep(v, '.');
             if (!x && Lower(v) != "nan")
                 throw TUsageError { "Неверное число --not-registered: " + v };
             opt.NotRegistered = x.value_or(std::numeric_limits<double>::quiet_NaN());
@@ -393,7 +387,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                 throw TUsageError { "Неизвестный параметр: " + name };
             const params::TRealControl *control = params::FindRealControl(it->Control);
             const std::string v = value();
-            const auto x = ParseReal(v);
+            const auto x = common::TextToFloatAnySep(v, '.');
             if (!x)
                 throw TUsageError { "Неверное число " + name + ": " + v };
             // A value the window would clamp is refused here: a script must

@@ -44,9 +44,7 @@ struct TOptions {
 // A frequency typed with a point or a comma.
 std::optional<double> ParseFreq(const std::string &text)
 {
-    auto value = common::TextToFloat(text, '.');
-    if (!value)
-        value = common::TextToFloat(text, ',');
+    const auto value = common::TextToFloatAnySep(text, '.');
     if (!value || !(*value >= 0 && *value <= kMaxFreq))
         return std::nullopt;
     return value;

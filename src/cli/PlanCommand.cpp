@@ -64,12 +64,6 @@ struct TPlanOptions {
     bool Help = false;
 };
 
-std::optional<double> ParseReal(const std::string &text)
-{
-    auto value = common::TextToFloat(text, '.');
-    return value ? value : common::TextToFloat(text, ',');
-}
-
 TPlanOptions ParsePlanOptions(const std::vector<std::string> &args)
 {
     TPlanOptions opt;
@@ -127,7 +121,7 @@ TPlanOptions ParsePlanOptions(const std::vector<std::string> &args)
                 throw TUsageError { "Неизвестная плоскость --plane: " + v };
         } else if (outage && name == "--target") {
             const std::string v = value();
-            const auto x = ParseReal(v);
+            const auto x = common::TextToFloatAnySep(v, '.');
             if (!x || !std::isfinite(*x))
                 throw TUsageError { "Неверное число --target: " + v };
             opt.Target = *x;

@@ -63,41 +63,6 @@ std::string ReadWholeFile(const std::string &path)
     return bytes;
 }
 
-bool IsValidUtf8(std::string_view text)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    const auto *end = p + text.size();
-    while (p < end) {
-        const unsigned c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra = 0;
-        unsigned cp = 0, min = 0;
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1, cp = c & 0x1F, min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2, cp = c & 0x0F, min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3, cp = c & 0x07, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
 std::vector<TTextLine> SplitLines(std::string_view bytes, const std::string &fileName)
 {
     if (bytes.starts_with("\xEF\xBB\xBF"))

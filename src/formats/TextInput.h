@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "params/Cp1251.h"
+
 namespace valdrin::formats {
 
 constexpr std::size_t kMaxFileBytes = 64u << 20; // every file a reader accepts, bytes
@@ -33,8 +35,8 @@ struct TTextLine {
 };
 std::vector<TTextLine> SplitLines(std::string_view bytes, const std::string &fileName);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view text);
+// Strict UTF-8, as the parameter files take it.
+using params::IsValidUtf8;
 
 std::string_view Trim(std::string_view s);
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 #include <QTranslator>
 
@@ -11,9 +12,10 @@ namespace valdrin::app {
 
 namespace {
 
-QString RunFileDialog(QWidget *parent, const QString &pipeFilter, QFileDialog::AcceptMode mode)
+TSaveTarget RunFileDialog(QWidget *parent, const QString &pipeFilter, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent, QString(), QString(), QtFileFilter(pipeFilter));
+    const QString filters = QtFileFilter(pipeFilter);
+    QFileDialog dialog(parent, QString(), QString(), filters);
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptOpen)
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -28,9 +30,11 @@ QString RunFileDialog(QWidget *parent, const QString &pipeFilter, QFileDialog::A
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString name = dialog.selectedFiles().constFirst();
+    const QString filter = dialog.selectedNameFilter();
+    const auto index = filters.split(QStringLiteral(";;")).indexOf(filter);
     // A native dialog may ignore the default suffix.
-    return mode == QFileDialog::AcceptSave ? WithFilterExtension(name, dialog.selectedNameFilter())
-                                           : name;
+    return { mode == QFileDialog::AcceptSave ? WithFilterExtension(name, filter) : name,
+        static_cast<int>(index) };
 }
 
 } // namespace
@@ -106,12 +110,30 @@ bool TDialogs::Ask(QWidget *parent, const QString &question)
 
 QString TDialogs::OpenFileName(QWidget *parent, const QString &pipeFilter)
 {
-    return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptOpen).Path;
 }
 
 QString TDialogs::SaveFileName(QWidget *parent, const QString &pipeFilter)
 {
+    return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptSave).Path;
+}
+
+TSaveTarget TDialogs::SaveFileTyped(QWidget *parent, const QString &pipeFilter)
+{
     return RunFileDialog(parent, pipeFilter, QFileDialog::AcceptSave);
+}
+
+int TDialogs::Choose(QWidget *parent, const QString &question, const QStringList &choices)
+{
+    QMessageBox box(QMessageBox::Question, WindowTitle(), question, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    box.setEscapeButton(box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
+    if (!buttons.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.constFirst()));
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 } // namespace valdrin::app

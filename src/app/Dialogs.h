@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -30,6 +31,13 @@ QString WindowTitle();
 // or null when the translations are not installed.
 std::unique_ptr<QTranslator> LoadQtRussian();
 
+// A file to save and the filter the user chose for it: its index among the
+// pairs of the filter, -1 when the dialog does not tell.
+struct TSaveTarget {
+    QString Path; // empty: cancelled
+    int Filter = -1;
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -43,6 +51,11 @@ public:
     virtual QString OpenFileName(QWidget *parent, const QString &pipeFilter);
     // As OpenFileName; an existing file is replaced without a question.
     virtual QString SaveFileName(QWidget *parent, const QString &pipeFilter);
+    // As SaveFileName, with the chosen filter, which picks the file's format.
+    virtual TSaveTarget SaveFileTyped(QWidget *parent, const QString &pipeFilter);
+    // A question answered by one of choices or "Отмена": the index of the
+    // choice, -1 for "Отмена" or a closed box.
+    virtual int Choose(QWidget *parent, const QString &question, const QStringList &choices);
 };
 
 } // namespace valdrin::app

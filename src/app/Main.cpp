@@ -492,8 +492,12 @@ void TMainForm::SaveButtonClick()
     if (!SaveButton->isEnabled())
         return;
     const QString name = m_dialogs->SaveFileName(this, QString::fromUtf8(kResultsFilter));
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        writeResultsFile(name);
+}
+
+void TMainForm::writeResultsFile(const QString &name)
+{
     try {
         // Streamed: a large grid is never held whole as text.
         const auto error = common::WriteWholeFileWith(name.toStdString(), [&](std::ostream &out) {

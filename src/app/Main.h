@@ -34,6 +34,7 @@ class QUndoStack;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -124,6 +125,9 @@ public slots:
     void PaintBoxMouseMove(Qt::KeyboardModifiers shift, int x, int y);
     void PaintBoxMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void SaveMapPng();
+    void ImportStationsClick();
+    void ExportStationsClick();
+    void SaveResultsAsClick();
     void XminSpinEditChange();
     void KmaxSpinEditChange();
 
@@ -151,6 +155,9 @@ private:
     void onProgress(int done, int total);
     void endPlacement();
     void buildMenus();
+    void addStationCommands(QMenu *file);
+    void addSaveResultsAs(QMenu *file, QAction *saveResults);
+    void writeResultsFile(const QString &name);
     controls::TStrGrid *focusedGrid() const;
     TTablesState tablesState() const;
     void applyTablesState(const TTablesState &state);

@@ -56,11 +56,14 @@ void TMainForm::buildMenus()
                 { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) }),
         &QAction::triggered, m_paramsPage, &TParamsPage::SaveAsButtonClick);
     file->addSeparator();
+    addStationCommands(file);
+    file->addSeparator();
     QAction *saveResults = AddAction(file, "SaveResultsAction",
         QStringLiteral("Сохранить &результаты…"), { QKeySequence(Qt::CTRL | Qt::Key_E) });
     connect(saveResults, &QAction::triggered, this, &TMainForm::SaveButtonClick);
     connect(file, &QMenu::aboutToShow, saveResults,
         [this, saveResults] { saveResults->setEnabled(SaveButton->isEnabled()); });
+    addSaveResultsAs(file, saveResults);
     connect(AddAction(file, "ExportMapAction", QStringLiteral("Экспорт &карты в PNG…")),
         &QAction::triggered, this, &TMainForm::SaveMapPng);
     file->addSeparator();

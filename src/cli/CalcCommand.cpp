@@ -27,11 +27,11 @@
 #include "calc/Planning.h"
 #include "calc/ResultsFile.h"
 #include "calc/ResultsFileReader.h"
-#include "cli/ResultFormats.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
 #include "common/qt/DecimalSep.h"
+#include "formats/ResultFormats.h"
 #include "map/Contours.h"
 #include "params/ParamFile.h"
 #include "params/WorkingSet.h"
@@ -40,6 +40,7 @@ namespace valdrin::cli {
 
 namespace {
 
+using formats::TResultFormat;
 using params::TWorkingSet;
 
 const char *const kUsage
@@ -364,7 +365,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
                 throw TUsageError { "Неизвестные единицы --unit: " + v };
         } else if (name == "--format") {
             const std::string v = value();
-            const auto format = ParseResultFormat(v);
+            const auto format = formats::ParseResultFormat(v);
             if (!format)
                 throw TUsageError { "Неизвестный формат --format: " + v };
             opt.Format = *format;
@@ -628,7 +629,7 @@ int Run(const TOptions &opt, std::ostream &out, std::ostream &err, bool showProg
     }
 
     if (opt.Format != TResultFormat::Tsv) {
-        WriteResultGrid(
+        formats::WriteResultGrid(
             opt.Format, opt.Output, out, *result, build.Snapshot, ws, sep, opt.NotRegistered);
     } else if (opt.Output) {
         WriteResults(*opt.Output, *result, ws, opt.Header);

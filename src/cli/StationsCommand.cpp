@@ -3,7 +3,6 @@
 #include <functional>
 #include <optional>
 
-#include "calc/NetworkModel.h"
 #include "cli/CalcCommand.h"
 #include "cli/ParamsAccess.h"
 #include "common/Error.h"
@@ -136,15 +135,8 @@ int Export(const TOptions &opt, std::ostream &out)
     const char sep = common::qt::UserDecimalSep();
     const params::TWorkingSet ws = opt.Params ? LoadParamsForUpdate(*opt.Params, sep, false)
                                               : params::DefaultWorkingSet(sep);
-    // Every row of the table or nothing: a row that does not read stops the
-    // export instead of cutting the list short.
-    const calc::TStationSet set
-        = calc::ReadStations(ws.CooGrid, ws.StrGrid, calc::TViewPlane::vpXY, sep, ws.GeoCheckBox);
-    if (set.Count < ws.CooGrid.RowCount() - 1)
-        throw common::TValdrinError("Таблица станций, строка " + std::to_string(set.Count + 1)
-            + ": " + set.BadCell + ". Станции не выгружены");
     const formats::TStationTable table
-        = formats::StationsFromTables(ws.CooGrid, ws.StrGrid, sep, ws.GeoCheckBox);
+        = formats::ExportStations(ws.CooGrid, ws.StrGrid, sep, ws.GeoCheckBox);
 
     std::function<void(std::ostream &, const formats::TStationTable &)> writer;
     if (*opt.Format == "csv")

@@ -72,6 +72,11 @@ void WriteGeoJson(std::ostream &out, const TStationTable &table);
 TStationTable StationsFromTables(const common::TCellTable &cooGrid,
     const common::TCellTable &strGrid, char decimalSep, bool degrees);
 
+// Every row of the tables or nothing: a row that does not read throws
+// common::TValdrinError naming it, instead of cutting the list short.
+TStationTable ExportStations(const common::TCellTable &cooGrid, const common::TCellTable &strGrid,
+    char decimalSep, bool degrees);
+
 // The tables for a station list: header row plus one row per station,
 // numbers in the shortest form with the user's decimal separator, rows
 // without attenuation given the default texts of the table.
@@ -81,10 +86,10 @@ struct TStationTables {
 TStationTables StationsToTables(const TStationTable &table, char decimalSep);
 
 // The station tables after an import: the list alone (append false) or the
-// rows of current followed by the list's rows, renumbered. Degrees is the
-// list's. Throws common::TValdrinError, current untouched, when the tables
-// would hold more than kMaxImportStations rows, or when appending mixes
-// degrees and metres (currentDegrees differs from the list's).
+// rows of current (up to its last row with data) followed by the list's
+// rows, renumbered. Degrees is the list's. Throws common::TValdrinError, current untouched, when
+// the tables would hold more than kMaxImportStations rows, or when appending mixes degrees and
+// metres (currentDegrees differs from the list's).
 struct TStationImport {
     TStationTables Tables;
     int Count = 0; // station rows of the tables

@@ -241,7 +241,14 @@ TStationImport ImportStations(const TStationTables &current, bool currentDegrees
 {
     TStationImport out;
     out.Degrees = list.Degrees;
-    const int kept = append ? std::max(current.CooGrid.RowCount() - 1, 0) : 0;
+    // Blank rows at the foot of the table are dropped: stations after them
+    // would never be read.
+    int kept = 0;
+    if (append)
+        for (int r = current.CooGrid.RowCount() - 1; r > 0 && kept == 0; --r)
+            for (int c = 1; c < current.CooGrid.ColCount; ++c)
+                if (!Trim(current.CooGrid.Cell(r, c)).empty())
+                    kept = r;
     const int total = kept + static_cast<int>(list.Rows.size());
     if (total > kMaxImportStations)
         throw common::TValdrinError("Станций стало бы " + std::to_string(total)
@@ -265,6 +272,17 @@ TStationImport ImportStations(const TStationTables &current, bool currentDegrees
     }
     out.Count = std::max(out.Tables.CooGrid.RowCount() - 1, 0);
     return out;
+}
+
+TStationTable ExportStations(const common::TCellTable &cooGrid, const common::TCellTable &strGrid,
+    char decimalSep, bool degrees)
+{
+    const calc::TStationSet set
+        = calc::ReadStations(cooGrid, strGrid, calc::TViewPlane::vpXY, decimalSep, degrees);
+    if (set.Count < cooGrid.RowCount() - 1)
+        throw common::TValdrinError("Таблица станций, строка " + std::to_string(set.Count + 1)
+            + ": " + set.BadCell + ". Станции не выгружены");
+    return StationsFromTables(cooGrid, strGrid, decimalSep, degrees);
 }
 
 std::vector<int> FindStationRows(const common::TCellTable &cooGrid, std::string_view name)

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "common/Error.h"
+#include "common/SafeFile.h"
 
 namespace valdrin::formats {
 
@@ -207,26 +208,11 @@ void ReplaceFileVia(const std::string &path, const std::function<void(const std:
     }
 }
 
+// One rule for saving a file whole, the window's and the parameter files'.
 void WriteFileSafely(const std::string &path, const std::function<void(std::ostream &)> &writer)
 {
-    struct stat st { };
-    auto writeTo = [&](const std::string &target, std::ios::openmode mode) {
-        std::ofstream out(target, mode);
-        if (!out)
-            Fail(path, 0, "файл не открывается для записи");
-        writer(out);
-        out.flush();
-        out.close();
-        if (!out)
-            Fail(path, 0, "ошибка записи файла");
-    };
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        writeTo(path, std::ios::binary | std::ios::out); // a device or a pipe: no rename
-        return;
-    }
-    ReplaceFileVia(path, [&](const std::string &temp) {
-        writeTo(temp, std::ios::binary | std::ios::out | std::ios::trunc);
-    });
+    if (const auto error = common::WriteWholeFileWith(path, writer))
+        Fail(path, 0, *error);
 }
 
 } // namespace valdrin::formats

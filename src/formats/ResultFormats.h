@@ -1,6 +1,7 @@
-// The results of valdrin-calc in the grid formats of GMT, QGIS and Python
-// (--format xyz|esri|netcdf); the tab-separated results file stays the
-// default and is written by the command itself.
+// A computed result in the grid formats of GMT, QGIS and Python, as
+// valdrin-calc --format and the window's "save as" choose them; the
+// tab-separated results file stays the default and is written by each
+// front end itself.
 #pragma once
 
 #include <optional>
@@ -11,7 +12,7 @@
 #include "calc/Computation.h"
 #include "params/WorkingSet.h"
 
-namespace valdrin::cli {
+namespace valdrin::formats {
 
 enum class TResultFormat { Tsv, Xyz, Esri, NetCdf };
 
@@ -26,4 +27,4 @@ void WriteResultGrid(TResultFormat format, const std::optional<std::string> &pat
     std::ostream &out, const calc::TResult &result, const calc::TCalcSnapshot &snapshot,
     const params::TWorkingSet &ws, char decimalSep, double notRegistered);
 
-} // namespace valdrin::cli
+} // namespace valdrin::formats

@@ -1,14 +1,14 @@
-#include "cli/ResultFormats.h"
+#include "formats/ResultFormats.h"
 
 #include "common/Error.h"
 #include "formats/Grids.h"
 #include "formats/TextInput.h"
 
-namespace valdrin::cli {
+namespace valdrin::formats {
 
 std::optional<TResultFormat> ParseResultFormat(std::string_view name)
 {
-    const std::string n = formats::LowerUtf8(name);
+    const std::string n = LowerUtf8(name);
     if (n == "tsv")
         return TResultFormat::Tsv;
     if (n == "xyz")
@@ -28,32 +28,29 @@ void WriteResultGrid(TResultFormat format, const std::optional<std::string> &pat
     std::function<void(std::ostream &)> writer;
     switch (format) {
     case TResultFormat::Xyz:
-        writer = [&](std::ostream &o) { formats::WriteXyz(o, result, vp, notRegistered); };
+        writer = [&](std::ostream &o) { WriteXyz(o, result, vp, notRegistered); };
         break;
     case TResultFormat::Esri:
-        writer = [&](std::ostream &o) {
-            formats::WriteEsriAscii(o, result, vp, -9999, notRegistered);
-        };
+        writer = [&](std::ostream &o) { WriteEsriAscii(o, result, vp, -9999, notRegistered); };
         break;
     case TResultFormat::NetCdf: {
         if (!path)
             throw common::TValdrinError("Для формата netCDF нужен файл (--output)");
-        formats::TRunInfo run;
+        TRunInfo run;
         run.Vp = vp;
         run.C1 = ws.C1SpinEdit;
         run.C2 = ws.C2SpinEdit;
         run.k = snapshot.Params.k;
         run.Medium = snapshot.Params.Medium;
-        run.Stations
-            = formats::StationsFromTables(ws.CooGrid, ws.StrGrid, decimalSep, ws.GeoCheckBox);
-        formats::WriteNetCdf(*path, result, run);
+        run.Stations = StationsFromTables(ws.CooGrid, ws.StrGrid, decimalSep, ws.GeoCheckBox);
+        WriteNetCdf(*path, result, run);
         return;
     }
     case TResultFormat::Tsv:
         throw common::TValdrinError("Файл результатов пишется самой командой");
     }
     if (path) {
-        formats::WriteFileSafely(*path, writer);
+        WriteFileSafely(*path, writer);
     } else {
         writer(out);
         out.flush();
@@ -62,4 +59,4 @@ void WriteResultGrid(TResultFormat format, const std::optional<std::string> &pat
     }
 }
 
-} // namespace valdrin::cli
+} // namespace valdrin::formats

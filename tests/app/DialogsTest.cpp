@@ -2,6 +2,7 @@
 // own texts in Russian.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -68,6 +69,37 @@ TEST(FileDialogs, ANameTypedWithoutExtensionTakesTheChosenFilters)
     EXPECT_EQ(WithFilterExtension(QStringLiteral("/a.b/c"), QStringLiteral("*.dat (*.dat)")),
         QStringLiteral("/a.b/c.dat"));
     EXPECT_EQ(WithFilterExtension(QString(), QStringLiteral("INI (*.ini)")), QString());
+}
+
+TEST(FileDialogs, TheTypedSaveTellsTheFilterAndTheQuestionItsButton)
+{
+    QTemporaryDir dir;
+    TDialogs dialogs;
+    const QString grids = QStringLiteral("Точки|*.xyz|Сетка ESRI ASCII|*.asc|Все файлы|*.*");
+    AnswerNextDialog(dir.path(), QStringLiteral("r"), QStringLiteral("Сетка"));
+    const TSaveTarget esri = dialogs.SaveFileTyped(nullptr, grids);
+    EXPECT_EQ(esri.Path, dir.filePath(QStringLiteral("r.asc")));
+    EXPECT_EQ(esri.Filter, 1);
+    AnswerNextDialog(dir.path(), QStringLiteral("r.xyz"), QStringLiteral("Все"));
+    EXPECT_EQ(dialogs.SaveFileTyped(nullptr, grids).Filter, 2);
+
+    // The buttons in the order given, "Отмена" and Escape last.
+    const auto press = [](const QString &text) {
+        QTimer::singleShot(0, [text] {
+            for (QAbstractButton *b :
+                QApplication::activeModalWidget()->findChildren<QAbstractButton *>())
+                if (b->text() == text)
+                    b->click();
+        });
+    };
+    const QStringList choices { QStringLiteral("Заменить"), QStringLiteral("Добавить в конец") };
+    press(QStringLiteral("Добавить в конец"));
+    EXPECT_EQ(dialogs.Choose(nullptr, QStringLiteral("?"), choices), 1);
+    press(QStringLiteral("Отмена"));
+    EXPECT_EQ(dialogs.Choose(nullptr, QStringLiteral("?"), choices), -1);
+    QTimer::singleShot(
+        0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    EXPECT_EQ(dialogs.Choose(nullptr, QStringLiteral("?"), choices), -1);
 }
 
 TEST(QtRussian, QtsOwnButtonsAndDialogsSpeakRussian)

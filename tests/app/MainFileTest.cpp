@@ -251,6 +251,14 @@ TEST_F(MainFileTest, SaveResultsAsWritesGridsThatReadBack)
     const std::size_t top = static_cast<std::size_t>(g.NV) - 1;
     for (std::size_t i = 0; i < static_cast<std::size_t>(g.NU); ++i)
         expectValue(r.ResultMatrix[i][top], e[6][i], -9999);
+    // netCDF-4 is HDF5 inside; the formats tests read it back.
+    const QString nc = dir.filePath(QStringLiteral("r.nc"));
+    files->FileNames << nc;
+    files->SaveFilters << 3;
+    Trigger("SaveResultsAsAction");
+    QFile ncFile(nc);
+    ASSERT_TRUE(ncFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ncFile.read(4), QByteArray("\x89HDF"));
     ASSERT_TRUE(files->Messages.isEmpty()) << files->Messages.join(u'\n').toStdString();
 
     // Unequal steps: refused, nothing written.

@@ -100,14 +100,14 @@ void TMainForm::addStationCommands(QMenu *file)
     QAction *import = file->addAction(QStringLiteral("&Импорт станций…"));
     import->setObjectName(QStringLiteral("ImportStationsAction"));
     connect(import, &QAction::triggered, this, &TMainForm::ImportStationsClick);
-    QAction *exportAction = file->addAction(QStringLiteral("Э&кспорт станций…"));
+    QAction *exportAction = file->addAction(QStringLiteral("&Экспорт станций…"));
     exportAction->setObjectName(QStringLiteral("ExportStationsAction"));
     connect(exportAction, &QAction::triggered, this, &TMainForm::ExportStationsClick);
 }
 
 void TMainForm::addSaveResultsAs(QMenu *file, QAction *saveResults)
 {
-    QAction *saveAs = file->addAction(QStringLiteral("Сохранить результаты &как…"));
+    QAction *saveAs = file->addAction(QStringLiteral("Сохранить результаты к&ак…"));
     saveAs->setObjectName(QStringLiteral("SaveResultsAsAction"));
     connect(saveAs, &QAction::triggered, this, &TMainForm::SaveResultsAsClick);
     connect(saveResults, &QAction::changed, saveAs,

@@ -175,10 +175,11 @@ std::string FormatG9(double value)
         return "NaN";
     if (std::isinf(value))
         return value < 0 ? "-Inf" : "Inf";
+    // to_chars is printf's %.9g in the "C" locale whatever the process's
+    // locale: the window runs under the user's, where printf writes a comma.
     char buf[64];
-    std::snprintf(
-        buf, sizeof buf, "%.9g", value); // "C" numeric locale: the program never sets another
-    return buf;
+    const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 9).ptr;
+    return { buf, end };
 }
 
 void ReplaceFileVia(const std::string &path, const std::function<void(const std::string &)> &writer)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <sstream>
 
@@ -75,6 +77,27 @@ TEST(GridsText, XyzReadsBackTheSameNumbers)
                 ExpectSame(v == kInf ? notRegistered : v, line[2]);
             }
     }
+}
+
+// The window runs under the user's locale, where printf writes a decimal comma.
+TEST(GridsText, NumbersKeepThePointUnderACommaLocale)
+{
+    const double values[] = { 0.1234567891234, -2.25, 1e-7, 12345.678901234, 1e300, -0.0, 4 };
+    for (double v : values) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.9g", v); // the "C" locale here
+        EXPECT_EQ(FormatG9(v), buf);
+    }
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "ru_RU.UTF-8"))
+        GTEST_SKIP() << "no ru_RU.UTF-8 locale";
+    std::ostringstream xyz, esri;
+    WriteXyz(xyz, NodeResult(), 6000);
+    WriteEsriAscii(esri, NodeResult(), 6000);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(xyz.str().find(','), std::string::npos) << xyz.str();
+    EXPECT_EQ(esri.str().find(','), std::string::npos) << esri.str();
+    EXPECT_NE(xyz.str().find("0.123456789"), std::string::npos);
 }
 
 TEST(GridsText, EsriAsciiTopRowFirstAndEqualStepsOnly)

@@ -337,11 +337,11 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             opt.ReportMap = true;
         } else if (name == "--rows") {
             opt.Rows = ParseRows(value());
-        } else if (name == "--no-header") {
+        } else if (name == "--no-header" && !inlineValue) {
             opt.Header = false;
         } else if (name == "--planes") {
             opt.Planes = ParsePlanes(value());
-        } else if (name == "--limits") {
+        } else if (name == "--limits" && !inlineValue) {
             opt.Limits = true;
         } else if (name == "--reference") {
             opt.Reference = value();

@@ -190,9 +190,13 @@ int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::
                     err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
             (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
         } else if (arg == "--unit") {
-            if (value == "linear")
+            std::string unit = value;
+            for (char &c : unit)
+                if (c >= 'A' && c <= 'Z')
+                    c = static_cast<char>(c - 'A' + 'a');
+            if (unit == "linear")
                 opt.Unit = formats::TSpectrumUnit::VelocityPower;
-            else if (value == "db" || value == "dB")
+            else if (unit == "db")
                 opt.Unit = formats::TSpectrumUnit::AccelerationDb;
             else
                 return Usage(err, "Неизвестные единицы --unit: " + value);

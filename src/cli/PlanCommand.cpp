@@ -111,11 +111,15 @@ TPlanOptions ParsePlanOptions(const std::vector<std::string> &args)
             opt.Threads = integer(0, 1024);
         } else if (outage && name == "--plane") {
             const std::string v = value();
-            if (v == "xy" || v == "XY")
+            std::string p = v;
+            for (char &c : p)
+                if (c >= 'A' && c <= 'Z')
+                    c = static_cast<char>(c - 'A' + 'a');
+            if (p == "xy")
                 opt.Plane = 0;
-            else if (v == "yz" || v == "YZ")
+            else if (p == "yz")
                 opt.Plane = 1;
-            else if (v == "xz" || v == "XZ")
+            else if (p == "xz")
                 opt.Plane = 2;
             else
                 throw TUsageError { "Неизвестная плоскость --plane: " + v };

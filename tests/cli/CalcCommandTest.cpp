@@ -309,6 +309,8 @@ TEST_F(CalcCommand, UsageErrorsExitTwoWithTheUsageText)
         { "--c1", "1.2.3" },
         { "--unit", "percent" },
         { "--png" },
+        { "--limits=0" }, // a flag takes no value
+        { "--no-header=no" },
     };
     for (const auto &args : bad) {
         const TRun run = Run(args);

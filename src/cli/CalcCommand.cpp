@@ -21,12 +21,15 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <tuple>
 
 #include "calc/Computation.h"
 #include "calc/Planning.h"
 #include "calc/ResultsFile.h"
 #include "calc/ResultsFileReader.h"
+#include "cli/Options.h"
 #include "cli/ResultFormats.h"
 #include "common/Error.h"
 #include "common/NumText.h"
@@ -57,63 +60,14 @@ const char *const kUsage
       "       valdrin-calc stations import|export ...   (valdrin-calc stations --help)\n"
       "       valdrin-calc plan outage|next-station [...]   (valdrin-calc plan --help)\n";
 
-const char *const kHelp
+const char *const kHelpHead
     = "\n"
       "Расчет регистрационных возможностей сети без окна: тот же расчет, что по кнопке\n"
       "\"Считать\", и файл результатов, как по кнопке \"Сохранить\".\n"
-      "\n"
-      "  --params ФАЙЛ      файл параметров (.ini), загружается так же, как в окне;\n"
-      "                     без него - начальный набор окна (25 станций по умолчанию)\n"
-      "  --mode РЕЖИМ       cdk, cdf, magnitude, location-error, corner-frequency,\n"
-      "                     source-size или номер режима 1..6 (по умолчанию magnitude)\n"
-      "  --plane П          плоскость xy, yz или xz (по умолчанию xy)\n"
-      "  --output ФАЙЛ      файл результатов (по умолчанию - стандартный вывод)\n"
-      "  --format Ф         формат результатов: tsv - файл результатов, как в окне (по\n"
-      "                     умолчанию); xyz - \"x y значение\" для GMT; esri - сетка ESRI\n"
-      "                     ASCII (шаги по осям равны); netcdf - netCDF-4 (CF), нужен --output\n"
-      "  --not-registered ЗНАЧЕНИЕ   чем записать в xyz и esri узлы, которые не\n"
-      "                     регистрируют k станций (по умолчанию NaN; в esri - NODATA)\n"
-      "  --medium М         модель среды homogeneous или layered (по умолчанию homogeneous)\n"
-      "  --surface-elevation M   отметка поверхности, м, -10000..10000 (200)\n"
-      "  --fc-multiplier N  множитель n, 0.1..8 (5)\n"
-      "  --kmax K           диапазон волнового числа, 0.001..10 (0.005)\n"
-      "  --dk D             шаг волнового числа, 0.0000001..1 (0.00002)\n"
-      "  --c1 C1, --c2 C2   LgE = C1 * M + C2 в файле результатов (1.5 и 4.5)\n"
-      "  --threads N        число потоков расчета, 0 - все ядра (0)\n"
-      "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n"
-      "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n"
-      "  --pdf ФАЙЛ, --svg ФАЙЛ   карта для отчета: оси, изолинии, подписи станций,\n"
-      "                     масштабная линейка, заголовок и легенда (PDF, SVG)\n"
-      "  --size ШxВ         размер карты для отчета в пикселях (960x720); с ним и\n"
-      "                     --png рисует карту для отчета\n"
-      "  --dpi N            разрешение карты для отчета, точек на дюйм (96)\n"
-      "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
-      "                     (auto; для функции C - линии -3 и -6 дБ)\n"
-      "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n"
-      "  --rows I0:I1       только строки I0..I1 сетки (индекс по первой оси плоскости,\n"
-      "                     от 0), режимы 3..6: узлы с теми же координатами и значениями,\n"
-      "                     что при расчете всей сетки; части, склеенные по порядку\n"
-      "                     (первая с заголовком, остальные с --no-header), дают тот же\n"
-      "                     файл байт в байт\n"
-      "  --no-header        без строки заголовка в файле результатов\n"
-      "  --planes W0:W1:ШАГ стопка плоскостей: неподвижная координата плоскости (Z для xy,\n"
-      "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
-      "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, ...\n"
-      "                     (номер плоскости от 0, не меньше трех цифр)\n"
-      "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
-      "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
-      "                     разбросе уровня шума --sigma-db\n"
-      "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n"
-      "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
-      "                     того же режима, плоскости и сетки); в режиме magnitude\n"
-      "                     K - разность классов, E - отношение энергий\n"
-      "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
-      "                     разрешение k_min (полуширина центрального пика по половине\n"
-      "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
-      "                     k_max (наименьшее волновое число, где боковой лепесток\n"
-      "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
-      "                     длины волн\n"
-      "  --help             эта справка\n"
+      "\n";
+
+const char *const kHelpTail
+    = "  --help             эта справка\n"
       "\n"
       "Настройки, которых нет в файле параметров, берутся по умолчанию окна, если не\n"
       "заданы здесь. Числа в параметрах командной строки - с точкой или запятой.\n"
@@ -129,17 +83,6 @@ struct TModeName {
 };
 constexpr std::array<TModeName, 6> kModes { { { "cdk", 1 }, { "cdf", 2 }, { "magnitude", 3 },
     { "location-error", 4 }, { "corner-frequency", 5 }, { "source-size", 6 } } };
-
-// Options taking a real value, with the control they set.
-struct TRealOption {
-    std::string_view Option;
-    std::string_view Control;
-};
-constexpr std::array<TRealOption, 6> kRealOptions {
-    { { "--surface-elevation", "SurfaceAltSpinEdit" }, { "--fc-multiplier", "FcNumSpinEdit" },
-        { "--kmax", "KmaxSpinEdit" }, { "--dk", "dKSpinEdit" }, { "--c1", "C1SpinEdit" },
-        { "--c2", "C2SpinEdit" } }
-};
 
 constexpr int kMaxThreads = 1024;
 
@@ -157,7 +100,6 @@ struct TOptions {
     int Width = 960, Height = 720;
     double Dpi = 96;
     int Unit = 0; // UnitRadioGroup: 0 "0-1", 1 "дБ"
-    bool Help = false;
     calc::TRowRange Rows; // --rows
     bool Header = true; // false: --no-header
     std::vector<double> Planes; // --planes: the plane's fixed coordinate of each run
@@ -169,22 +111,10 @@ struct TOptions {
     bool Limits = false; // --limits: the array's limits instead of the results
 };
 
-struct TUsageError {
-    std::string Message;
-};
-
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // Numbers on the command line: a point or a comma, whatever the locale.
 int ParseMode(const std::string &text)
 {
-    const std::string name = Lower(text);
+    const std::string name = AsciiLower(text);
     for (const TModeName &m : kModes)
         if (m.Name == name)
             return m.Mode;
@@ -244,163 +174,206 @@ std::vector<double> ParsePlanes(const std::string &text)
     return planes;
 }
 
-TOptions ParseOptions(const std::vector<std::string> &args)
+// A real that sets the control of that name. A value the window would clamp
+// is refused here: a script must not compute with something other than what
+// it asked for.
+TOption RealOption(
+    TOptions &opt, std::string_view name, std::string_view control, std::string_view help)
 {
-    TOptions opt;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        if (name == "--help" || name == "-h") {
-            opt.Help = true;
-            return opt;
-        }
-        if (name.rfind("--", 0) != 0)
-            throw TUsageError { "Лишний аргумент: " + name };
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw TUsageError { "Не задано значение " + name };
-            return args[++i];
-        };
-        if (name == "--params") {
-            opt.Params = value();
-        } else if (name == "--output") {
-            opt.Output = value();
-        } else if (name == "--mode") {
-            opt.Mode = ParseMode(value());
-        } else if (name == "--plane") {
-            const std::string v = value();
-            const std::string p = Lower(v);
-            if (p == "xy")
-                opt.Plane = 0;
-            else if (p == "yz")
-                opt.Plane = 1;
-            else if (p == "xz")
-                opt.Plane = 2;
-            else
-                throw TUsageError { "Неизвестная плоскость --plane: " + v };
-        } else if (name == "--medium") {
-            const std::string v = value();
-            const std::string m = Lower(v);
-            if (m == "homogeneous")
-                opt.Medium = 0;
-            else if (m == "layered")
-                opt.Medium = 1;
-            else
-                throw TUsageError { "Неизвестная модель среды --medium: " + v };
-        } else if (name == "--png") {
-            opt.Png = value();
-        } else if (name == "--pdf") {
-            opt.Pdf = value();
-        } else if (name == "--svg") {
-            opt.Svg = value();
-        } else if (name == "--size") {
-            const std::string v = value();
-            const auto x = Lower(v).find('x');
-            const auto w
-                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
-            const auto h
-                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
-            if (!w || !h || *w < 64 || *w > 16000 || *h < 64 || *h > 16000)
-                throw TUsageError { "Неверный размер --size: " + v + " (ШxВ, от 64 до 16000)" };
-            opt.Width = *w;
-            opt.Height = *h;
-            opt.ReportMap = true;
-        } else if (name == "--dpi") {
-            const std::string v = value();
-            const auto x = common::TextToFloatAnySep(v, '.');
-            if (!x || !(*x >= 36 && *x <= 2400))
-                throw TUsageError { "Неверное разрешение --dpi: " + v + " (от 36 до 2400)" };
-            opt.Dpi = *x;
-            opt.ReportMap = true;
-        } else if (name == "--contours") {
-            try {
-                opt.Contours = map::ParseContourLevels(value());
-            } catch (const common::TValdrinError &e) {
-                throw TUsageError { std::string("--contours: ") + e.what() };
-            }
-            opt.ReportMap = true;
-        } else if (name == "--aspect") {
-            const std::string v = value();
-            const std::string a = Lower(v);
-            if (a == "true")
-                opt.Aspect = map::TAspectMode::TrueProportions;
-            else if (a == "fill")
-                opt.Aspect = map::TAspectMode::Fill;
-            else
-                throw TUsageError { "Неизвестный режим --aspect: " + v };
-            opt.ReportMap = true;
-        } else if (name == "--rows") {
-            opt.Rows = ParseRows(value());
-        } else if (name == "--no-header" && !inlineValue) {
-            opt.Header = false;
-        } else if (name == "--planes") {
-            opt.Planes = ParsePlanes(value());
-        } else if (name == "--limits" && !inlineValue) {
-            opt.Limits = true;
-        } else if (name == "--reference") {
-            opt.Reference = value();
-        } else if (name == "--probability" || name == "--sigma-db") {
-            const std::string v = value();
-            const auto x = common::TextToFloatAnySep(v, '.');
-            const bool probability = name == "--probability";
-            if (!x || (probability ? !(*x > 0 && *x < 1) : !(*x >= 0 && *x <= 100)))
-                throw TUsageError { "Неверное значение " + name + ": " + v
-                    + (probability ? " (больше 0 и меньше 1)" : " (от 0 до 100 дБ)") };
-            (probability ? opt.Probability : opt.SigmaDb) = *x;
-        } else if (name == "--unit") {
-            const std::string v = value();
-            const std::string u = Lower(v);
-            if (u == "0-1")
-                opt.Unit = 0;
-            else if (u == "db" || u == "дб")
-                opt.Unit = 1;
-            else
-                throw TUsageError { "Неизвестные единицы --unit: " + v };
-        } else if (name == "--format") {
-            const std::string v = value();
-            const auto format = ParseResultFormat(v);
-            if (!format)
-                throw TUsageError { "Неизвестный формат --format: " + v };
-            opt.Format = *format;
-        } else if (name == "--not-registered") {
-            const std::string v = value();
-            const auto x = common::TextToFloatAnySep(v, '.');
-            if (!x && Lower(v) != "nan")
-                throw TUsageError { "Неверное число --not-registered: " + v };
-            opt.NotRegistered = x.value_or(std::numeric_limits<double>::quiet_NaN());
-        } else if (name == "--threads") {
-            const std::string v = value();
-            const auto n = common::TextToInt(v);
-            if (!n || *n < 0 || *n > kMaxThreads)
-                throw TUsageError { "Неверное число потоков --threads: " + v };
-            opt.Threads = *n;
-        } else {
-            const auto it = std::find_if(kRealOptions.begin(), kRealOptions.end(),
-                [&](const TRealOption &o) { return o.Option == name; });
-            if (it == kRealOptions.end())
-                throw TUsageError { "Неизвестный параметр: " + name };
-            const params::TRealControl *control = params::FindRealControl(it->Control);
-            const std::string v = value();
+    return { name,
+        [&opt, name, control](const std::string &v) {
+            const params::TRealControl *c = params::FindRealControl(control);
             const auto x = common::TextToFloatAnySep(v, '.');
             if (!x)
-                throw TUsageError { "Неверное число " + name + ": " + v };
-            // A value the window would clamp is refused here: a script must
-            // not compute with something other than what it asked for.
-            if (params::ApplyRangeRule(control->MinValue, control->MaxValue, *x) != *x)
-                throw TUsageError { "Значение " + name + " " + v + " вне диапазона "
-                    + RangeText(*control) };
-            opt.Reals.emplace_back(control, *x);
-        }
-    }
+                throw TUsageError { "Неверное число " + std::string(name) + ": " + v };
+            if (params::ApplyRangeRule(c->MinValue, c->MaxValue, *x) != *x)
+                throw TUsageError { "Значение " + std::string(name) + " " + v + " вне диапазона "
+                    + RangeText(*c) };
+            opt.Reals.emplace_back(c, *x);
+        },
+        help };
+}
+
+// The options of the calculation, in the order of the help text; the readers
+// fill opt.
+std::vector<TOption> OptionTable(TOptions &opt)
+{
+    using V = const std::string &;
+    return {
+        { "--params", [&opt](V v) { opt.Params = v; },
+            "  --params ФАЙЛ      файл параметров (.ini), загружается так же, как в окне;\n"
+            "                     без него - начальный набор окна (25 станций по умолчанию)\n" },
+        { "--mode", [&opt](V v) { opt.Mode = ParseMode(v); },
+            "  --mode РЕЖИМ       cdk, cdf, magnitude, location-error, corner-frequency,\n"
+            "                     source-size или номер режима 1..6 (по умолчанию magnitude)\n" },
+        { "--plane", [&opt](V v) { opt.Plane = PlaneChoice(v); },
+            "  --plane П          плоскость xy, yz или xz (по умолчанию xy)\n" },
+        { "--output", [&opt](V v) { opt.Output = v; },
+            "  --output ФАЙЛ      файл результатов (по умолчанию - стандартный вывод)\n" },
+        { "--format",
+            [&opt](V v) {
+                const auto format = ParseResultFormat(v);
+                if (!format)
+                    throw TUsageError { "Неизвестный формат --format: " + v };
+                opt.Format = *format;
+            },
+            "  --format Ф         формат результатов: tsv - файл результатов, как в окне (по\n"
+            "                     умолчанию); xyz - \"x y значение\" для GMT; esri - сетка ESRI\n"
+            "                     ASCII (шаги по осям равны); netcdf - netCDF-4 (CF), нужен "
+            "--output\n" },
+        { "--not-registered",
+            [&opt](V v) {
+                const auto x = common::TextToFloatAnySep(v, '.');
+                if (!x && AsciiLower(v) != "nan")
+                    throw TUsageError { "Неверное число --not-registered: " + v };
+                opt.NotRegistered = x.value_or(std::numeric_limits<double>::quiet_NaN());
+            },
+            "  --not-registered ЗНАЧЕНИЕ   чем записать в xyz и esri узлы, которые не\n"
+            "                     регистрируют k станций (по умолчанию NaN; в esri - NODATA)\n" },
+        { "--medium",
+            [&opt](V v) {
+                opt.Medium = Choice(v, { { "homogeneous", 0 }, { "layered", 1 } },
+                    "Неизвестная модель среды --medium: ");
+            },
+            "  --medium М         модель среды homogeneous или layered (по умолчанию "
+            "homogeneous)\n" },
+        RealOption(opt, "--surface-elevation", "SurfaceAltSpinEdit",
+            "  --surface-elevation M   отметка поверхности, м, -10000..10000 (200)\n"),
+        RealOption(opt, "--fc-multiplier", "FcNumSpinEdit",
+            "  --fc-multiplier N  множитель n, 0.1..8 (5)\n"),
+        RealOption(opt, "--kmax", "KmaxSpinEdit",
+            "  --kmax K           диапазон волнового числа, 0.001..10 (0.005)\n"),
+        RealOption(opt, "--dk", "dKSpinEdit",
+            "  --dk D             шаг волнового числа, 0.0000001..1 (0.00002)\n"),
+        RealOption(opt, "--c1", "C1SpinEdit",
+            "  --c1 C1, --c2 C2   LgE = C1 * M + C2 в файле результатов (1.5 и 4.5)\n"),
+        RealOption(opt, "--c2", "C2SpinEdit", {}),
+        { "--threads",
+            [&opt](V v) {
+                const auto n = IntIn(v, 0, kMaxThreads);
+                if (!n)
+                    throw TUsageError { "Неверное число потоков --threads: " + v };
+                opt.Threads = *n;
+            },
+            "  --threads N        число потоков расчета, 0 - все ядра (0)\n" },
+        { "--png", [&opt](V v) { opt.Png = v; },
+            "  --png ФАЙЛ         еще и карта результата с легендой, как в окне (PNG)\n" },
+        { "--unit",
+            [&opt](V v) {
+                opt.Unit = Choice(
+                    v, { { "0-1", 0 }, { "db", 1 }, { "дб", 1 } }, "Неизвестные единицы --unit: ");
+            },
+            "  --unit 0-1|db      единицы карты функции C (по умолчанию 0-1)\n" },
+        { "--pdf", [&opt](V v) { opt.Pdf = v; },
+            "  --pdf ФАЙЛ, --svg ФАЙЛ   карта для отчета: оси, изолинии, подписи станций,\n"
+            "                     масштабная линейка, заголовок и легенда (PDF, SVG)\n" },
+        { "--svg", [&opt](V v) { opt.Svg = v; } },
+        { "--size",
+            [&opt](V v) {
+                const auto size = IntPairIn(v, 64, 16000);
+                if (!size)
+                    throw TUsageError { "Неверный размер --size: " + v + " (ШxВ, от 64 до 16000)" };
+                std::tie(opt.Width, opt.Height) = *size;
+                opt.ReportMap = true;
+            },
+            "  --size ШxВ         размер карты для отчета в пикселях (960x720); с ним и\n"
+            "                     --png рисует карту для отчета\n" },
+        { "--dpi",
+            [&opt](V v) {
+                const auto x = common::TextToFloatAnySep(v, '.');
+                if (!x || !(*x >= 36 && *x <= 2400))
+                    throw TUsageError { "Неверное разрешение --dpi: " + v + " (от 36 до 2400)" };
+                opt.Dpi = *x;
+                opt.ReportMap = true;
+            },
+            "  --dpi N            разрешение карты для отчета, точек на дюйм (96)\n" },
+        { "--contours",
+            [&opt](V v) {
+                try {
+                    opt.Contours = map::ParseContourLevels(v);
+                } catch (const common::TValdrinError &e) {
+                    throw TUsageError { std::string("--contours: ") + e.what() };
+                }
+                opt.ReportMap = true;
+            },
+            "  --contours УРОВНИ  изолинии: список уровней (\"0 0.5 1 1.5\"), auto или none\n"
+            "                     (auto; для функции C - линии -3 и -6 дБ)\n" },
+        { "--aspect",
+            [&opt](V v) {
+                const int aspect
+                    = Choice(v, { { "true", 0 }, { "fill", 1 } }, "Неизвестный режим --aspect: ");
+                opt.Aspect
+                    = aspect == 0 ? map::TAspectMode::TrueProportions : map::TAspectMode::Fill;
+                opt.ReportMap = true;
+            },
+            "  --aspect true|fill истинные пропорции (true) или во всю рамку (fill)\n" },
+        { "--rows", [&opt](V v) { opt.Rows = ParseRows(v); },
+            "  --rows I0:I1       только строки I0..I1 сетки (индекс по первой оси плоскости,\n"
+            "                     от 0), режимы 3..6: узлы с теми же координатами и значениями,\n"
+            "                     что при расчете всей сетки; части, склеенные по порядку\n"
+            "                     (первая с заголовком, остальные с --no-header), дают тот же\n"
+            "                     файл байт в байт\n" },
+        { "--no-header", [&opt](V) { opt.Header = false; },
+            "  --no-header        без строки заголовка в файле результатов\n", true },
+        { "--planes", [&opt](V v) { opt.Planes = ParsePlanes(v); },
+            "  --planes W0:W1:ШАГ стопка плоскостей: неподвижная координата плоскости (Z для "
+            "xy,\n"
+            "                     X для yz, Y для xz) от W0 до W1 с шагом ШАГ, по файлу на\n"
+            "                     плоскость: --output ИМЯ.txt дает ИМЯ_000.txt, ИМЯ_001.txt, "
+            "...\n"
+            "                     (номер плоскости от 0, не меньше трех цифр)\n" },
+        { "--probability",
+            [&opt](V v) {
+                const auto x = common::TextToFloatAnySep(v, '.');
+                if (!x || !(*x > 0 && *x < 1))
+                    throw TUsageError { "Неверное значение --probability: " + v
+                        + " (больше 0 и меньше 1)" };
+                opt.Probability = *x;
+            },
+            "  --probability P    режим magnitude: магнитуда, которую регистрируют не менее k\n"
+            "                     станций с вероятностью P (0 < P < 1, например 0.9), при\n"
+            "                     разбросе уровня шума --sigma-db\n" },
+        { "--sigma-db",
+            [&opt](V v) {
+                const auto x = common::TextToFloatAnySep(v, '.');
+                if (!x || !(*x >= 0 && *x <= 100))
+                    throw TUsageError { "Неверное значение --sigma-db: " + v
+                        + " (от 0 до 100 дБ)" };
+                opt.SigmaDb = *x;
+            },
+            "  --sigma-db S       логнормальный разброс амплитуды шума станций, дБ (3)\n" },
+        { "--reference", [&opt](V v) { opt.Reference = v; },
+            "  --reference ФАЙЛ   записать разность: результат минус эталон (файл результатов\n"
+            "                     того же режима, плоскости и сетки); в режиме magnitude\n"
+            "                     K - разность классов, E - отношение энергий\n" },
+        { "--limits", [&opt](V) { opt.Limits = true; },
+            "  --limits           режимы cdk, cdf: вместо файла результатов - пределы решетки:\n"
+            "                     разрешение k_min (полуширина центрального пика по половине\n"
+            "                     мощности, наименьшая по азимутам и средняя) и наложение\n"
+            "                     k_max (наименьшее волновое число, где боковой лепесток\n"
+            "                     достигает 0.5, в пределах --kmax), в циклах на метр и как\n"
+            "                     длины волн\n",
+            true },
+    };
+}
+
+// Reads args into opt through options (opt's table); true when help was
+// asked for.
+bool ParseOptions(
+    const std::vector<std::string> &args, std::span<const TOption> options, const TOptions &opt)
+{
+    if (ReadOptions(args, 0, options))
+        return true;
     if (opt.Format == TResultFormat::NetCdf && !opt.Output)
         throw TUsageError { "Для --format netcdf нужен --output ФАЙЛ" };
-    return opt;
+    if (opt.Png && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+        throw TUsageError { "--rows и --png вместе не задаются: карту частей рисует "
+                            "valdrin-calc render" };
+    if (opt.SigmaDb && !opt.Probability)
+        throw TUsageError { "--sigma-db задается вместе с --probability" };
+    if ((opt.Probability || opt.Reference) && (opt.Rows.First != 0 || opt.Rows.Last != -1))
+        throw TUsageError { "--probability и --reference не задаются вместе с --rows" };
+    return false;
 }
 
 // Refuses a --params file that is not there to be read: a mistyped path
@@ -689,31 +662,15 @@ int RunPlanes(const TOptions &opt, std::ostream &out, std::ostream &err, bool sh
 int RunCalcCommand(
     const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool showProgress)
 {
-    try {
-        TOptions opt;
-        try {
-            opt = ParseOptions(args);
-            if (opt.Png && (opt.Rows.First != 0 || opt.Rows.Last != -1))
-                throw TUsageError { "--rows и --png вместе не задаются: карту частей рисует "
-                                    "valdrin-calc render" };
-            if (opt.SigmaDb && !opt.Probability)
-                throw TUsageError { "--sigma-db задается вместе с --probability" };
-            if ((opt.Probability || opt.Reference) && (opt.Rows.First != 0 || opt.Rows.Last != -1))
-                throw TUsageError { "--probability и --reference не задаются вместе с --rows" };
-            if (!opt.Planes.empty())
-                return RunPlanes(opt, out, err, showProgress);
-        } catch (const TUsageError &e) {
-            err << e.Message << '\n' << kUsage;
-            return kExitUsage;
-        }
-        if (opt.Help) {
-            out << kUsage << kHelp;
-            return kExitOk;
-        }
-        return Run(opt, out, err, showProgress);
-    } catch (...) {
-        return ReportException(err);
-    }
+    TOptions opt;
+    const std::vector<TOption> options = OptionTable(opt);
+    const std::string help = kHelpHead + OptionsHelp(options) + kHelpTail;
+    return RunCommand(
+        out, err, kUsage, help, [&] { return ParseOptions(args, options, opt); },
+        [&] {
+            return opt.Planes.empty() ? Run(opt, out, err, showProgress)
+                                      : RunPlanes(opt, out, err, showProgress);
+        });
 }
 
 TWorkingSet LoadWorkingSet(const std::optional<std::string> &paramsFile, char decimalSep)

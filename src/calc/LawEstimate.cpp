@@ -47,9 +47,10 @@ inline double LogEstimate(double x)
 #define VALDRIN_VECTOR_CLONES
 #endif
 
+// Inlined into each clone below (clang clones no templates).
 template<bool Degrees>
-VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double u, double v,
-    double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
+[[gnu::always_inline]] inline void LawEstimateLoop(std::size_t n, const TLawInputs &in, double u,
+    double v, double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
 {
     constexpr double kLawRel = 0x1p-40;
     constexpr double kLog10e = 0.43429448190325182765;
@@ -74,12 +75,24 @@ VALDRIN_VECTOR_CLONES void LawEstimateLoop(std::size_t n, TLawInputs in, double 
     }
 }
 
+VALDRIN_VECTOR_CLONES void LawEstimateDegrees(std::size_t n, TLawInputs in, double u, double v,
+    double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
+{
+    LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
+}
+
+VALDRIN_VECTOR_CLONES void LawEstimateMetres(std::size_t n, TLawInputs in, double u, double v,
+    double sourceZ, double *__restrict value, double *__restrict b, double *__restrict r2)
+{
+    LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
+}
+
+} // namespace
+
 // The ranges, apart so that the loop above vectorises: b within 1e280
 // holds the terms' sizes within 1e300 (and is no NaN). Without branches, and
 // the largest b taken from its bits (b >= +0, so its bits order as it does),
 // so that this loop vectorises too. False where a station is out of range.
-} // namespace
-
 VALDRIN_VECTOR_CLONES bool LawRanges(std::size_t n, const double *__restrict r2,
     const double *__restrict eb, const double *__restrict b, double &bound)
 {
@@ -98,9 +111,9 @@ void EstimateLaw(bool degrees, std::size_t n, TLawInputs in, double u, double v,
     double *value, double *b, double *r2)
 {
     if (degrees)
-        LawEstimateLoop<true>(n, in, u, v, sourceZ, value, b, r2);
+        LawEstimateDegrees(n, in, u, v, sourceZ, value, b, r2);
     else
-        LawEstimateLoop<false>(n, in, u, v, sourceZ, value, b, r2);
+        LawEstimateMetres(n, in, u, v, sourceZ, value, b, r2);
 }
 
 } // namespace valdrin::calc

@@ -1,6 +1,5 @@
 #include "cli/CalcCommand.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QLocale>
 #include <QString>
@@ -25,6 +24,7 @@
 #include "calc/ResultsFile.h"
 #include "calc/ResultsFileReader.h"
 #include "cli/CalcOptions.h"
+#include "cli/OffscreenGui.h"
 #include "cli/ResultFormats.h"
 #include "common/Error.h"
 #include "common/NumText.h"
@@ -107,40 +107,6 @@ void WriteResults(
     if (error)
         throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
 }
-
-// Text drawing without a display: a QGuiApplication on the offscreen
-// platform for as long as this lives.
-class TOffscreenGui {
-public:
-    TOffscreenGui()
-    {
-        static int argc = 1;
-        static char name[] = "valdrin-calc";
-        static char *argv[] = { name, nullptr };
-        if (!QGuiApplication::instance()) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-            m_app = std::make_unique<QGuiApplication>(argc, argv);
-        }
-    }
-    ~TOffscreenGui()
-    {
-        m_app.reset();
-        qInstallMessageHandler(m_previous);
-    }
-    TOffscreenGui(const TOffscreenGui &) = delete;
-    TOffscreenGui &operator=(const TOffscreenGui &) = delete;
-
-private:
-    // Qt's own notes about the headless platform would end up among the
-    // command's messages.
-    QtMessageHandler m_previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext &, const QString &text) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        });
-    std::unique_ptr<QGuiApplication> m_app;
-};
 
 // The window's map of the result with its legend, drawn without a display.
 void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws, char sep)

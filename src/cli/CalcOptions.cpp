@@ -217,8 +217,8 @@ std::vector<TOption> CalcOptionTable(TCalcOptions &opt)
             "                     --png рисует карту для отчета\n" },
         { "--dpi",
             [&opt](V v) {
-                const auto x = common::TextToFloatAnySep(v, '.');
-                if (!x || !(*x >= 36 && *x <= 2400))
+                const auto x = RealIn(v, 36, 2400);
+                if (!x)
                     throw TUsageError { "Неверное разрешение --dpi: " + v + " (от 36 до 2400)" };
                 opt.Dpi = *x;
                 opt.ReportMap = true;
@@ -272,8 +272,8 @@ std::vector<TOption> CalcOptionTable(TCalcOptions &opt)
             "                     разбросе уровня шума --sigma-db\n" },
         { "--sigma-db",
             [&opt](V v) {
-                const auto x = common::TextToFloatAnySep(v, '.');
-                if (!x || !(*x >= 0 && *x <= 100))
+                const auto x = RealIn(v, 0, 100);
+                if (!x)
                     throw TUsageError { "Неверное значение --sigma-db: " + v
                         + " (от 0 до 100 дБ)" };
                 opt.SigmaDb = *x;

@@ -44,15 +44,6 @@ struct TOptions {
     std::optional<std::string> Station, Params;
 };
 
-// A frequency typed with a point or a comma.
-std::optional<double> ParseFreq(const std::string &text)
-{
-    const auto value = common::TextToFloatAnySep(text, '.');
-    if (!value || !(*value >= 0 && *value <= kMaxFreq))
-        return std::nullopt;
-    return value;
-}
-
 std::string NameText(const std::string &name)
 {
     return params::IsValidUtf8(name) ? name : params::Cp1251ToUtf8(name);
@@ -152,7 +143,7 @@ std::vector<TOption> OptionTable(TOptions &opt)
     using V = const std::string &;
     const auto freq = [](std::string_view name, double &f) {
         return [name, &f](V v) {
-            const auto x = ParseFreq(v);
+            const auto x = RealIn(v, 0, kMaxFreq);
             if (!x)
                 throw TUsageError { "Частота " + std::string(name)
                     + " должна быть числом от 0 до 100000: " + v };

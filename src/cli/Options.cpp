@@ -87,6 +87,14 @@ std::optional<int> IntIn(const std::string &text, int min, int max)
     return n;
 }
 
+std::optional<double> RealIn(const std::string &text, double min, double max)
+{
+    const auto x = common::TextToFloatAnySep(text, '.');
+    if (!x || !(*x >= min && *x <= max))
+        return std::nullopt;
+    return x;
+}
+
 std::optional<std::pair<int, int>> IntPairIn(const std::string &text, int min, int max)
 {
     const auto x = text.find_first_of("xX");

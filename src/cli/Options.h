@@ -58,6 +58,8 @@ int RunCommand(std::ostream &out, std::ostream &err, std::string_view usage, std
 std::string AsciiLower(std::string s);
 // A whole number from min to max.
 std::optional<int> IntIn(const std::string &text, int min, int max);
+// A real from min to max, typed with a point or a comma.
+std::optional<double> RealIn(const std::string &text, double min, double max);
 // Two whole numbers from min to max joined by x or X ("960x720").
 std::optional<std::pair<int, int>> IntPairIn(const std::string &text, int min, int max);
 // The value of the name text stands for, ASCII case ignored; throws

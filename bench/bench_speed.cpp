@@ -6,9 +6,7 @@
 // run (default: all but the slowest), or "all".
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSnapshots.h"
 #include "baseline/Baseline.h"
 #include "calc/ArrayResponse.h"
 #include "calc/Computation.h"
@@ -25,21 +24,6 @@
 using namespace valdrin::calc;
 
 namespace {
-
-bool Identical(const TMatrix2D &a, const TMatrix2D &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return false;
-        for (std::size_t j = 0; j < a[i].size(); ++j)
-            if (!(std::isnan(a[i][j]) && std::isnan(b[i][j]))
-                && std::memcmp(&a[i][j], &b[i][j], sizeof(double)) != 0)
-                return false;
-    }
-    return true;
-}
 
 TPlaneGrid Grid(double umin, double ustep, double vmin, double vstep, int n, double w)
 {
@@ -50,9 +34,7 @@ TPlaneGrid Grid(double umin, double ustep, double vmin, double vstep, int n, dou
 // metres or around 30 E, 60 N.
 TCalcSnapshot Network(int N, bool degrees)
 {
-    TCalcSnapshot s;
-    s.Params.Mode = TShowMode::smMinMagnitude;
-    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
+    TCalcSnapshot s = testing::DefaultNetworkSnapshot();
     s.Params.N = N;
     s.Params.Degrees = degrees;
     TStationSet &st = s.Stations;
@@ -75,25 +57,6 @@ TCalcSnapshot Network(int N, bool degrees)
             st.V[i] = 60 + st.V[i] / 111400;
         }
     return s;
-}
-
-void ThreeLayers(TCalcSnapshot &s)
-{
-    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
-        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
-    s.Params.Medium = TMediumKind::Layered;
-    s.Model.resize(3);
-    for (std::size_t i = 0; i < 3; ++i) {
-        auto &l = s.Model[i];
-        l.H = rows[i][0];
-        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
-        l.Q = rows[i][4];
-        l.Rho = rows[i][5];
-        l.SpreadExp = 1;
-        l.Top = i == 0 ? s.Params.SurfaceAlt : s.Model[i - 1].Bottom;
-        l.Bottom = l.Top - l.H;
-    }
-    s.Model.back().Bottom = -INFINITY;
 }
 
 struct TCase {
@@ -133,14 +96,14 @@ std::vector<TCase> Cases()
             [] {
                 TCalcSnapshot s = Network(25, false);
                 s.PlaneGrid = Grid(-2000, 50, -2000, 50, 81, -300);
-                ThreeLayers(s);
+                testing::SetThreeLayers(s);
                 return s;
             } },
         { "layered-direct-81x81", false,
             [] {
                 TCalcSnapshot s = Network(25, false);
                 s.PlaneGrid = Grid(-2000, 50, -2000, 50, 81, 150);
-                ThreeLayers(s);
+                testing::SetThreeLayers(s);
                 return s;
             } },
     };
@@ -174,7 +137,7 @@ void RunScan(const TCase &c)
     const int repeats = c.Slow ? 1 : 3;
     const double tb = Seconds([&] { before = baseline::ScanNodes(s, one); }, repeats);
     const double ta = Seconds([&] { after = RunComputation(s, one)->ResultMatrix; }, repeats);
-    Report(c.Name, tb, ta, before && after && Identical(*before, *after));
+    Report(c.Name, tb, ta, before && after && testing::IdenticalBits(*before, *after));
 }
 
 std::string ReadAll(const std::string &path)

@@ -134,7 +134,7 @@ void ComputeRows(const TFastTables &t, int p0, int rows, TMatrix2D &out)
             }
         }
         for (int r = 0; r < rows; ++r) {
-            const std::size_t p = static_cast<std::size_t>(p0 + r);
+            const auto p = static_cast<std::size_t>(p0) + static_cast<std::size_t>(r);
             auto &row = out[p];
             auto &mirror = out[side - 1 - p];
             for (std::size_t q = 0; q < nq; ++q) {

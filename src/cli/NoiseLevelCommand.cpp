@@ -1,6 +1,7 @@
 #include "cli/NoiseLevelCommand.h"
 
 #include "cli/CalcCommand.h"
+#include "cli/Options.h"
 #include "cli/ParamsAccess.h"
 #include "common/Error.h"
 #include "common/NumText.h"
@@ -13,6 +14,8 @@
 
 #include <cmath>
 #include <optional>
+#include <span>
+#include <string_view>
 
 namespace valdrin::cli {
 
@@ -41,24 +44,9 @@ struct TOptions {
     std::optional<std::string> Station, Params;
 };
 
-// A frequency typed with a point or a comma.
-std::optional<double> ParseFreq(const std::string &text)
-{
-    const auto value = common::TextToFloatAnySep(text, '.');
-    if (!value || !(*value >= 0 && *value <= kMaxFreq))
-        return std::nullopt;
-    return value;
-}
-
 std::string NameText(const std::string &name)
 {
     return params::IsValidUtf8(name) ? name : params::Cp1251ToUtf8(name);
-}
-
-int Usage(std::ostream &err, const std::string &problem)
-{
-    err << problem << '\n' << kUsage;
-    return kExitUsage;
 }
 
 // The Wood-Anderson level into the An cell of the station's row; the file
@@ -149,76 +137,70 @@ int Report(const TOptions &opt, std::ostream &out, std::ostream &err)
     return code;
 }
 
+// The options; the readers fill opt.
+std::vector<TOption> OptionTable(TOptions &opt)
+{
+    using V = const std::string &;
+    const auto freq = [](std::string_view name, double &f) {
+        return [name, &f](V v) {
+            const auto x = RealIn(v, 0, kMaxFreq);
+            if (!x)
+                throw TUsageError { "Частота " + std::string(name)
+                    + " должна быть числом от 0 до 100000: " + v };
+            f = *x;
+        };
+    };
+    return {
+        { "--column", [&opt](V v) { opt.Column = v; } },
+        { "--fmin", freq("--fmin", opt.Fmin) },
+        { "--fmax", freq("--fmax", opt.Fmax) },
+        { "--unit",
+            [&opt](V v) {
+                const int unit
+                    = Choice(v, { { "linear", 0 }, { "db", 1 } }, "Неизвестные единицы --unit: ");
+                opt.Unit = unit == 0 ? formats::TSpectrumUnit::VelocityPower
+                                     : formats::TSpectrumUnit::AccelerationDb;
+            } },
+        { "--station", [&opt](V v) { opt.Station = v; } },
+        { "--params", [&opt](V v) { opt.Params = v; } },
+    };
+}
+
+// The spectrum file, then the options; true when help was asked for.
+bool ParseOptions(
+    const std::vector<std::string> &args, std::span<const TOption> options, TOptions &opt)
+{
+    bool haveFile = false;
+    const auto positional = [&](const std::string &arg) {
+        if (haveFile)
+            throw TUsageError { "Лишний аргумент: " + arg };
+        opt.File = arg;
+        haveFile = true;
+    };
+    if (ReadOptions(args, 0, options, positional))
+        return true;
+    if (!haveFile || opt.File.empty())
+        throw TUsageError { "Не задан файл спектров" };
+    if (opt.Fmin > opt.Fmax)
+        throw TUsageError { "Частота --fmin " + common::FormatGeneral(opt.Fmin)
+            + " больше частоты --fmax " + common::FormatGeneral(opt.Fmax) };
+    if (opt.Station.has_value() != opt.Params.has_value())
+        throw TUsageError { "--station и --params задаются вместе" };
+    if (opt.Station && opt.Station->empty())
+        throw TUsageError { "Пустое имя станции --station" };
+    return false;
+}
+
 } // namespace
 
 int RunNoiseLevel(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
     TOptions opt;
-    bool haveFile = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            out << kUsage;
-            return 0;
-        }
-        if (arg.rfind("--", 0) != 0 || arg == "--") {
-            if (arg == "--" && i + 1 < args.size())
-                arg = args[++i];
-            if (haveFile)
-                return Usage(err, "Лишний аргумент: " + arg);
-            opt.File = arg;
-            haveFile = true;
-            continue;
-        }
-        std::string value;
-        const auto eq = arg.find('=');
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-        } else if (arg == "--column" || arg == "--fmin" || arg == "--fmax" || arg == "--unit"
-            || arg == "--station" || arg == "--params") {
-            if (i + 1 >= args.size())
-                return Usage(err, "Не задано значение " + arg);
-            value = args[++i];
-        }
-        if (arg == "--column") {
-            opt.Column = value;
-        } else if (arg == "--fmin" || arg == "--fmax") {
-            const auto f = ParseFreq(value);
-            if (!f)
-                return Usage(
-                    err, "Частота " + arg + " должна быть числом от 0 до 100000: " + value);
-            (arg == "--fmin" ? opt.Fmin : opt.Fmax) = *f;
-        } else if (arg == "--unit") {
-            if (value == "linear")
-                opt.Unit = formats::TSpectrumUnit::VelocityPower;
-            else if (value == "db" || value == "dB")
-                opt.Unit = formats::TSpectrumUnit::AccelerationDb;
-            else
-                return Usage(err, "Неизвестные единицы --unit: " + value);
-        } else if (arg == "--station") {
-            opt.Station = value;
-        } else if (arg == "--params") {
-            opt.Params = value;
-        } else {
-            return Usage(err, "Неизвестный параметр: " + arg);
-        }
-    }
-    if (!haveFile || opt.File.empty())
-        return Usage(err, "Не задан файл спектров");
-    if (opt.Fmin > opt.Fmax)
-        return Usage(err,
-            "Частота --fmin " + common::FormatGeneral(opt.Fmin) + " больше частоты --fmax "
-                + common::FormatGeneral(opt.Fmax));
-    if (opt.Station.has_value() != opt.Params.has_value())
-        return Usage(err, "--station и --params задаются вместе");
-    if (opt.Station && opt.Station->empty())
-        return Usage(err, "Пустое имя станции --station");
-    try {
-        return Report(opt, out, err);
-    } catch (...) {
-        return ReportException(err);
-    }
+    const std::vector<TOption> options = OptionTable(opt);
+    // The usage text is the help.
+    return RunCommand(
+        out, err, kUsage, {}, [&] { return ParseOptions(args, options, opt); },
+        [&] { return Report(opt, out, err); });
 }
 
 } // namespace valdrin::cli

@@ -3,9 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <span>
+#include <tuple>
 
 #include "calc/Planning.h"
 #include "cli/CalcCommand.h"
+#include "cli/Options.h"
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
@@ -21,7 +24,7 @@ const char *const kUsage
       "       valdrin-calc plan next-station [--params ФАЙЛ.ini] [--count N]\n"
       "                    [--candidates NUxNV] [--row R] [--threads N] [--output ФАЙЛ.csv]\n";
 
-const char *const kHelp
+const char *const kHelpHead
     = "\n"
       "Планирование сети по k-й наименьшей магнитуде станций в узлах сетки (режим\n"
       "\"Минимальная магнитуда\", параметры как в окне).\n"
@@ -36,21 +39,7 @@ const char *const kHelp
       "  next-station     куда поставить следующие станции: жадно, по одной; столбцы\n"
       "                   rank, x, y (координаты в плоскости XY), gain (среднее\n"
       "                   понижение k-й магнитуды по узлам, где она конечна)\n"
-      "\n"
-      "  --params ФАЙЛ    файл параметров (.ini); без него - начальный набор окна\n"
-      "  --plane П        плоскость xy, yz или xz (outage; по умолчанию xy)\n"
-      "  --target M       целевая магнитуда для площади (outage)\n"
-      "  --count N        сколько станций подобрать, 1..100 (next-station; 1)\n"
-      "  --candidates NUxNV  сетка мест-кандидатов на площади сетки узлов (по\n"
-      "                   умолчанию сами узлы)\n"
-      "  --row R          строка таблицы затухания (от 1), чьи коэффициенты и шум\n"
-      "                   получает новая станция (1)\n"
-      "  --threads N      число потоков расчета, 0 - все ядра (0)\n"
-      "  --output ФАЙЛ    файл CSV (по умолчанию - стандартный вывод)\n";
-
-struct TUsageError {
-    std::string Message;
-};
+      "\n";
 
 struct TPlanOptions {
     std::string Command;
@@ -61,93 +50,76 @@ struct TPlanOptions {
     int CandidatesU = 0, CandidatesV = 0; // 0: the node grid
     int Row = 1;
     int Threads = 0;
-    bool Help = false;
 };
 
-TPlanOptions ParsePlanOptions(const std::vector<std::string> &args)
+// "Неверное значение --count: 0 (от 1 до 100)"
+int IntOption(const std::string &name, const std::string &v, int min, int max)
 {
-    TPlanOptions opt;
+    const auto n = IntIn(v, min, max);
+    if (!n)
+        throw TUsageError { "Неверное значение " + name + ": " + v + " (от " + std::to_string(min)
+            + " до " + std::to_string(max) + ")" };
+    return *n;
+}
+
+// The options of both tasks, in the order of the help text; the readers fill
+// opt.
+std::vector<TOption> OptionTable(TPlanOptions &opt)
+{
+    using V = const std::string &;
+    const auto outage = [&opt] { return opt.Command == "outage"; };
+    const auto next = [&opt] { return opt.Command == "next-station"; };
+    return {
+        { "--params", [&opt](V v) { opt.Params = v; },
+            "  --params ФАЙЛ    файл параметров (.ini); без него - начальный набор окна\n" },
+        { "--plane", [&opt](V v) { opt.Plane = PlaneChoice(v); },
+            "  --plane П        плоскость xy, yz или xz (outage; по умолчанию xy)\n", false,
+            outage },
+        { "--target",
+            [&opt](V v) {
+                const auto x = common::TextToFloatAnySep(v, '.');
+                if (!x || !std::isfinite(*x))
+                    throw TUsageError { "Неверное число --target: " + v };
+                opt.Target = *x;
+            },
+            "  --target M       целевая магнитуда для площади (outage)\n", false, outage },
+        { "--count", [&opt](V v) { opt.Count = IntOption("--count", v, 1, 100); },
+            "  --count N        сколько станций подобрать, 1..100 (next-station; 1)\n", false,
+            next },
+        { "--candidates",
+            [&opt](V v) {
+                const auto grid = IntPairIn(v, 1, 4001);
+                if (!grid)
+                    throw TUsageError { "Неверная сетка кандидатов --candidates: " + v
+                        + " (NUxNV, от 1 до 4001)" };
+                std::tie(opt.CandidatesU, opt.CandidatesV) = *grid;
+            },
+            "  --candidates NUxNV  сетка мест-кандидатов на площади сетки узлов (по\n"
+            "                   умолчанию сами узлы)\n",
+            false, next },
+        { "--row", [&opt](V v) { opt.Row = IntOption("--row", v, 1, 100); },
+            "  --row R          строка таблицы затухания (от 1), чьи коэффициенты и шум\n"
+            "                   получает новая станция (1)\n",
+            false, next },
+        { "--threads", [&opt](V v) { opt.Threads = IntOption("--threads", v, 0, 1024); },
+            "  --threads N      число потоков расчета, 0 - все ядра (0)\n" },
+        { "--output", [&opt](V v) { opt.Output = v; },
+            "  --output ФАЙЛ    файл CSV (по умолчанию - стандартный вывод)\n" },
+    };
+}
+
+// The task, then its options; true when help was asked for.
+bool ParsePlanOptions(
+    const std::vector<std::string> &args, std::span<const TOption> options, TPlanOptions &opt)
+{
     if (args.empty())
         throw TUsageError { "Не задана задача: outage или next-station" };
     opt.Command = args.front();
-    if (opt.Command == "--help" || opt.Command == "-h") {
-        opt.Help = true;
-        return opt;
-    }
+    if (opt.Command == "--help" || opt.Command == "-h")
+        return true;
     if (opt.Command != "outage" && opt.Command != "next-station")
         throw TUsageError { "Неизвестная задача: " + opt.Command };
-    const bool outage = opt.Command == "outage";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string name = args[i];
-        if (name == "--help" || name == "-h") {
-            opt.Help = true;
-            return opt;
-        }
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw TUsageError { "Не задано значение " + name };
-            return args[++i];
-        };
-        const auto integer = [&](int min, int max) {
-            const std::string v = value();
-            const auto n = common::TextToInt(v);
-            if (!n || *n < min || *n > max)
-                throw TUsageError { "Неверное значение " + name + ": " + v + " (от "
-                    + std::to_string(min) + " до " + std::to_string(max) + ")" };
-            return *n;
-        };
-        if (name == "--params") {
-            opt.Params = value();
-        } else if (name == "--output") {
-            opt.Output = value();
-        } else if (name == "--threads") {
-            opt.Threads = integer(0, 1024);
-        } else if (outage && name == "--plane") {
-            const std::string v = value();
-            if (v == "xy" || v == "XY")
-                opt.Plane = 0;
-            else if (v == "yz" || v == "YZ")
-                opt.Plane = 1;
-            else if (v == "xz" || v == "XZ")
-                opt.Plane = 2;
-            else
-                throw TUsageError { "Неизвестная плоскость --plane: " + v };
-        } else if (outage && name == "--target") {
-            const std::string v = value();
-            const auto x = common::TextToFloatAnySep(v, '.');
-            if (!x || !std::isfinite(*x))
-                throw TUsageError { "Неверное число --target: " + v };
-            opt.Target = *x;
-        } else if (!outage && name == "--count") {
-            opt.Count = integer(1, 100);
-        } else if (!outage && name == "--row") {
-            opt.Row = integer(1, 100);
-        } else if (!outage && name == "--candidates") {
-            const std::string v = value();
-            const auto x = v.find_first_of("xX");
-            const auto nu
-                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(0, x));
-            const auto nv
-                = x == std::string::npos ? std::nullopt : common::TextToInt(v.substr(x + 1));
-            if (!nu || !nv || *nu < 1 || *nv < 1 || *nu > 4001 || *nv > 4001)
-                throw TUsageError { "Неверная сетка кандидатов --candidates: " + v
-                    + " (NUxNV, от 1 до 4001)" };
-            opt.CandidatesU = *nu;
-            opt.CandidatesV = *nv;
-        } else {
-            throw TUsageError {
-                (name.rfind("--", 0) == 0 ? "Неизвестный параметр: " : "Лишний аргумент: ") + name
-            };
-        }
-    }
-    return opt;
+    return ReadOptions(args, 1, options);
 }
 
 // A number for a CSV cell: a point, shortest round-trip digits; nan, inf.
@@ -229,35 +201,28 @@ std::string NextStationTable(const TPlanOptions &opt, params::TWorkingSet &ws, c
 
 int RunPlanCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
-    try {
-        TPlanOptions opt;
-        try {
-            opt = ParsePlanOptions(args);
-        } catch (const TUsageError &e) {
-            err << e.Message << '\n' << kUsage;
-            return kExitUsage;
-        }
-        if (opt.Help) {
-            out << kUsage << kHelp;
+    TPlanOptions opt;
+    const std::vector<TOption> options = OptionTable(opt);
+    const std::string help = kHelpHead + OptionsHelp(options);
+    return RunCommand(
+        out, err, kUsage, help, [&] { return ParsePlanOptions(args, options, opt); },
+        [&] {
+            const char sep = common::qt::UserDecimalSep();
+            params::TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
+            // The k-th magnitude, whatever mode the file was saved in.
+            params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), 3);
+            const std::string text = opt.Command == "outage" ? OutageTable(opt, ws, sep)
+                                                             : NextStationTable(opt, ws, sep);
+            if (opt.Output) {
+                if (const auto error = common::WriteWholeFileWith(
+                        *opt.Output, [&](std::ostream &file) { file << text; }))
+                    throw common::TValdrinError(
+                        "Ошибка записи файла " + *opt.Output + ": " + *error);
+            } else {
+                out << text << std::flush;
+            }
             return kExitOk;
-        }
-        const char sep = common::qt::UserDecimalSep();
-        params::TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
-        // The k-th magnitude, whatever mode the file was saved in.
-        params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), 3);
-        const std::string text
-            = opt.Command == "outage" ? OutageTable(opt, ws, sep) : NextStationTable(opt, ws, sep);
-        if (opt.Output) {
-            if (const auto error = common::WriteWholeFileWith(
-                    *opt.Output, [&](std::ostream &file) { file << text; }))
-                throw common::TValdrinError("Ошибка записи файла " + *opt.Output + ": " + *error);
-        } else {
-            out << text << std::flush;
-        }
-        return kExitOk;
-    } catch (...) {
-        return ReportException(err);
-    }
+        });
 }
 
 } // namespace valdrin::cli

@@ -1,20 +1,15 @@
 #include "cli/RenderCommand.h"
 
-#include <QString>
-#ifdef VALDRIN_CLI_PNG
-#include <QGuiApplication>
 #include <QImage>
+#include <QString>
 
-#include "map/qt/MapQt.h"
-#endif
-
-#include <cstdio>
 #include <fstream>
-#include <memory>
 
 #include "calc/ResultsFileReader.h"
 #include "cli/CalcCommand.h"
+#include "cli/OffscreenGui.h"
 #include "common/Error.h"
+#include "map/qt/MapQt.h"
 
 namespace valdrin::cli {
 
@@ -27,27 +22,9 @@ const char *const kRenderUsage
       "цветов на всю сетку. Части - файлы результатов режимов 3..6 в порядке строк;\n"
       "первая с заголовком, остальные с ним или без него (--no-header).\n";
 
-#ifdef VALDRIN_CLI_PNG
 void DrawPng(const std::string &path, const calc::TResult &result)
 {
-    static int argc = 1;
-    static char name[] = "valdrin-calc";
-    static char *argv[] = { name, nullptr };
-    // Qt's notes about the headless platform stay out of the command's messages.
-    struct TQuietQt {
-        QtMessageHandler Previous = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext &, const QString &text) {
-                if (type == QtCriticalMsg || type == QtFatalMsg)
-                    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-            });
-        ~TQuietQt() { qInstallMessageHandler(Previous); }
-    } quiet;
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    const TOffscreenGui gui;
     map::TMapGeometry geometry;
     QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
     map::TMapScene scene;
@@ -59,7 +36,6 @@ void DrawPng(const std::string &path, const calc::TResult &result)
     const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
     map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, '.');
 }
-#endif
 
 } // namespace
 
@@ -95,12 +71,8 @@ int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostr
             calc::ReadResultsPart(in, name, joined);
         }
         const calc::TResult result = calc::JoinResultsParts(std::move(joined));
-#ifdef VALDRIN_CLI_PNG
         DrawPng(png, result);
         return kExitOk;
-#else
-        throw common::TValdrinError("Карта в PNG недоступна: программа собрана без модуля карты");
-#endif
     } catch (...) {
         return ReportException(err);
     }

@@ -2,8 +2,10 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "cli/CalcCommand.h"
+#include "cli/Options.h"
 #include "cli/ParamsAccess.h"
 #include "common/Error.h"
 #include "common/qt/DecimalSep.h"
@@ -36,67 +38,44 @@ const char *const kHelp
       "Код возврата: 0 - готово, 2 - ошибка в командной строке, 3 - ошибка во входных\n"
       "данных (файлы не изменены).\n";
 
-struct TUsageError {
-    std::string Message;
-};
-
 struct TOptions {
     std::string Command; // import, export
     std::optional<std::string> File, To, Params, Output, Format;
     bool Append = false;
-    bool Help = false;
 };
 
-TOptions ParseOptions(const std::vector<std::string> &args)
+// The options of both commands; the readers fill opt.
+std::vector<TOption> OptionTable(TOptions &opt)
 {
-    TOptions opt;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        if (name == "--help" || name == "-h") {
-            opt.Help = true;
-            return opt;
+    using V = const std::string &;
+    const auto import = [&opt] { return opt.Command == "import"; };
+    const auto exportCmd = [&opt] { return opt.Command == "export"; };
+    return {
+        { "--to", [&opt](V v) { opt.To = v; }, {}, false, import },
+        { "--append", [&opt](V) { opt.Append = true; }, {}, true, import },
+        { "--params", [&opt](V v) { opt.Params = v; }, {}, false, exportCmd },
+        { "--output", [&opt](V v) { opt.Output = v; }, {}, false, exportCmd },
+        { "--format", [&opt](V v) { opt.Format = formats::LowerUtf8(v); }, {}, false, exportCmd },
+    };
+}
+
+// The command and its file, then the options; true when help was asked for.
+bool ParseOptions(
+    const std::vector<std::string> &args, std::span<const TOption> options, TOptions &opt)
+{
+    const auto positional = [&opt](const std::string &arg) {
+        if (opt.Command.empty()) {
+            if (arg != "import" && arg != "export")
+                throw TUsageError { "Неизвестная команда stations: " + arg };
+            opt.Command = arg;
+        } else if (opt.Command == "import" && !opt.File) {
+            opt.File = arg;
+        } else {
+            throw TUsageError { "Лишний аргумент: " + arg };
         }
-        if (name.rfind("--", 0) != 0 || name == "--") {
-            if (name == "--" && i + 1 < args.size())
-                name = args[++i];
-            if (opt.Command.empty()) {
-                if (name != "import" && name != "export")
-                    throw TUsageError { "Неизвестная команда stations: " + name };
-                opt.Command = name;
-            } else if (opt.Command == "import" && !opt.File) {
-                opt.File = name;
-            } else {
-                throw TUsageError { "Лишний аргумент: " + name };
-            }
-            continue;
-        }
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw TUsageError { "Не задано значение " + name };
-            return args[++i];
-        };
-        const bool import = opt.Command == "import";
-        const bool exportCmd = opt.Command == "export";
-        if (name == "--to" && import)
-            opt.To = value();
-        else if (name == "--append" && import && !inlineValue)
-            opt.Append = true;
-        else if (name == "--params" && exportCmd)
-            opt.Params = value();
-        else if (name == "--output" && exportCmd)
-            opt.Output = value();
-        else if (name == "--format" && exportCmd)
-            opt.Format = formats::LowerUtf8(value());
-        else
-            throw TUsageError { "Неизвестный параметр: " + name };
-    }
+    };
+    if (ReadOptions(args, 0, options, positional))
+        return true;
     if (opt.Command.empty())
         throw TUsageError { "Не задана команда: import или export" };
     if (opt.Command == "import") {
@@ -111,7 +90,7 @@ TOptions ParseOptions(const std::vector<std::string> &args)
             && *opt.Format != "geojson")
             throw TUsageError { "Неизвестный формат --format: " + *opt.Format };
     }
-    return opt;
+    return false;
 }
 
 int Import(const TOptions &opt, std::ostream &err)
@@ -158,22 +137,11 @@ int Export(const TOptions &opt, std::ostream &out)
 
 int RunStations(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
-    try {
-        TOptions opt;
-        try {
-            opt = ParseOptions(args);
-        } catch (const TUsageError &e) {
-            err << e.Message << '\n' << kUsage;
-            return kExitUsage;
-        }
-        if (opt.Help) {
-            out << kUsage << kHelp;
-            return kExitOk;
-        }
-        return opt.Command == "import" ? Import(opt, err) : Export(opt, out);
-    } catch (...) {
-        return ReportException(err);
-    }
+    TOptions opt;
+    const std::vector<TOption> options = OptionTable(opt);
+    return RunCommand(
+        out, err, kUsage, kHelp, [&] { return ParseOptions(args, options, opt); },
+        [&] { return opt.Command == "import" ? Import(opt, err) : Export(opt, out); });
 }
 
 } // namespace valdrin::cli

@@ -201,7 +201,7 @@ std::string MapTitleLine(TMapPicture picture, const TResult &result, TResponseUn
     if (planeMap && info.k > 0)
         parts.push_back("k = " + std::to_string(info.k));
     if (planeMap && info.Medium)
-        parts.push_back(
+        parts.emplace_back(
             *info.Medium == TMediumKind::Layered ? "слоистая среда" : "однородная среда");
     if (info.RunTime) {
         std::tm tm {};

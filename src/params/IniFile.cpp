@@ -115,7 +115,7 @@ TIniFile::TIniFile(std::string fileName)
         Parse(bytes);
         break;
     case TReadStatus::Unreadable:
-        Refuse(std::move(reason));
+        Refuse(reason);
         break;
     case TReadStatus::Missing:
         break;
@@ -130,7 +130,7 @@ TIniFile TIniFile::FromBytes(std::string_view bytes, std::string fileName)
     return ini;
 }
 
-void TIniFile::Refuse(std::string reason)
+void TIniFile::Refuse(const std::string &reason)
 {
     m_unreadable = true;
     m_readError = "Не удалось прочитать файл " + m_fileName + ": " + reason;

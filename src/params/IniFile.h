@@ -83,7 +83,7 @@ private:
     // Beyond the bounds: refused, with m_readError set and nothing kept.
     void Parse(std::string_view bytes);
     void AddLine(std::string text, std::string eol);
-    void Refuse(std::string reason);
+    void Refuse(const std::string &reason);
     const TLine *FindLine(std::string_view section, std::string_view key) const;
 
     std::string m_fileName;

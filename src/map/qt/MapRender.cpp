@@ -473,9 +473,10 @@ void WriteMapFile(const QString &fileName, const std::function<QString(QIODevice
             error = write(file);
     } else {
         QSaveFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly))
-            error = file.errorString();
-        else if (error = write(file); error.isEmpty() && !file.commit())
+        const bool opened = file.open(QIODevice::WriteOnly);
+        if (opened)
+            error = write(file);
+        if (!opened || (error.isEmpty() && !file.commit()))
             error = file.errorString();
     }
     if (!error.isEmpty())

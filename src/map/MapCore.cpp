@@ -192,6 +192,15 @@ TColourRange VolumeColourRange(const TResult &result)
     return { r.MinV, r.MaxV, result.ResultMode == smCornerFreq, r.Found };
 }
 
+TColourRange DivergingColourRange(const TResult &result)
+{
+    const auto r = common::MatrixFiniteMinMax(result.ResultMatrix);
+    const double m = std::max(std::fabs(r.MinV), std::fabs(r.MaxV));
+    TColourRange range { -m, m, false, r.Found };
+    range.Diverging = true;
+    return range;
+}
+
 TColor RangeColor(double v, const TColourRange &range)
 {
     if (std::isnan(v))
@@ -200,6 +209,13 @@ TColor RangeColor(double v, const TColourRange &range)
         return kNotRegisteredColor;
     if (std::isinf(v))
         return kNoValueColor; // -inf has no meaning in any mode
+    if (range.Diverging) {
+        // A zero span (everything 0) is all white.
+        const double m = std::max(std::fabs(range.Lo), std::fabs(range.Hi));
+        const double f = m > 0 ? std::clamp(v / m, -1.0, 1.0) : 0.0;
+        const auto fade = static_cast<std::uint8_t>(common::RoundEven(255 * (1 - std::fabs(f))));
+        return f < 0 ? TColor { fade, fade, 255 } : TColor { 255, fade, fade };
+    }
     if (range.Reversed)
         return common::ValueToColor(range.Hi - v, 0, range.Hi - range.Lo);
     return common::ValueToColor(v, range.Lo, range.Hi);
@@ -229,11 +245,11 @@ TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeome
     return image;
 }
 
-TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry)
+TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry, bool diverging)
 {
     TPixelImage image(geometry.W, geometry.H);
     const TMatrix2D &m = result.ResultMatrix;
-    const TColourRange range = VolumeColourRange(result);
+    const TColourRange range = diverging ? DivergingColourRange(result) : VolumeColourRange(result);
     for (int x = 0; x < geometry.W; ++x)
         for (int y = 0; y < geometry.H; ++y) {
             const auto ij
@@ -259,7 +275,7 @@ std::vector<TStationMark> StationMarks(const TStationSet &stations,
     return marks;
 }
 
-TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit)
+TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit, bool diverging)
 {
     TLegend legend;
     if (picture == TMapPicture::Stations)
@@ -278,7 +294,7 @@ TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit
         legend.Range = ResponseColourRange(result, unit);
         return legend;
     }
-    legend.Range = VolumeColourRange(result);
+    legend.Range = diverging ? DivergingColourRange(result) : VolumeColourRange(result);
     // The volume modes always name both swatches: users learn the colours
     // before they meet them.
     legend.ShowNoValue = legend.ShowNotRegistered = true;

@@ -1,0 +1,119 @@
+// Page "Планирование" in the window: a station placed from the gain map,
+// the stations in operation and the difference to a reference.
+#include "MainTestFixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include <cmath>
+
+#include "app/PaintBox.h"
+#include "app/PlanPage.h"
+#include "controls/GridExt.h"
+#include "controls/SpinExt.h"
+
+using namespace valdrin;
+using valdrin::app::TPlanPage;
+using valdrin::app::test::MainFormTest;
+using valdrin::app::test::SendMouse;
+
+namespace {
+
+class MainPlanTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        page = form->PlanPage();
+        ASSERT_NE(page, nullptr);
+        Coarse(400);
+    }
+    void Coarse(double step) const
+    {
+        form->dXSpinEdit->SetValue(step);
+        form->dYSpinEdit->SetValue(step);
+    }
+    bool WaitForPage() const
+    {
+        return QTest::qWaitFor([this] { return !page->IsRunning(); }, 120000);
+    }
+    TPlanPage *page = nullptr;
+};
+
+TEST_F(MainPlanTest, AddStationHereTakesThePressedCandidateAsOneUndoStep)
+{
+    page->CandUSpinEdit->SetValue(5);
+    page->CandVSpinEdit->SetValue(5);
+    page->RowSpinEdit->SetValue(3);
+    EXPECT_FALSE(page->AddHereButton->isEnabled());
+    page->GainButton->click();
+    ASSERT_TRUE(WaitForPage());
+    ASSERT_EQ(page->View(), TPlanPage::TView::Gain) << dialogs->Messages.join(u'\n').toStdString();
+    EXPECT_EQ(page->Shown().PlaneGrid.NU, 5);
+    ASSERT_TRUE(page->AddHereButton->isEnabled());
+
+    const QPoint at(60, 400);
+    SendMouse(page->PlanBox, QEvent::MouseButtonPress, at);
+    const auto node = page->NodeAt(at);
+    ASSERT_TRUE(node);
+    page->AddHereButton->click();
+    ASSERT_EQ(form->SensorsSpinEdit->Value(), 26);
+    EXPECT_EQ(form->CooGrid->Cells(1, 26).toDouble(), node->first);
+    EXPECT_EQ(form->CooGrid->Cells(2, 26).toDouble(), node->second);
+    EXPECT_EQ(form->CooGrid->Cells(3, 26), QStringLiteral("200")); // the surface
+    for (int c = 1; c < 7; ++c)
+        EXPECT_EQ(form->StrGrid->Cells(c, 26), form->StrGrid->Cells(c, 3)) << c;
+
+    QCoreApplication::processEvents();
+    form->findChild<QAction *>(QStringLiteral("UndoAction"))->trigger();
+    EXPECT_EQ(form->SensorsSpinEdit->Value(), 25);
+    EXPECT_EQ(form->CooGrid->RowCount(), 26);
+}
+
+// A click on the number cell switches a station off: the run leaves it out
+// as if its row were gone, the file keeps it, undo brings it back.
+TEST_F(MainPlanTest, AStationSwitchedOffInTheTableIsLeftOutOfTheRun)
+{
+    Compute(3);
+    const calc::TMatrix2D all = form->Result().ResultMatrix;
+    const QRect cell = form->CooGrid->visualItemRect(form->CooGrid->item(1, 0));
+    SendMouse(form->CooGrid->viewport(), QEvent::MouseButtonPress, cell.center());
+    EXPECT_FALSE(form->InOperation(1));
+    EXPECT_EQ(form->CooGrid->item(1, 0)->data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    Compute(3);
+    EXPECT_NE(form->Result().ResultMatrix, all);
+
+    QCoreApplication::processEvents();
+    form->findChild<QAction *>(QStringLiteral("UndoAction"))->trigger();
+    EXPECT_TRUE(form->InOperation(1));
+    Compute(3);
+    EXPECT_EQ(form->Result().ResultMatrix, all);
+}
+
+TEST_F(MainPlanTest, ADifferenceOnAnotherGridIsRefusedAndLeavesTheMap)
+{
+    Compute(3);
+    page->PinButton->click();
+    page->DiffCheckBox->click();
+    ASSERT_EQ(page->View(), TPlanPage::TView::Difference);
+    // The same result: zero everywhere it has a value.
+    for (const auto &col : page->Shown().ResultMatrix)
+        for (double v : col)
+            EXPECT_TRUE(std::isnan(v) || v == 0 || std::isinf(v));
+    const QImage before = page->Bitmap();
+    const calc::TResult shown = page->Shown();
+
+    Coarse(500);
+    Compute(3);
+    ASSERT_EQ(dialogs->Messages.size(), 1);
+    EXPECT_TRUE(dialogs->Messages.front().contains(QStringLiteral("Сетка эталона")))
+        << dialogs->Messages.front().toStdString();
+    EXPECT_FALSE(page->DiffCheckBox->isChecked());
+    EXPECT_EQ(page->Bitmap(), before);
+    EXPECT_EQ(page->Shown().PlaneGrid, shown.PlaneGrid);
+    EXPECT_EQ(form->SensorsSpinEdit->Value(), 25);
+}
+
+} // namespace

@@ -202,7 +202,7 @@ TPlanPage::TPlanPage(QWidget *parent)
     auto *leftBox = new QWidget(this);
     left->setContentsMargins(0, 0, 0, 0);
     leftBox->setLayout(left);
-    leftBox->setFixedWidth(300);
+    leftBox->setFixedWidth(400);
     layout->addWidget(leftBox);
 
     // The map with its read-out, gauge, legend and the limits under it.
@@ -259,6 +259,14 @@ TPlanPage::TPlanPage(QWidget *parent)
         if (CancelWork)
             CancelWork();
     });
+}
+
+// Nothing computed yet: the stations as they stand now.
+void TPlanPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_view == TView::None)
+        redraw();
 }
 
 void TPlanPage::message(const QString &text)
@@ -369,6 +377,7 @@ void TPlanPage::AddHereButtonClick()
         return;
     }
     AddStation(at->first, at->second, RowSpinEdit->Value());
+    redraw(); // its mark on the map it was chosen from
 }
 
 void TPlanPage::NextButtonClick()
@@ -420,12 +429,13 @@ void TPlanPage::OutageButtonClick()
         message(QStringLiteral("Неверная целевая магнитуда: %1").arg(TargetEdit->text()));
         return;
     }
-    const calc::TViewPlane plane
-        = Scene ? Scene(calc::TViewPlane::vpXY).Plane : calc::TViewPlane::vpXY;
+    const calc::TViewPlane plane = WindowPlane ? WindowPlane() : calc::TViewPlane::vpXY;
     auto snap = Snapshot(plane);
     if (!snap)
         return;
-    const auto inOperation = Scene ? Scene(plane).InOperation : std::vector<bool> {};
+    const map::TMapScene scene = Scene ? Scene(plane) : map::TMapScene {};
+    const std::vector<bool> inOperation = scene.InOperation;
+    const common::TCellTable cooGrid = scene.CooGrid; // the numbers the table shows
     struct TOut {
         std::optional<calc::TOrderGrid> Grid;
         std::optional<std::vector<calc::TOutageFigures>> Figures;
@@ -437,7 +447,7 @@ void TPlanPage::OutageButtonClick()
             if (out->Grid)
                 out->Figures = calc::OutageFigures(snap, control, goal.value_or(NAN));
         },
-        [this, out, snap = *snap, inOperation, goal] {
+        [this, out, snap = *snap, inOperation, cooGrid, goal] {
             if (!out->Figures)
                 return;
             m_outageSnapshot = snap;
@@ -462,7 +472,7 @@ void TPlanPage::OutageButtonClick()
             for (std::size_t i = 0; i < order.size(); ++i) {
                 const std::size_t s = order[i];
                 const int row = s < m_outageRows.size() ? m_outageRows[s] : static_cast<int>(s) + 1;
-                const QStringList cells { QString::number(row),
+                const QStringList cells { U8(cooGrid.Cell(row, 0)),
                     U8(s < m_outageSnapshot->Stations.Name.size()
                             ? m_outageSnapshot->Stations.Name[s]
                             : std::string()),
@@ -476,6 +486,7 @@ void TPlanPage::OutageButtonClick()
             }
             if (!f.empty())
                 OutageGrid->selectRow(0);
+            OutageGridSelect(); // the selection changed with the signals blocked
         });
 }
 
@@ -509,7 +520,10 @@ void TPlanPage::OutageGridSelect()
     show(TView::Outage,
         NodeResult(std::move(rise), m_outageSnapshot->PlaneGrid, m_outageSnapshot->Params.Plane,
             m_outageSnapshot->Params.Degrees),
-        QStringLiteral("Рост магнитуды без станции %1").arg(row));
+        QStringLiteral("Рост магнитуды без станции %1 (строка %2)")
+            .arg(U8(s < m_outageSnapshot->Stations.Name.size() ? m_outageSnapshot->Stations.Name[s]
+                                                               : std::string()))
+            .arg(row));
 }
 
 void TPlanPage::PinButtonClick()
@@ -558,8 +572,7 @@ void TPlanPage::ProbButtonClick()
 {
     if (m_running || !Snapshot)
         return;
-    const calc::TViewPlane plane
-        = Scene ? Scene(calc::TViewPlane::vpXY).Plane : calc::TViewPlane::vpXY;
+    const calc::TViewPlane plane = WindowPlane ? WindowPlane() : calc::TViewPlane::vpXY;
     auto snap = Snapshot(plane);
     if (!snap)
         return;
@@ -626,12 +639,17 @@ void TPlanPage::show(TView view, calc::TResult result, const QString &quantity, 
 
 void TPlanPage::redraw()
 {
-    map::TMapScene scene = Scene ? Scene(m_shown.Plane) : map::TMapScene {};
+    const bool none = m_view == TView::None;
+    map::TMapScene scene = !Scene ? map::TMapScene {}
+        : none                    ? Scene(WindowPlane ? WindowPlane() : calc::TViewPlane::vpXY)
+                                  : Scene(m_shown.Plane);
     scene.Result = &m_shown;
-    scene.Selected = m_view == TView::None ? smStations : m_shown.ResultMode;
+    scene.Selected = none ? smStations : m_shown.ResultMode;
     scene.SaveEnabled = true;
-    scene.Plane = m_shown.Plane;
-    scene.PlaneGrid = m_shown.PlaneGrid;
+    if (!none) {
+        scene.Plane = m_shown.Plane;
+        scene.PlaneGrid = m_shown.PlaneGrid;
+    }
     scene.Diverging = m_diverging;
     scene.Quantity = m_quantity.toStdString();
     const map::TRedrawn drawn = map::RedrawMap(m_bitmap, m_geometry, scene);

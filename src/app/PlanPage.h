@@ -74,6 +74,7 @@ public:
     // The magnitude mode's snapshot of the current parameters in the plane;
     // nullopt when they do not read (the message was shown).
     std::function<std::optional<calc::TCalcSnapshot>(calc::TViewPlane plane)> Snapshot;
+    std::function<calc::TViewPlane()> WindowPlane; // the plane chosen on page "Расчет"
     // The stations as the map draws them, in the plane.
     std::function<map::TMapScene(calc::TViewPlane plane)> Scene;
     // Starts work on the window's one background run; false while another goes on.
@@ -132,6 +133,9 @@ public slots:
     void PinButtonClick();
     void DiffCheckBoxClick();
     void ProbButtonClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     std::optional<double> target(bool &bad) const;

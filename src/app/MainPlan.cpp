@@ -272,7 +272,9 @@ bool TMainForm::stationDrag(QEvent *e)
         DragStep(u, v);
         return true;
     }
-    // Release: the table takes the last place, as one undo step.
+    // Release: the table takes the last place, as one undo step, and the
+    // result is that of the place the table says.
+    DragStep(u, v);
     const int row = m_drag->Row;
     const bool computed = m_drag->Result.has_value();
     if (computed) {
@@ -303,8 +305,13 @@ void TMainForm::DragStep(double u, double v)
         return;
     TWorkingSet ws = gatherWorkingSet();
     const int digits = ws.GeoCheckBox ? 6 : 1;
-    ws.CooGrid.SetCell(m_drag->Row, 1, common::FormatFixed(u, digits, decimalSep()));
-    ws.CooGrid.SetCell(m_drag->Row, 2, common::FormatFixed(v, digits, decimalSep()));
+    const std::string uText = common::FormatFixed(u, digits, decimalSep());
+    const std::string vText = common::FormatFixed(v, digits, decimalSep());
+    ws.CooGrid.SetCell(m_drag->Row, 1, uText);
+    ws.CooGrid.SetCell(m_drag->Row, 2, vText);
+    // The place as the table will hold it, so that the map is the table's.
+    u = common::TextToFloatAnySep(uText, decimalSep()).value_or(u);
+    v = common::TextToFloatAnySep(vText, decimalSep()).value_or(v);
     const calc::TResult none = EmptyResult();
     const calc::TResult *shown = &none;
     if (m_drag->Snapshot && m_drag->Index < m_drag->Snapshot->Stations.U.size()) {

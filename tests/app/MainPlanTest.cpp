@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableWidget>
 
@@ -114,6 +115,51 @@ TEST_F(MainPlanTest, ADifferenceOnAnotherGridIsRefusedAndLeavesTheMap)
     EXPECT_EQ(page->Bitmap(), before);
     EXPECT_EQ(page->Shown().PlaneGrid, shown.PlaneGrid);
     EXPECT_EQ(form->SensorsSpinEdit->Value(), 25);
+}
+
+} // namespace
+
+namespace {
+
+void CtrlMouse(QWidget *w, QEvent::Type type, QPoint pos)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held
+        = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QMouseEvent e(
+        type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, held, Qt::ControlModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Ctrl + drag of a mark: the map follows while the table waits for the
+// release, which is one undo step; the result is that of the new place.
+TEST_F(MainPlanTest, ADraggedStationRecomputesTheMapAndTheTableFollowsOnRelease)
+{
+    Coarse(50); // the default grid
+    Compute(3);
+    const QString x = form->CooGrid->Cells(1, 10), y = form->CooGrid->Cells(2, 10);
+    const auto &g = form->Geometry();
+    const auto &grid = form->PlaneGrid();
+    const QPoint from(static_cast<int>(std::lround((81 - grid.UMin) * g.MapScaleX)),
+        g.H - static_cast<int>(std::lround((690 - grid.VMin) * g.MapScaleY))); // station 9
+    CtrlMouse(form->PaintBox, QEvent::MouseButtonPress, from);
+    QElapsedTimer timer;
+    timer.start();
+    for (int step = 1; step <= 10; ++step)
+        CtrlMouse(form->PaintBox, QEvent::MouseMove, from + QPoint(5 * step, 4 * step));
+    RecordProperty("drag_step_ms", static_cast<int>(timer.elapsed() / 10));
+    EXPECT_EQ(form->CooGrid->Cells(1, 10), x); // not yet
+    CtrlMouse(form->PaintBox, QEvent::MouseButtonRelease, from + QPoint(50, 40));
+    EXPECT_NE(form->CooGrid->Cells(1, 10), x);
+    EXPECT_NE(form->CooGrid->Cells(2, 10), y);
+    EXPECT_EQ(form->PlacementRemaining(), 0);
+    const calc::TMatrix2D dragged = form->Result().ResultMatrix;
+    Compute(3);
+    EXPECT_EQ(form->Result().ResultMatrix, dragged);
+
+    QCoreApplication::processEvents();
+    form->findChild<QAction *>(QStringLiteral("UndoAction"))->trigger();
+    EXPECT_EQ(form->CooGrid->Cells(1, 10), x);
 }
 
 } // namespace

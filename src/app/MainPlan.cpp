@@ -35,11 +35,6 @@ namespace {
 
 constexpr int kMarkRadius = 10; // pixels: a press this near a mark takes its station
 
-calc::TResult EmptyResult()
-{
-    return {};
-}
-
 } // namespace
 
 void TMainForm::buildPlanning()
@@ -312,7 +307,7 @@ void TMainForm::DragStep(double u, double v)
     // The place as the table will hold it, so that the map is the table's.
     u = common::TextToFloatAnySep(uText, decimalSep()).value_or(u);
     v = common::TextToFloatAnySep(vText, decimalSep()).value_or(v);
-    const calc::TResult none = EmptyResult();
+    const calc::TResult none;
     const calc::TResult *shown = &none;
     if (m_drag->Snapshot && m_drag->Index < m_drag->Snapshot->Stations.U.size()) {
         m_drag->Snapshot->Stations.U[m_drag->Index] = u;

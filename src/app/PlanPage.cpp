@@ -309,6 +309,8 @@ bool TPlanPage::run(TWork work, std::function<void()> done)
         [this, done = std::move(done)](std::exception_ptr error) {
             m_running = false;
             PlanGauge->hide();
+            for (QPushButton *b : { GainButton, NextButton, OutageButton, ProbButton })
+                b->setEnabled(true);
             if (error)
                 message(ErrorMessage(error));
             else
@@ -319,6 +321,8 @@ bool TPlanPage::run(TWork work, std::function<void()> done)
         return false;
     }
     m_running = true;
+    for (QPushButton *b : { GainButton, NextButton, OutageButton, ProbButton })
+        b->setEnabled(false);
     PlanGauge->show();
     PlanGauge->raise();
     return true;

@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "app/Gauge.h"
 #include "app/PaintBox.h"
 #include "app/PlanPage.h"
 #include "controls/GridExt.h"
@@ -71,6 +72,25 @@ TEST_F(MainPlanTest, AddStationHereTakesThePressedCandidateAsOneUndoStep)
     form->findChild<QAction *>(QStringLiteral("UndoAction"))->trigger();
     EXPECT_EQ(form->SensorsSpinEdit->Value(), 25);
     EXPECT_EQ(form->CooGrid->RowCount(), 26);
+}
+
+// The analyses share the window's one run: "Считать" waits, and the gauge's
+// cancel ends the analysis with nothing shown.
+TEST_F(MainPlanTest, AGainMapRunsAloneAndCancelsWithItsGauge)
+{
+    Coarse(10); // 401 x 401 candidates over as many nodes: long enough to catch
+    page->GainButton->click();
+    ASSERT_TRUE(page->IsRunning());
+    EXPECT_TRUE(form->IsRunning());
+    EXPECT_FALSE(form->CalcButton->isEnabled());
+    EXPECT_FALSE(page->NextButton->isEnabled());
+    page->PlanGauge->CancelButton->click();
+    ASSERT_TRUE(WaitForPage());
+    EXPECT_FALSE(form->IsRunning());
+    EXPECT_TRUE(form->CalcButton->isEnabled());
+    EXPECT_TRUE(page->NextButton->isEnabled());
+    EXPECT_EQ(page->View(), TPlanPage::TView::None);
+    EXPECT_TRUE(dialogs->Messages.isEmpty()) << dialogs->Messages.join(u'\n').toStdString();
 }
 
 // A click on the number cell switches a station off: the run leaves it out

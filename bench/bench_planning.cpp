@@ -1,12 +1,15 @@
 // The planning analyses at their working sizes: the gain map of 81 x 81
 // candidates over the default 81 x 81 nodes and 25 stations, and the outage
-// figures of 100 stations on 401 x 401 nodes (homogeneous medium, plane XY).
+// figures of 100 stations on 401 x 401 nodes, and one step of a station
+// dragged on the map, the node map computed again on the default grid
+// (homogeneous medium, plane XY).
 // Argument: threads.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <random>
 
+#include "calc/Computation.h"
 #include "calc/Planning.h"
 
 using namespace valdrin::calc;
@@ -90,8 +93,25 @@ void BM_Outage100On401(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * 401 * 401 * 100);
 }
 
+// The window's drag step: station 4 moved, the magnitude map run whole.
+void BM_DragStep(benchmark::State &state)
+{
+    TCalcSnapshot snap = Default();
+    TRunControl control;
+    control.Threads = static_cast<int>(state.range(0));
+    int step = 0;
+    for (auto _ : state) {
+        const double a = 0.1 * ++step;
+        snap.Stations.U[4] = 82 + 300 * std::cos(a);
+        snap.Stations.V[4] = 336 + 300 * std::sin(a);
+        auto result = RunComputation(snap, control);
+        benchmark::DoNotOptimize(result->ResultMatrix.data());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_DragStep)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GainMap)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OrderStats)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Outage100On401)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

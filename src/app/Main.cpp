@@ -24,6 +24,7 @@
 #include "app/PageWidgets.h"
 #include "app/PaintBox.h"
 #include "app/ParamsPage.h"
+#include "app/PlanPage.h"
 #include "app/RadioGroup.h"
 #include "app/WindowPlacement.h"
 #include "calc/ResultsFile.h"
@@ -91,6 +92,7 @@ TMainForm::TMainForm(QWidget *parent)
     FormCreate();
     connectHandlers();
     buildMenus();
+    buildPlanning();
     m_sensorsTyped = new TTypedCount(SensorsSpinEdit, [this] { applyStationCount(); });
 }
 
@@ -178,6 +180,7 @@ TWorkingSet TMainForm::gatherWorkingSet() const
     GatherControls(*this, ws);
     ws.GeoCheckBox = GeoCheckBox->isChecked();
     ws.CooGrid = CooGrid->ToTable();
+    ws.OutOfOperation = m_outOfOperation;
     ws.StrGrid = StrGrid->ToTable();
     ws.ModelStrGrid = ModelStrGrid->ToTable();
     ws.MediumModel = m_mediumPage->Model();
@@ -194,6 +197,8 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     ApplyControls(*this, ws);
     GeoCheckBox->setChecked(ws.GeoCheckBox);
     CooGrid->FromTable(ws.CooGrid);
+    m_outOfOperation = ws.OutOfOperation;
+    showOperationChecks();
     StrGrid->FromTable(ws.StrGrid);
     ModelStrGrid->FromTable(ws.ModelStrGrid);
     m_mediumPage->SetModel(ws.MediumModel);
@@ -455,6 +460,8 @@ void TMainForm::finishRun(
     m_resultSource = m_runSnapshot;
     SaveButton->setEnabled(m_result.Saveable);
     SourceRadioGroupClick();
+    if (m_planPage)
+        m_planPage->ResultChanged();
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/CalcPage.h"
 #include "app/MediumPage.h"
@@ -57,6 +58,7 @@ class TDialogs;
 class TGauge;
 class TTypedCount;
 class TPaintBox;
+class TPlanPage;
 class TRadioGroup;
 
 class TMainForm : public QMainWindow,
@@ -112,6 +114,13 @@ public:
     // Parameter files, through the working set.
     void LoadParamFile(const QString &fileName);
     void SaveParamFile(const QString &fileName);
+
+    // Planning (MainPlan.cpp): the page, the stations in operation (rows
+    // 1..N of CooGrid) and one step of a station dragged with Ctrl.
+    TPlanPage *PlanPage() const { return m_planPage; }
+    bool InOperation(int row) const;
+    void SetInOperation(int row, bool inOperation); // one undo step
+    void DragStep(double u, double v);
 
 public slots:
     void FormCreate();
@@ -195,6 +204,23 @@ private:
 
     TTypedCount *m_sensorsTyped = nullptr;
     void applyStationCount();
+
+    // Planning (MainPlan.cpp).
+    void buildPlanning();
+    std::optional<calc::TCalcSnapshot> planSnapshot(calc::TViewPlane plane);
+    void addPlannedStation(double u, double v, int row);
+    void showOperationChecks();
+    bool stationDrag(QEvent *event);
+    struct TDrag {
+        int Row = 0; // CooGrid row of the station
+        std::optional<calc::TCalcSnapshot> Snapshot; // none: the mark moves, nothing is computed
+        std::size_t Index = 0; // the station in Snapshot
+        std::optional<calc::TResult> Result; // of the last step
+    };
+    TPlanPage *m_planPage = nullptr;
+    std::vector<int> m_outOfOperation; // rows of CooGrid out of operation, ascending
+    bool m_checksQueued = false;
+    std::optional<TDrag> m_drag;
 };
 
 } // namespace valdrin::app

@@ -141,7 +141,8 @@ void TMainForm::buildMenus()
 TTablesState TMainForm::tablesState() const
 {
     return { CooGrid->ToTable(), StrGrid->ToTable(), ModelStrGrid->ToTable(),
-        SensorsSpinEdit->Value(), LayerCountSpinEdit->Value(), m_mediumPage->Model() };
+        SensorsSpinEdit->Value(), LayerCountSpinEdit->Value(), m_mediumPage->Model(),
+        m_outOfOperation };
 }
 
 void TMainForm::applyTablesState(const TTablesState &state)
@@ -156,6 +157,8 @@ void TMainForm::applyTablesState(const TTablesState &state)
     m_mediumPage->SetModel(state.Model);
     m_mediumPage->SetLoading(false);
     --m_loading;
+    m_outOfOperation = state.OutOfOperation;
+    showOperationChecks();
     m_tablesShot = state;
     queueStationsRedraw();
 }

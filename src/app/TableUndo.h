@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "common/CellTable.h"
 #include "medium/MediumModel.h"
@@ -24,6 +25,7 @@ struct TTablesState {
     int Sensors = 0; // SensorsSpinEdit
     int Layers = 0; // LayerCountSpinEdit
     medium::THorizontalModel Model;
+    std::vector<int> OutOfOperation; // station rows out of operation
 
     bool operator==(const TTablesState &) const = default;
 };

@@ -164,12 +164,20 @@ std::string OutageTable(const TPlanOptions &opt, params::TWorkingSet &ws, char s
     if (!figures)
         throw common::TValdrinError("Расчет прерван");
     const bool area = !std::isnan(opt.Target);
+    // The table row of each station in the run: those out of operation are not in it.
+    std::vector<int> rows;
+    const std::vector<bool> inOperation = params::InOperationOf(ws);
+    for (std::size_t r = 0; r < inOperation.size(); ++r)
+        if (inOperation[r])
+            rows.push_back(static_cast<int>(r) + 1);
     std::string text = "station,mean_rise,max_rise,row,nodes";
     text += area ? ",area_lost\n" : "\n";
     for (std::size_t s = 0; s < figures->size(); ++s) {
         const calc::TOutageFigures &f = (*figures)[s];
         text += Field(snapshot.Stations.Name[s]) + ',' + Number(f.MeanRise) + ','
-            + Number(f.MaxRise) + ',' + std::to_string(s + 1) + ',' + std::to_string(f.Nodes);
+            + Number(f.MaxRise) + ','
+            + std::to_string(s < rows.size() ? rows[s] : static_cast<int>(s) + 1) + ','
+            + std::to_string(f.Nodes);
         text += area ? ',' + Number(f.AreaLost) + '\n' : std::string("\n");
     }
     return text;

@@ -192,6 +192,15 @@ TColourRange VolumeColourRange(const TResult &result)
     return { r.MinV, r.MaxV, result.ResultMode == smCornerFreq, r.Found };
 }
 
+TColourRange DivergingColourRange(const TResult &result)
+{
+    const auto r = common::MatrixFiniteMinMax(result.ResultMatrix);
+    const double m = std::max(std::fabs(r.MinV), std::fabs(r.MaxV));
+    TColourRange range { -m, m, false, r.Found };
+    range.Diverging = true;
+    return range;
+}
+
 TColor RangeColor(double v, const TColourRange &range)
 {
     if (std::isnan(v))
@@ -200,6 +209,13 @@ TColor RangeColor(double v, const TColourRange &range)
         return kNotRegisteredColor;
     if (std::isinf(v))
         return kNoValueColor; // -inf has no meaning in any mode
+    if (range.Diverging) {
+        // A zero span (everything 0) is all white.
+        const double m = std::max(std::fabs(range.Lo), std::fabs(range.Hi));
+        const double f = m > 0 ? std::clamp(v / m, -1.0, 1.0) : 0.0;
+        const auto fade = static_cast<std::uint8_t>(common::RoundEven(255 * (1 - std::fabs(f))));
+        return f < 0 ? TColor { fade, fade, 255 } : TColor { 255, fade, fade };
+    }
     if (range.Reversed)
         return common::ValueToColor(range.Hi - v, 0, range.Hi - range.Lo);
     return common::ValueToColor(v, range.Lo, range.Hi);
@@ -229,18 +245,50 @@ TPixelImage DrawResponseMap(const TResult &result, TResponseUnit unit, TMapGeome
     return image;
 }
 
-TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry)
+TPixelImage DrawVolumeMap(const TResult &result, const TMapGeometry &geometry, bool diverging)
 {
     TPixelImage image(geometry.W, geometry.H);
     const TMatrix2D &m = result.ResultMatrix;
-    const TColourRange range = VolumeColourRange(result);
+    const TColourRange range = diverging ? DivergingColourRange(result) : VolumeColourRange(result);
+    const int nI = result.PlaneGrid.NU, nJ = result.PlaneGrid.NV;
+    // A pixel's column index depends on x alone and its row index on y
+    // alone: both are found once, and each node is coloured once when the
+    // nodes are fewer than the pixels (a station dragged redraws the map at
+    // every step).
+    std::vector<int> iOf(static_cast<std::size_t>(std::max(geometry.W, 0)), -1);
+    std::vector<int> jOf(static_cast<std::size_t>(std::max(geometry.H, 0)), -1);
     for (int x = 0; x < geometry.W; ++x)
-        for (int y = 0; y < geometry.H; ++y) {
-            const auto ij
-                = geometry.PixelToIndex({ x, y }, result.PlaneGrid.NU, result.PlaneGrid.NV);
-            const double *v = ij ? common::MatrixElement(m, ij->first, ij->second) : nullptr;
-            image.SetPixel(x, y, v ? RangeColor(*v, range) : kNoValueColor);
+        if (const auto ij = geometry.PixelToIndex({ x, 0 }, nI, nJ))
+            iOf[static_cast<std::size_t>(x)] = ij->first;
+    for (int y = 0; y < geometry.H; ++y)
+        if (const auto ij = geometry.PixelToIndex({ 0, y }, nI, nJ))
+            jOf[static_cast<std::size_t>(y)] = ij->second;
+    const auto colourOf = [&](int i, int j) {
+        const double *v = i >= 0 && j >= 0 ? common::MatrixElement(m, i, j) : nullptr;
+        return v ? RangeColor(*v, range) : kNoValueColor;
+    };
+    const auto nodes
+        = static_cast<std::size_t>(std::max(nI, 0)) * static_cast<std::size_t>(std::max(nJ, 0));
+    const bool cache = nodes > 0 && nodes <= image.Pixels.size();
+    std::vector<TColor> colours(cache ? nodes : 0);
+    std::vector<bool> coloured(cache ? nodes : 0, false);
+    for (int y = 0; y < geometry.H; ++y) {
+        const int j = jOf[static_cast<std::size_t>(y)];
+        for (int x = 0; x < geometry.W; ++x) {
+            const int i = iOf[static_cast<std::size_t>(x)];
+            if (!cache || i < 0 || j < 0) {
+                image.SetPixel(x, y, colourOf(i, j));
+                continue;
+            }
+            const std::size_t k = static_cast<std::size_t>(i) * static_cast<std::size_t>(nJ)
+                + static_cast<std::size_t>(j);
+            if (!coloured[k]) {
+                colours[k] = colourOf(i, j);
+                coloured[k] = true;
+            }
+            image.SetPixel(x, y, colours[k]);
         }
+    }
     return image;
 }
 
@@ -259,7 +307,7 @@ std::vector<TStationMark> StationMarks(const TStationSet &stations,
     return marks;
 }
 
-TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit)
+TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit, bool diverging)
 {
     TLegend legend;
     if (picture == TMapPicture::Stations)
@@ -278,7 +326,7 @@ TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit
         legend.Range = ResponseColourRange(result, unit);
         return legend;
     }
-    legend.Range = VolumeColourRange(result);
+    legend.Range = diverging ? DivergingColourRange(result) : VolumeColourRange(result);
     // The volume modes always name both swatches: users learn the colours
     // before they meet them.
     legend.ShowNoValue = legend.ShowNotRegistered = true;

@@ -119,6 +119,8 @@ struct TColourRange {
     double Lo = 0, Hi = 0;
     bool Reversed = false;
     bool Found = false; // false: no finite value, the picture is white
+    // Blue (Lo) - white (0) - red (Hi) around 0, Lo = -Hi: a difference.
+    bool Diverging = false;
 };
 
 // "дБ": Cref = 20 lg ResultMin, up to 0 dB. A C of 0 or below has no
@@ -129,6 +131,8 @@ double ResponseDbFloor(const calc::TResult &result); // the smallest positive C 
 TColourRange ResponseColourRange(const calc::TResult &result, TResponseUnit unit);
 // Modes 3..6: min and max over finite values; mode 5 reversed.
 TColourRange VolumeColourRange(const calc::TResult &result);
+// -max|v| .. max|v| over finite values, diverging.
+TColourRange DivergingColourRange(const calc::TResult &result);
 
 // Colour of one value on a range; NaN and +inf get their own colours.
 TColor RangeColor(double v, const TColourRange &range);
@@ -139,7 +143,8 @@ TPixelImage DrawResponseMap(
     const calc::TResult &result, TResponseUnit unit, TMapGeometry &geometry);
 // DrawVolumeMap: every pixel from the result's own plane grid; the caller
 // then draws the stations over it (which sets the station scale).
-TPixelImage DrawVolumeMap(const calc::TResult &result, const TMapGeometry &geometry);
+TPixelImage DrawVolumeMap(
+    const calc::TResult &result, const TMapGeometry &geometry, bool diverging = false);
 
 // One station marker: the circle centre and the two texts (CooGrid columns 0
 // and 4 of the station's row).
@@ -163,6 +168,7 @@ struct TLegend {
 constexpr const char *kNoValueText = "нет значения";
 constexpr const char *kNotRegisteredText = "не регистрируется";
 
-TLegend MapLegend(TMapPicture picture, const calc::TResult &result, TResponseUnit unit);
+TLegend MapLegend(
+    TMapPicture picture, const calc::TResult &result, TResponseUnit unit, bool diverging = false);
 
 } // namespace valdrin::map

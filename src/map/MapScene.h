@@ -2,6 +2,9 @@
 // that the working set can build it for both front ends.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "calc/NetworkModel.h"
 #include "calc/Result.h"
 #include "common/CellTable.h"
@@ -20,6 +23,18 @@ struct TMapScene {
     calc::TPlaneGrid PlaneGrid; // UpdatePlaneGrid for Plane, now
     calc::TWaveGrid WaveGrid; // UpdateWaveGrid, now
     TResponseUnit Unit = TResponseUnit::Unit01; // UnitRadioGroup
+    // Per station of Stations: false draws its mark hollow (out of
+    // operation); missing entries are in operation.
+    std::vector<bool> InOperation;
+    // A node picture drawn as a difference: blue - white - red around 0 with
+    // the line of 0.
+    bool Diverging = false;
+    std::string Quantity; // the legend's title instead of the mode's; empty: the mode's
 };
+
+inline bool InOperationAt(const std::vector<bool> &inOperation, std::size_t station)
+{
+    return station >= inOperation.size() || inOperation[station];
+}
 
 } // namespace valdrin::map

@@ -16,7 +16,7 @@ const char *const kIniSection = "Norbek\\Valdrin";
 
 namespace {
 
-enum class TStoredKind { Real, Integer, Boolean, CooGridRows, ModelGridRows, Choice };
+enum class TStoredKind { Real, Integer, Boolean, CooGridRows, ModelGridRows, Choice, RowList };
 
 struct TStoredValue {
     std::string_view Control;
@@ -61,7 +61,7 @@ constexpr std::array<TStoredValue, 26> kStoredValues { {
 // The rest of a working set, kept after the values above so that a file
 // without them loads as before and older readers ignore them; applied after
 // them in this order.
-constexpr std::array<TStoredValue, 12> kExtraValues { {
+constexpr std::array<TStoredValue, 13> kExtraValues { {
     { "MediumRadioGroup", "ItemIndex", Choice },
     { "SurfaceAltSpinEdit", "Value", Real },
     { "KmaxSpinEdit", "Value", Real },
@@ -74,6 +74,8 @@ constexpr std::array<TStoredValue, 12> kExtraValues { {
     { "FreqMaxSpinEdit", "Value", Real },
     { "C1SpinEdit", "Value", Real },
     { "C2SpinEdit", "Value", Real },
+    // Station rows out of operation, "3,7"; a file without it has them all working.
+    { "CooGrid", "OutOfOperation", RowList },
 } };
 
 struct TTableSection {
@@ -135,6 +137,12 @@ std::string FormatStored(const TWorkingSet &ws, const TStoredValue &v)
         return std::to_string(ws.ModelStrGrid.RowCount());
     case Choice:
         return std::to_string(ws.*(FindChoiceControl(v.Control)->Field));
+    case RowList: {
+        std::vector<std::string> rows;
+        for (const int row : ws.OutOfOperation)
+            rows.push_back(std::to_string(row));
+        return common::JoinStrings(rows, ',');
+    }
     }
     return {};
 }
@@ -165,6 +173,17 @@ void ApplyStored(TWorkingSet &ws, const TStoredValue &v, std::string_view text, 
     case Choice: // an index the group does not have leaves it as it is
         if (const auto index = common::TextToInt(text))
             SetValue(ws, *FindChoiceControl(v.Control), *index);
+        break;
+    case RowList: // numbers that are not station rows are dropped
+        ws.OutOfOperation.clear();
+        for (int n = 1; n <= calc::kMaxStations; ++n) {
+            const std::string word
+                = common::NthWord(text.substr(0, 4096), n, common::MakeCharSet(", "), true);
+            if (word.empty())
+                break;
+            if (const auto row = common::TextToInt(word))
+                SetInOperation(ws, *row, false);
+        }
         break;
     }
 }
@@ -312,8 +331,13 @@ void WriteValues(TIniFile &ini, const TWorkingSet &ws)
 {
     for (const TStoredValue &v : kStoredValues)
         ini.WriteString(kIniSection, KeyOf(v), Trim(FormatStored(ws, v)));
-    for (const TStoredValue &v : kExtraValues)
-        ini.WriteString(kIniSection, KeyOf(v), Trim(FormatStored(ws, v)));
+    for (const TStoredValue &v : kExtraValues) {
+        const std::string text = FormatStored(ws, v);
+        // Every station working needs no key, unless an older one would outlive this save.
+        if (v.Kind == RowList && text.empty() && !ini.ValueExists(kIniSection, KeyOf(v)))
+            continue;
+        ini.WriteString(kIniSection, KeyOf(v), Trim(text));
+    }
     FormStorageSavePlacement(ini, ws);
 }
 
@@ -340,6 +364,7 @@ TParamLoad RestoreParams(
             ApplyStored(ws, v, Trim(*text), decimalSep);
     };
     std::for_each(kStoredValues.begin(), kStoredValues.end(), apply);
+    ws.OutOfOperation.clear();
     std::for_each(kExtraValues.begin(), kExtraValues.end(), apply);
     FormStorageRestorePlacement(ini, ws);
     return load;

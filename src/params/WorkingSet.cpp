@@ -149,9 +149,10 @@ bool SetValue(TWorkingSet &ws, const TIntControl &control, int x, char decimalSe
     if (x == field)
         return false;
     field = x;
-    if (control.Field == &W::SensorsSpinEdit)
+    if (control.Field == &W::SensorsSpinEdit) {
         calc::SetStationCount(ws.CooGrid, ws.StrGrid, x, decimalSep);
-    else if (control.Field == &W::LayerCountSpinEdit)
+        std::erase_if(ws.OutOfOperation, [x](int row) { return row > x; });
+    } else if (control.Field == &W::LayerCountSpinEdit)
         medium::LayerCountChange(ws.MediumModel, ws.ModelStrGrid, x, decimalSep);
     return true;
 }
@@ -211,6 +212,49 @@ map::TRanges RangesOf(const TWorkingSet &ws)
     return r;
 }
 
+std::vector<bool> InOperationOf(const TWorkingSet &ws)
+{
+    std::vector<bool> on(static_cast<std::size_t>(std::max(ws.SensorsSpinEdit, 0)), true);
+    for (const int row : ws.OutOfOperation)
+        if (row >= 1 && row <= ws.SensorsSpinEdit)
+            on[static_cast<std::size_t>(row - 1)] = false;
+    return on;
+}
+
+void SetInOperation(TWorkingSet &ws, int row, bool inOperation)
+{
+    if (row < 1 || row > ws.SensorsSpinEdit)
+        return;
+    auto &off = ws.OutOfOperation;
+    std::erase(off, row);
+    if (!inOperation) {
+        off.insert(std::upper_bound(off.begin(), off.end(), row), row);
+    }
+}
+
+namespace {
+
+// The rows of both station tables in operation, header kept.
+std::pair<common::TCellTable, common::TCellTable> TablesInOperation(
+    const TWorkingSet &ws, const std::vector<bool> &on)
+{
+    std::pair<common::TCellTable, common::TCellTable> t { ws.CooGrid, ws.StrGrid };
+    for (common::TCellTable *table : { &t.first, &t.second }) {
+        auto &rows = table->Rows;
+        std::size_t kept = 1;
+        for (std::size_t r = 1; r < rows.size(); ++r)
+            if (r > on.size() || on[r - 1]) {
+                if (kept != r)
+                    rows[kept] = std::move(rows[r]);
+                ++kept;
+            }
+        rows.resize(std::min(kept, rows.size()));
+    }
+    return t;
+}
+
+} // namespace
+
 TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
 {
     using calc::TShowMode;
@@ -219,11 +263,22 @@ TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep)
     s.Params = CalcParamsOf(ws);
     s.Stations
         = calc::ReadStations(ws.CooGrid, ws.StrGrid, s.Params.Plane, decimalSep, s.Params.Degrees);
+    const std::vector<bool> on = InOperationOf(ws);
+    const auto working = static_cast<int>(std::count(on.begin(), on.end(), true));
+    if (s.Stations.Count == s.Params.N && working < s.Params.N) {
+        if (working == 0) {
+            build.ModelRead = false;
+            build.ModelMessage = "Все станции выведены из работы: включите хотя бы одну";
+        }
+        const auto [coo, str] = TablesInOperation(ws, on);
+        s.Stations = calc::ReadStations(coo, str, s.Params.Plane, decimalSep, s.Params.Degrees);
+        s.Params.N = working;
+    }
     s.PlaneGrid = map::UpdatePlaneGrid(RangesOf(ws), s.Params.Plane);
     s.WaveGrid = map::UpdateWaveGrid(ws.KmaxSpinEdit, ws.dKSpinEdit);
     const bool nodeMode
         = s.Params.Mode >= TShowMode::smMinMagnitude && s.Params.Mode <= TShowMode::smSourceSize;
-    if (nodeMode && s.Params.Medium == calc::TMediumKind::Layered
+    if (build.ModelRead && nodeMode && s.Params.Medium == calc::TMediumKind::Layered
         && s.Stations.Count == s.Params.N) {
         std::string badCell;
         build.ModelRead = medium::ReadMediumModel(
@@ -246,6 +301,7 @@ map::TMapScene MakeMapScene(
     scene.Plane = p.Plane;
     scene.Stations = calc::ReadStations(ws.CooGrid, ws.StrGrid, p.Plane, decimalSep, p.Degrees);
     scene.CooGrid = ws.CooGrid;
+    scene.InOperation = InOperationOf(ws);
     scene.PlaneGrid = map::UpdatePlaneGrid(RangesOf(ws), p.Plane);
     scene.WaveGrid = map::UpdateWaveGrid(ws.KmaxSpinEdit, ws.dKSpinEdit);
     scene.Unit = ws.UnitRadioGroup == 1 ? map::TResponseUnit::Decibel : map::TResponseUnit::Unit01;

@@ -26,6 +26,9 @@ struct TWorkingSet {
     int ViewRadioGroup = 0; // view plane (TViewPlane), 0..2
     int UnitRadioGroup = 0; // 0 "0-1", 1 "дБ"
     common::TCellTable CooGrid; // 5 columns, header row 0
+    // Station rows (1..SensorsSpinEdit) left out of every run without being
+    // deleted, ascending, no repeats.
+    std::vector<int> OutOfOperation;
 
     // Page "Параметры среды".
     int MediumRadioGroup = 0; // 0 homogeneous, 1 horizontally layered
@@ -134,16 +137,24 @@ map::TRanges RangesOf(const TWorkingSet &ws);
 
 struct TSnapshotBuild {
     calc::TCalcSnapshot Snapshot;
-    // False when the layered model was to be read and a cell did not convert:
-    // both front ends show ModelMessage and do not run.
+    // False when the layered model was to be read and a cell did not convert,
+    // or when every station is out of operation: both front ends show
+    // ModelMessage and do not run.
     bool ModelRead = true;
     std::string ModelMessage; // "Ошибка в параметрах модели! (слой №…)" when !ModelRead
 };
+
+// Per station row 1..SensorsSpinEdit (index row - 1): in operation.
+std::vector<bool> InOperationOf(const TWorkingSet &ws);
+// Switches a station row in or out of operation; rows outside 1..N are ignored.
+void SetInOperation(TWorkingSet &ws, int row, bool inOperation);
 
 // The road of "Считать" up to the engine: the stations for the plane, the
 // node and wavenumber grids, and for a node mode with the layered medium the
 // model read from ModelStrGrid into ws.MediumModel (as the window keeps it),
 // unless the station rows are incomplete and the run stops before that.
+// Stations out of operation are left out (N counts those in operation) once
+// every row reads, so that a bad row is still named by its table number.
 TSnapshotBuild MakeCalcSnapshot(TWorkingSet &ws, char decimalSep);
 
 // The map's scene for ws as it stands: the chosen picture, plane and unit,

@@ -45,11 +45,12 @@ QStringList Row(const controls::TStrGrid *g, int row)
 TEST_F(MainFormTest, StartsWithItsPagesCaptionsAndChoices)
 {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Расчет регистрационных возможностей сети"));
-    ASSERT_EQ(form->PageControl->count(), 4);
+    ASSERT_EQ(form->PageControl->count(), 5);
     EXPECT_EQ(form->PageControl->tabText(0), QStringLiteral("Расчет"));
     EXPECT_EQ(form->PageControl->tabText(1), QStringLiteral("Параметры среды"));
     EXPECT_EQ(form->PageControl->tabText(2), QStringLiteral("Оценка уровня шума"));
     EXPECT_EQ(form->PageControl->tabText(3), QStringLiteral("Параметры расчета"));
+    EXPECT_EQ(form->PageControl->tabText(4), QStringLiteral("Планирование"));
     EXPECT_EQ(form->PageControl->currentIndex(), 0);
 
     const std::pair<const char *, const char *> buttons[]

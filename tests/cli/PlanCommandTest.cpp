@@ -107,6 +107,32 @@ TEST_F(PlanCommand, OutageTableHoldsTheCoresFiguresInTableOrder)
     }
 }
 
+// Stations out of operation are not in the run: their rows are missing and
+// the others keep their table rows.
+TEST_F(PlanCommand, StationsOutOfOperationAreLeftOut)
+{
+    params::TWorkingSet ws = params::DefaultWorkingSet();
+    ws.dXSpinEdit = ws.dYSpinEdit = 400;
+    params::SetInOperation(ws, 2, false);
+    params::SetInOperation(ws, 5, false);
+    params::SaveParamFile(Path("off.ini"), ws, params::TWindowPlacement {});
+    const TRun run = Run({ "plan", "outage", "--params", Path("off.ini") });
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    const auto rows = Csv(run.Out);
+    ASSERT_EQ(rows.size(), 24u);
+    const auto figures = calc::OutageFigures(MagnitudeSnapshot(ws));
+    ASSERT_EQ(figures->size(), 23u);
+    std::size_t s = 0;
+    for (int r = 1; r <= 25; ++r) {
+        if (r == 2 || r == 5)
+            continue;
+        ++s;
+        EXPECT_EQ(rows[s][0], ws.CooGrid.Cell(r, 4));
+        EXPECT_EQ(rows[s][3], std::to_string(r));
+        EXPECT_EQ(Real(rows[s][1]), (*figures)[s - 1].MeanRise);
+    }
+}
+
 TEST_F(PlanCommand, NextStationsAreTheCoresGreedyChoice)
 {
     params::TWorkingSet ws;

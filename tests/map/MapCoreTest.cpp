@@ -164,6 +164,23 @@ TEST(VolumeMap, SmallestWhiteLargestBlackAndReversedForCornerFrequency)
     EXPECT_EQ(fc.Pixel(2, 1), kWhite); // largest frequency
 }
 
+TEST(VolumeMap, DifferenceIsBlueWhiteRedAroundZero)
+{
+    const TMapGeometry g4(4, 1); // columns 0..3 -> nodes rnd(0, 0.5, 1, 1.5) = 0, 0, 1, 2
+    const TResult r = VolumeResult(TShowMode::smCornerFreq, { { -2.0 }, { 0.0 }, { 1.0 } });
+    const TPixelImage img = DrawVolumeMap(r, g4, true);
+    EXPECT_EQ(img.Pixel(0, 0), (TColor { 0, 0, 255 })); // the largest |v| is full colour
+    EXPECT_EQ(img.Pixel(2, 0), kWhite); // 0, whatever the mode's own direction
+    EXPECT_EQ(img.Pixel(3, 0), (TColor { 255, 128, 128 })); // half way: 127.5 ties to even
+    const TColourRange range = DivergingColourRange(r);
+    EXPECT_EQ(range.Lo, -2);
+    EXPECT_EQ(range.Hi, 2);
+    EXPECT_TRUE(AllPixels(
+        DrawVolumeMap(VolumeResult(TShowMode::smMinMagnitude, { { 0.0, 0.0 }, { 0.0, 0.0 } }),
+            TMapGeometry(4, 4), true),
+        kWhite)); // no difference at all
+}
+
 TEST(VolumeMap, NaNAndInfinityHaveTheirOwnColoursAndStayOutOfTheRange)
 {
     const TMapGeometry g7(7, 1); // x / 7 * 3: 0, 0, 1, 1, 2, 2, 3

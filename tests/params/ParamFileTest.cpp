@@ -650,3 +650,31 @@ TEST_F(ParamFileTest, CharactersTheCodePageLacksAreNamedAfterTheSave)
         "такая ячейка: таблица станций, строка 3, столбец Name («Zürich-β»)");
     EXPECT_NE(ReadBytes(Path("p.ini")).find(";Z?rich-?\r\nSta4="), std::string::npos);
 }
+
+TEST_F(ParamFileTest, StationsOutOfOperationComeBackAndOldFilesHaveThemAllWorking)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    SetInOperation(ws, 7, false);
+    SetInOperation(ws, 3, false);
+    SetInOperation(ws, 26, false); // no such row
+    EXPECT_EQ(ws.OutOfOperation, (std::vector<int> { 3, 7 }));
+    SaveParamFile(Path("p.ini"), ws, DesignPlacement());
+    EXPECT_NE(ReadBytes(Path("p.ini")).find("CooGrid_OutOfOperation=3,7\r\n"), std::string::npos);
+    TWorkingSet back = DefaultWorkingSet();
+    LoadParamFile(Path("p.ini"), back, kCurrent, '.');
+    EXPECT_EQ(back.OutOfOperation, ws.OutOfOperation);
+
+    // All working again: the key of the older save must not switch them off.
+    SaveParamFile(Path("p.ini"), DefaultWorkingSet(), DesignPlacement());
+    LoadParamFile(Path("p.ini"), back, kCurrent, '.');
+    EXPECT_TRUE(back.OutOfOperation.empty());
+
+    // A file without the key, junk and rows beyond the count.
+    back.OutOfOperation = { 4 };
+    WriteBytes(Path("old.ini"), "[Norbek\\Valdrin]\r\nFormVersion=0\r\n");
+    LoadParamFile(Path("old.ini"), back, kCurrent, '.');
+    EXPECT_TRUE(back.OutOfOperation.empty());
+    EXPECT_EQ(
+        LoadBytes("[Norbek\\Valdrin]\r\nCooGrid_OutOfOperation=x, 5,,99,2,5\r\n").OutOfOperation,
+        (std::vector<int> { 2, 5 }));
+}

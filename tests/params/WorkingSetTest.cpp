@@ -3,6 +3,7 @@
 #include <climits>
 #include <limits>
 
+#include "calc/Computation.h"
 #include "params/WorkingSet.h"
 
 using namespace valdrin;
@@ -199,4 +200,40 @@ TEST(CalcSnapshot, TheLayeredModelIsReadOnlyForANodeModeThatWillRun)
     ws.ModelStrGrid.SetCell(1, 1, "175");
     EXPECT_TRUE(MakeCalcSnapshot(ws, '.').ModelRead);
     EXPECT_EQ(ws.MediumModel[0].H, 150);
+}
+
+TEST(CalcSnapshot, AStationOutOfOperationIsLeftOutAsIfItsRowsWereDeleted)
+{
+    TWorkingSet ws = DefaultWorkingSet();
+    ws.SourceRadioGroup = 3;
+    ws.dXSpinEdit = ws.dYSpinEdit = 400;
+    TWorkingSet deleted = ws;
+    SetInOperation(ws, 5, false);
+    for (auto *table : { &deleted.CooGrid, &deleted.StrGrid })
+        table->Rows.erase(table->Rows.begin() + 5);
+    deleted.SensorsSpinEdit = 24;
+
+    const TSnapshotBuild off = MakeCalcSnapshot(ws, '.');
+    const TSnapshotBuild gone = MakeCalcSnapshot(deleted, '.');
+    ASSERT_TRUE(off.ModelRead);
+    EXPECT_EQ(off.Snapshot.Params.N, 24);
+    EXPECT_EQ(off.Snapshot.Stations, gone.Snapshot.Stations);
+    const auto a = calc::RunComputation(off.Snapshot);
+    const auto b = calc::RunComputation(gone.Snapshot);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->ResultMatrix, b->ResultMatrix);
+    TWorkingSet whole = ws;
+    whole.OutOfOperation.clear();
+    const auto all = calc::RunComputation(MakeCalcSnapshot(whole, '.').Snapshot);
+    ASSERT_TRUE(all);
+    EXPECT_NE(all->ResultMatrix, a->ResultMatrix); // the station mattered
+
+    // A bad row is still named by its number in the table, and none working refuses.
+    ws.CooGrid.SetCell(9, 1, "x");
+    EXPECT_EQ(MakeCalcSnapshot(ws, '.').Snapshot.Stations.Count, 8);
+    TWorkingSet none = DefaultWorkingSet();
+    for (int r = 1; r <= 25; ++r)
+        SetInOperation(none, r, false);
+    EXPECT_FALSE(MakeCalcSnapshot(none, '.').ModelRead);
+    EXPECT_EQ(InOperationOf(none), std::vector<bool>(25, false));
 }

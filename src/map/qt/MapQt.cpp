@@ -16,6 +16,7 @@
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
+#include "map/Contours.h"
 
 namespace valdrin::map {
 
@@ -79,21 +80,46 @@ QImage ToQImage(const TPixelImage &pixels)
 }
 
 void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const TStationSet &stations,
-    const common::TCellTable &cooGrid, const TPlaneGrid &planeGrid, bool KeepBackground)
+    const common::TCellTable &cooGrid, const TPlaneGrid &planeGrid, bool KeepBackground,
+    const std::vector<bool> &inOperation)
 {
     geometry.SetStationScale(planeGrid);
     if (!KeepBackground || MapBitmap.size() != QSize(geometry.W, geometry.H))
         MapBitmap = NewMapBitmap(geometry.W, geometry.H);
     QPainter p(&MapBitmap);
+    std::size_t i = 0;
     for (const TStationMark &m : StationMarks(stations, cooGrid, planeGrid, geometry)) {
         const int px = m.Centre.x, py = m.Centre.y;
-        p.setPen(Qt::black);
-        p.setBrush(QColor(255, 0, 0));
+        const bool working = InOperationAt(inOperation, i++);
+        const QColor fill = working ? QColor(255, 0, 0) : QColor(255, 255, 255);
+        p.setPen(working ? QPen(Qt::black) : QPen(QColor(255, 0, 0), 2));
+        p.setBrush(working ? QBrush(fill) : QBrush(Qt::NoBrush));
         p.drawEllipse(QRect(px - 9, py - 9, 17, 17)); // (px - 9, py - 9)-(px + 9, py + 9)
-        OpaqueText(p, px - 6, py - 6, m.Number, QColor(255, 0, 0));
+        OpaqueText(p, px - 6, py - 6, m.Number, fill);
         OpaqueText(p, px + 6, py + 6, m.Name, QColor(255, 255, 255));
     }
 }
+
+namespace {
+
+// The line of 0 of a difference, in the pixels DrawVolumeMap coloured.
+void DrawZeroLine(QImage &MapBitmap, const TMapGeometry &geometry, const TResult &result)
+{
+    const int nI = result.PlaneGrid.NU, nJ = result.PlaneGrid.NV;
+    if (nI < 2 || nJ < 2)
+        return;
+    QPainter p(&MapBitmap);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(Qt::black, 1.5));
+    for (const TPolyline &line : ContourLines(result.ResultMatrix, 0)) {
+        QPolygonF poly;
+        for (const TPointF &q : line)
+            poly << QPointF(q.X / (nI - 1) * geometry.W, geometry.H - q.Y / (nJ - 1) * geometry.H);
+        p.drawPolyline(poly);
+    }
+}
+
+} // namespace
 
 TRedrawn RedrawMap(QImage &MapBitmap, TMapGeometry &geometry, const TMapScene &scene)
 {
@@ -104,17 +130,23 @@ TRedrawn RedrawMap(QImage &MapBitmap, TMapGeometry &geometry, const TMapScene &s
     out.Picture = ChooseMapPicture(scene.Selected, result, scene.SaveEnabled, match);
     switch (out.Picture) {
     case TMapPicture::Stations:
-        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, false);
+        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, false,
+            scene.InOperation);
         break;
     case TMapPicture::Response:
         MapBitmap = ToQImage(DrawResponseMap(result, scene.Unit, geometry));
         break;
     case TMapPicture::Volume:
-        MapBitmap = ToQImage(DrawVolumeMap(result, geometry));
-        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, true);
+        MapBitmap = ToQImage(DrawVolumeMap(result, geometry, scene.Diverging));
+        if (scene.Diverging)
+            DrawZeroLine(MapBitmap, geometry, result);
+        DrawStations(MapBitmap, geometry, scene.Stations, scene.CooGrid, scene.PlaneGrid, true,
+            scene.InOperation);
         break;
     }
-    out.Legend = MapLegend(out.Picture, result, scene.Unit);
+    out.Legend = MapLegend(out.Picture, result, scene.Unit, scene.Diverging);
+    if (out.Legend.Shown && !scene.Quantity.empty())
+        out.Legend.Quantity = scene.Quantity;
     return out;
 }
 

@@ -35,9 +35,11 @@ QImage ToQImage(const TPixelImage &pixels);
 // fill in (px - 9, py - 9)-(px + 9, py + 9), the row number at (px - 6, py - 6)
 // on red and the name at (px + 6, py + 6) on white, texts in the default font.
 // Sets the station scale first; without KeepBackground the image is first
-// made white with its black outline.
+// made white with its black outline. A station out of operation
+// (inOperation false) has a hollow circle and its number on white.
 void DrawStations(QImage &MapBitmap, TMapGeometry &geometry, const calc::TStationSet &stations,
-    const common::TCellTable &cooGrid, const calc::TPlaneGrid &planeGrid, bool KeepBackground);
+    const common::TCellTable &cooGrid, const calc::TPlaneGrid &planeGrid, bool KeepBackground,
+    const std::vector<bool> &inOperation = {});
 
 struct TRedrawn {
     TMapPicture Picture = TMapPicture::Stations;

@@ -89,7 +89,7 @@ TPictureData PictureData(
         d.Axes = PlaneAxisKinds(scene.Plane, opt.Degrees);
         d.Ground = PlaneGroundScale(scene.Plane, opt.Degrees, d.Range, g.WPlane);
         if (picture == TMapPicture::Volume) {
-            d.Colours = VolumeColourRange(result);
+            d.Colours = scene.Diverging ? DivergingColourRange(result) : VolumeColourRange(result);
             d.Shown = result.ResultMatrix;
         }
     }
@@ -248,10 +248,13 @@ void DrawStationLayer(QPainter &p, const TMapScene &scene, const TMapFrame &fram
     };
     for (std::size_t i = 0; i < n; ++i) {
         const QPointF c = centres[i];
-        p.setPen(QPen(Qt::black, s));
-        p.setBrush(QColor(255, 0, 0));
+        // Out of operation: hollow, as the window's marks.
+        const bool working = InOperationAt(scene.InOperation, i);
+        const QColor fill = working ? QColor(255, 0, 0) : QColor(255, 255, 255);
+        p.setPen(working ? QPen(Qt::black, s) : QPen(QColor(255, 0, 0), 2 * s));
+        p.setBrush(working ? QBrush(fill) : QBrush(Qt::NoBrush));
         p.drawEllipse(QRectF(c.x() - 9 * s, c.y() - 9 * s, 17 * s, 17 * s));
-        opaque(c + QPointF(-6 * s, -6 * s), numbers[i], QColor(255, 0, 0));
+        opaque(c + QPointF(-6 * s, -6 * s), numbers[i], fill);
     }
     for (std::size_t i = 0; i < n; ++i) {
         const TLabelPlace &l = places[i];
@@ -318,8 +321,10 @@ TRenderedPage RenderMapPage(QPainter &p, const TMapScene &scene, const TRenderOp
     TRenderedPage page;
     page.Picture = ChooseMapPicture(scene.Selected, result, scene.SaveEnabled, match);
     const TPictureData d = PictureData(page.Picture, scene, result, opt);
-    page.Legend = MapLegend(page.Picture, result, scene.Unit);
+    page.Legend = MapLegend(page.Picture, result, scene.Unit, scene.Diverging);
     page.Legend.Range = d.Colours;
+    if (page.Legend.Shown && !scene.Quantity.empty())
+        page.Legend.Quantity = scene.Quantity;
 
     const double s = std::isfinite(opt.Dpi) && opt.Dpi > 0 ? opt.Dpi / 96 : 1.0;
     const double W = opt.Size.width(), H = opt.Size.height();
@@ -365,8 +370,12 @@ TRenderedPage RenderMapPage(QPainter &p, const TMapScene &scene, const TRenderOp
             static_cast<int>(std::lround(plot.W * p.device()->devicePixelRatioF())),
             static_cast<int>(std::lround(plot.H * p.device()->devicePixelRatioF())), opt.Smooth);
         p.drawImage(plotQ, raster);
-        DrawContours(p, d, ContourLevelsFor(page.Picture, d, scene.Unit, opt.Contours), frame, s,
-            opt.DecimalSep);
+        std::vector<double> levels = ContourLevelsFor(page.Picture, d, scene.Unit, opt.Contours);
+        // A difference always shows where it changes sign.
+        if (scene.Diverging && page.Picture == TMapPicture::Volume
+            && std::find(levels.begin(), levels.end(), 0.0) == levels.end())
+            levels.push_back(0);
+        DrawContours(p, d, levels, frame, s, opt.DecimalSep);
     }
     if (d.Plane)
         DrawStationLayer(p, scene, frame, s);

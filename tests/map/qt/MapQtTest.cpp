@@ -105,6 +105,13 @@ TEST(DrawStations, MarkersAtTheirPixelsOnAFreshOutlinedBackground)
     DrawStations(bitmap, g, s.Stations, s.CooGrid, s.PlaneGrid, false);
     EXPECT_EQ(bitmap.pixel(5, 5), kWhite);
 
+    // Out of operation: a hollow red ring, white inside.
+    std::vector<bool> on(25, true);
+    on[18] = false; // ARD3
+    DrawStations(bitmap, g, s.Stations, s.CooGrid, s.PlaneGrid, false, on);
+    EXPECT_EQ(bitmap.pixel(460 - 7, 215), kWhite); // left of the number, inside the ring
+    EXPECT_EQ(bitmap.pixel(460 - 9, 215), kRed);
+
     // No stations: the white map with its outline.
     calc::TStationSet none = s.Stations;
     none.Count = 0;

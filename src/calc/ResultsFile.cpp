@@ -160,7 +160,7 @@ char *PutFixed(char *out, double value, int width, int decimals)
 
 // The response's dB field, 20 * log10(v) to two places, from an estimate.
 //
-// DbEstimate gives 20 * log10(v) for a normal v > 0 to within 1e-10 dB:
+// DbEstimates gives 20 * log10(v) for a normal v > 0 to within 1e-10 dB:
 // v = m * 2^e with m in [sqrt(1/2), sqrt(2)), ln m = 2 * atanh(t),
 // t = (m - 1) / (m + 1), |t| <= 0.1716, from the series to t^21 (the rest
 // is below 1e-17); the roundings on the way add up to less than 1e-11 dB
@@ -172,27 +172,39 @@ char *PutFixed(char *out, double value, int width, int decimals)
 // decimals as rounding the library's value, ties to even or not; the rest
 // (a chance of about 2e-6 per value), zero, subnormal and non-finite
 // values take the library's log10. NaN marks a value without an estimate.
-double DbEstimate(double v)
+// Integer steps and masks instead of branches, so that the loop vectorises
+// (AVX2 where the CPU has it).
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void DbEstimates(const double *v, std::size_t count, double *dB)
 {
     constexpr double kDbPerNeper = 8.685889638065036553; // 20 / ln 10
     constexpr double kLn2 = 0.6931471805599453094;
-    auto bits = std::bit_cast<std::uint64_t>(v);
-    const auto exponent = static_cast<int>(bits >> 52) - 1023;
-    if (!(v >= 0x1p-1022) || !(v <= 0x1p1023)) // zero, subnormal, negative, NaN, huge
-        return std::numeric_limits<double>::quiet_NaN();
-    bits = (bits & ((std::uint64_t { 1 } << 52) - 1)) | (std::uint64_t { 1023 } << 52);
-    double m = std::bit_cast<double>(bits); // [1, 2)
-    double e = exponent;
-    if (m > 1.4142135623730951) {
-        m *= 0.5;
-        e += 1;
+    constexpr std::uint64_t kMantissa = (std::uint64_t { 1 } << 52) - 1;
+    constexpr std::uint64_t kSqrt2 = std::bit_cast<std::uint64_t>(1.4142135623730951) & kMantissa;
+    for (std::size_t i = 0; i < count; ++i) {
+        // v = m * 2^e, m in [sqrt(1/2), sqrt(2)).
+        const auto bits = std::bit_cast<std::uint64_t>(v[i]);
+        const std::uint64_t fraction = bits & kMantissa;
+        const std::uint64_t high = fraction > kSqrt2 ? 1 : 0;
+        const double m = std::bit_cast<double>(fraction | ((1023 - high) << 52));
+        // The biased exponent (plus high) as a double: its bits under the mantissa of 2^52.
+        const double e
+            = std::bit_cast<double>(((bits >> 52) + high) | std::bit_cast<std::uint64_t>(0x1p52))
+            - 0x1p52 - 1023;
+        const double t = (m - 1) / (m + 1);
+        const double t2 = t * t;
+        double series = 1.0 / 21; // sum of t2^j / (2j + 1), j = 0..10
+        for (int odd = 19; odd >= 1; odd -= 2)
+            series = series * t2 + 1.0 / odd;
+        const double estimate = kDbPerNeper * (e * kLn2 + 2 * t * series);
+        // Only normal positive values have one (not zero, subnormal,
+        // negative, infinite or NaN): a mask, as a branch would not vectorise.
+        const std::uint64_t usable = (bits >> 52) - 1 < 2046 ? ~std::uint64_t { 0 } : 0;
+        dB[i] = std::bit_cast<double>((std::bit_cast<std::uint64_t>(estimate) & usable)
+            | (std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN()) & ~usable));
     }
-    const double t = (m - 1) / (m + 1);
-    const double t2 = t * t;
-    double series = 1.0 / 21;
-    for (int k = 19; k >= 1; k -= 2)
-        series = series * t2 + 1.0 / k;
-    return kDbPerNeper * (e * kLn2 + 2 * t * series);
 }
 
 char *PutDecibels(char *out, double v, double estimate)
@@ -327,8 +339,7 @@ void WriteResponse(TLineSink &sink, const TResult &r, double scale)
             kVText.emplace_back((static_cast<double>(q) - g.KCount) * g.DK * scale, 8, 5);
         const TCoordText kUText(kU, 8, 5);
         dB.resize(cols);
-        for (std::size_t q = 0; q < cols; ++q)
-            dB[q] = DbEstimate(row[q]);
+        DbEstimates(row.data(), cols, dB.data());
         for (std::size_t q = 0; q < cols; ++q) {
             char *b = kVText[q].Put(kUText.Put(sink.Begin()));
             b = PutFixed(b, row[q], 8, 6);

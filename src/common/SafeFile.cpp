@@ -101,18 +101,34 @@ protected:
     int sync() override
     {
         const auto size = static_cast<std::size_t>(pptr() - pbase());
-        if (m_error == 0)
-            m_error = WriteAll(m_fd, std::string_view(pbase(), size));
+        Put(std::string_view(pbase(), size));
         setp(m_buf.data(), m_buf.data() + m_buf.size());
-        m_written += static_cast<off_t>(size);
+        return m_error == 0 ? 0 : -1;
+    }
+    // A piece as large as the buffer goes to the file as it is, after what
+    // the buffer holds, instead of being copied through it.
+    std::streamsize xsputn(const char *s, std::streamsize n) override
+    {
+        if (n < static_cast<std::streamsize>(m_buf.size()))
+            return std::streambuf::xsputn(s, n);
+        if (sync() != 0)
+            return 0;
+        Put(std::string_view(s, static_cast<std::size_t>(n)));
+        return m_error == 0 ? n : 0;
+    }
+
+private:
+    void Put(std::string_view bytes)
+    {
+        if (m_error == 0)
+            m_error = WriteAll(m_fd, bytes);
+        m_written += static_cast<off_t>(bytes.size());
         if (m_error == 0 && m_written - m_flushed >= kWritebackStep) {
             StartWriteback(m_fd, m_flushed, m_written);
             m_flushed = m_written;
         }
-        return m_error == 0 ? 0 : -1;
     }
 
-private:
     static constexpr off_t kWritebackStep = 8 << 20;
     int m_fd;
     int m_error = 0;

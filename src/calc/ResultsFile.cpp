@@ -44,7 +44,13 @@ constexpr std::array<char, 200> kDigitPairs = [] {
 }();
 
 // Decimal digits of n (1 for 0).
-int DigitCount(std::uint64_t n)
+#if defined(__GNUC__)
+#define VALDRIN_INLINE __attribute__((always_inline)) inline
+#else
+#define VALDRIN_INLINE inline
+#endif
+
+VALDRIN_INLINE int DigitCount(std::uint64_t n)
 {
     static constexpr std::uint64_t kPow10[]
         = { 1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000,
@@ -56,7 +62,7 @@ int DigitCount(std::uint64_t n)
 }
 
 // The eight digits of x < 10^8, leading zeros included, at out.
-void PutEightDigits(char *out, std::uint32_t x)
+VALDRIN_INLINE void PutEightDigits(char *out, std::uint32_t x)
 {
     const std::uint32_t hi = x / 10000, lo = x % 10000;
     std::memcpy(out, &kDigitPairs[2 * (hi / 100)], 2);
@@ -69,7 +75,8 @@ void PutEightDigits(char *out, std::uint32_t x)
 // in at least width characters at out (at least one digit before the
 // point); returns the end. out has room for kFieldMax + width: the digits
 // are moved sixteen at a time and what they overrun is written after them.
-template<int Decimals> char *PutScaledAs(char *out, std::uint64_t n, bool minus, int width)
+template<int Decimals>
+VALDRIN_INLINE char *PutScaledAs(char *out, std::uint64_t n, bool minus, int width)
 {
     char digits[32] = {}; // n as sixteen digits, and room to read sixteen from any of them
     if (n < 100000000) {
@@ -98,7 +105,7 @@ template<int Decimals> char *PutScaledAs(char *out, std::uint64_t n, bool minus,
     return end;
 }
 
-char *PutScaled(char *out, std::uint64_t n, bool minus, int width, int decimals)
+VALDRIN_INLINE char *PutScaled(char *out, std::uint64_t n, bool minus, int width, int decimals)
 {
     switch (decimals) {
     case 0:

@@ -11,9 +11,13 @@
 #include "calc/ArrayResponse.h"
 #include "calc/ParallelItems.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <numbers>
@@ -171,6 +175,28 @@ void StoreRows(const TFastTables &t, int p0, int rows, const double *scratch, TM
     }
 }
 
+// Maps the pages of the rows' storage in one call, where the system can:
+// one page fault per 4 KiB of a large matrix costs more than its sums on
+// some virtual machines. Only a hint; rows from separate mappings (the span
+// then crosses unmapped space) are left to fault one page at a time.
+void PrefaultRows([[maybe_unused]] const TMatrix2D &rows)
+{
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (rows.empty() || rows.front().capacity() == 0)
+        return;
+    auto first = reinterpret_cast<std::uintptr_t>(rows.front().data());
+    auto last = first;
+    for (const auto &row : rows) {
+        const auto at = reinterpret_cast<std::uintptr_t>(row.data());
+        first = std::min(first, at);
+        last = std::max(last, at + row.capacity() * sizeof(double));
+    }
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    first -= first % page;
+    ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
+#endif
+}
+
 double MatrixMin(const TMatrix2D &m)
 {
     double lo = m[0][0];
@@ -218,7 +244,10 @@ std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const
     });
 
     TResponse result;
-    result.Matrix.resize(static_cast<std::size_t>(side)); // rows come whole from StoreRows
+    result.Matrix.resize(static_cast<std::size_t>(side)); // rows filled whole by StoreRows
+    for (auto &row : result.Matrix)
+        row.reserve(static_cast<std::size_t>(side));
+    PrefaultRows(result.Matrix);
 
     const int halfRows = t.K + 1; // rows 0..K; the rest are their mirrors
     const int blocks = (halfRows + kRowBlock - 1) / kRowBlock;

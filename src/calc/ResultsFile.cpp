@@ -29,8 +29,6 @@ using enum TViewPlane;
 
 namespace {
 
-constexpr const char *kLineEnd = "\r\n";
-
 constexpr std::size_t kFieldMax = 400; // longest number text: 309 digits, sign, point, 8 decimals
 
 // "00", "01", ... "99".
@@ -43,12 +41,15 @@ constexpr std::array<char, 200> kDigitPairs = [] {
     return a;
 }();
 
-// Decimal digits of n (1 for 0).
+// The digit writers go inline into each field's caller: a call per field
+// costs as much as the digits.
 #if defined(__GNUC__)
 #define VALDRIN_INLINE __attribute__((always_inline)) inline
 #else
 #define VALDRIN_INLINE inline
 #endif
+
+// Decimal digits of n (1 for 0).
 
 VALDRIN_INLINE int DigitCount(std::uint64_t n)
 {

@@ -177,8 +177,9 @@ void StoreRows(const TFastTables &t, int p0, int rows, const double *scratch, TM
 
 // Maps the pages of the rows' storage in one call, where the system can:
 // one page fault per 4 KiB of a large matrix costs more than its sums on
-// some virtual machines. Only a hint; rows from separate mappings (the span
-// then crosses unmapped space) are left to fault one page at a time.
+// some virtual machines. Only a hint, and only where the rows lie side by
+// side: rows spread over separate mappings (a thread's heaps) could span
+// other memory, which must not be touched, so they fault page by page.
 void PrefaultRows([[maybe_unused]] const TMatrix2D &rows)
 {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
@@ -186,11 +187,16 @@ void PrefaultRows([[maybe_unused]] const TMatrix2D &rows)
         return;
     auto first = reinterpret_cast<std::uintptr_t>(rows.front().data());
     auto last = first;
+    std::uintptr_t bytes = 0;
     for (const auto &row : rows) {
         const auto at = reinterpret_cast<std::uintptr_t>(row.data());
+        const std::uintptr_t size = row.capacity() * sizeof(double);
         first = std::min(first, at);
-        last = std::max(last, at + row.capacity() * sizeof(double));
+        last = std::max(last, at + size);
+        bytes += size + 64; // and the allocator's header
     }
+    if (last - first > bytes)
+        return;
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     first -= first % page;
     ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);

@@ -1,15 +1,20 @@
 // The engine against its earlier code (bench/baseline) on one thread, in the
 // same run: node scans of the homogeneous law in metres and in degrees, the
-// layered medium (rays through three layers, and direct rays), and the
-// results file of a response. Each line gives both times, their ratio and
-// whether the outputs are identical bit for bit. Arguments: case names to
-// run (default: all but the slowest), or "all".
+// layered medium (rays through three layers, and direct rays), the results
+// file of a response, and the response of 99 stations over 2001^2
+// wavenumbers with its results file. Each line gives both times, their
+// ratio and whether the outputs are identical bit for bit. Arguments: case
+// names to run (default: all but the slowest), or "all".
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -20,6 +25,7 @@
 #include "calc/ArrayResponse.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
+#include "common/SafeFile.h"
 
 using namespace valdrin::calc;
 
@@ -177,6 +183,114 @@ void RunResultsFile(int kCount)
     CompareWriters("results-file-nodes-801^2", *RunComputation(s, all));
 }
 
+// Throws away what it is given: the writers' formatting timed without the
+// file system.
+class TDiscardBuf : public std::streambuf {
+protected:
+    std::streamsize xsputn(const char *, std::streamsize n) override { return n; }
+    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
+};
+
+// The response of 99 stations over 2001 x 2001 wavenumbers on one thread,
+// and its results file, against the code before the sums were kept in
+// registers and the fields put straight into the write buffer.
+void RunResponse()
+{
+    TCalcSnapshot s = Network(99, false);
+    s.Params.Mode = TShowMode::smCdK;
+    s.WaveGrid = { 0.005, 0.000005, 1000 };
+    TRunControl one;
+    one.Threads = 1;
+    TResponse before;
+    std::optional<TResponse> after;
+    const double tb = Seconds(
+        [&] { before = baseline::ArrayResponseZeroFilled(s.Stations, 99, s.WaveGrid); }, 2);
+    const double ta
+        = Seconds([&] { after = ArrayResponse(s.Stations, 99, s.WaveGrid, false, one); }, 2);
+    Report("response-2001^2x99", tb, ta,
+        after && Identical(before.Matrix, after->Matrix)
+            && std::memcmp(&before.Min, &after->Min, sizeof(double)) == 0);
+
+    TResult r;
+    r.ResultMode = TShowMode::smCdK;
+    r.WaveGrid = s.WaveGrid;
+    r.ResultMatrix = std::move(after->Matrix);
+    r.Saveable = true;
+    // The text alone, then into files (whose bytes are compared).
+    TDiscardBuf discard;
+    std::ostream nowhere(&discard);
+    const double fb = Seconds([&] { baseline::WriteResponseFileAppending(nowhere, r); }, 2);
+    const double fa = Seconds([&] { WriteResultsFile(nowhere, r, 6000, 1.5, 4.5); }, 2);
+    const std::string a = "bench_speed_before.txt", b = "bench_speed_after.txt";
+    const double wb = Seconds(
+        [&] {
+            std::ofstream out(a, std::ios::binary);
+            baseline::WriteResponseFileAppending(out, r);
+        },
+        2);
+    const double wa = Seconds(
+        [&] {
+            std::ofstream out(b, std::ios::binary);
+            WriteResultsFile(out, r, 6000, 1.5, 4.5);
+        },
+        2);
+    const bool same = ReadAll(a) == ReadAll(b);
+    Report("response-text-2001^2x99", fb, fa, same);
+    Report("response-file-2001^2x99", wb, wa, same);
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
+// Resident memory of this process, KiB: the peak since the last reset
+// (VmHWM) or now (VmRSS); -1 where /proc does not tell.
+long StatusKiB(const std::string &field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
+    return -1;
+}
+
+// Peak resident memory reached while save() ran, MiB above what was
+// resident before it (the peak is reset through /proc/self/clear_refs).
+double SavePeakMiB(const std::function<void()> &save)
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = StatusKiB("VmRSS");
+    save();
+    return static_cast<double>(StatusKiB("VmHWM") - before) / 1024;
+}
+
+// The window's save of a 2001 x 2001 response (99 stations): the results
+// file streamed into the safe whole-file writer, as the window and
+// valdrin-calc write it, against the whole text built in memory first.
+void RunSaveMemory()
+{
+    TCalcSnapshot s = Network(99, false);
+    s.Params.Mode = TShowMode::smCdK;
+    s.WaveGrid = { 0.005, 0.000005, 1000 };
+    const TResult r = *RunComputation(s, {});
+    const std::string a = "bench_speed_before.txt", b = "bench_speed_after.txt";
+    const double held = SavePeakMiB([&] {
+        if (valdrin::common::WriteWholeFile(a, FormatResultsFile(r, 6000, 1.5, 4.5)))
+            std::puts("the save failed");
+    });
+    const double streamed = SavePeakMiB([&] {
+        if (valdrin::common::WriteWholeFileWith(
+                b, [&](std::ostream &out) { WriteResultsFile(out, r, 6000, 1.5, 4.5); }))
+            std::puts("the save failed");
+    });
+    std::printf("%-26s text held %7.1f MiB  streamed %7.1f MiB  (peak above the %.1f MiB "
+                "result; file %.1f MiB)  %s\n",
+        "save-memory-2001^2x99", held, streamed, 2001.0 * 2001 * 8 / (1 << 20),
+        static_cast<double>(ReadAll(b).size()) / (1 << 20),
+        ReadAll(a) == ReadAll(b) ? "identical bit for bit" : "OUTPUT DIFFERS");
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -195,5 +309,9 @@ int main(int argc, char **argv)
             RunScan(c);
     if (want("results-file", false))
         RunResultsFile(1000);
+    if (want("response", false))
+        RunResponse();
+    if (want("save-memory", false))
+        RunSaveMemory();
     return 0;
 }

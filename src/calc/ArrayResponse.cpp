@@ -11,9 +11,15 @@
 #include "calc/ArrayResponse.h"
 #include "calc/ParallelItems.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <numbers>
 #include <stdexcept>
 #include <string>
@@ -74,77 +80,127 @@ TOffsets Offsets(const TStationSet &st, int N, bool degrees)
     return o;
 }
 
-// exp(i*2*pi*coef[s]*(j - K)*DK) for j = 0 .. count-1, laid out
-// [j * m + s] (rowMajor) or [s * count + j].
-void AxisFactors(const std::vector<double> &coef, int count, int K, double DK, bool rowMajor,
-    std::vector<double> &re, std::vector<double> &im)
+// exp(i*2*pi*coef[s]*(j - K)*DK) for j = 0 .. count-1 and every s, handed
+// to put(j, s, re, im).
+template<class Put>
+void AxisFactors(const std::vector<double> &coef, int count, int K, double DK, Put put)
 {
-    const std::size_t m = coef.size(), n = static_cast<std::size_t>(count);
-    re.assign(m * n, 0.0);
-    im.assign(m * n, 0.0);
-    for (std::size_t j = 0; j < n; ++j) {
+    for (int j = 0; j < count; ++j) {
         const double k = (static_cast<double>(j) - K) * DK;
-        for (std::size_t s = 0; s < m; ++s) {
+        for (std::size_t s = 0; s < coef.size(); ++s) {
             const double phi = kTwoPi * (coef[s] * k);
-            const std::size_t at = rowMajor ? j * m + s : s * n + j;
-            re[at] = std::cos(phi);
-            im[at] = std::sin(phi);
+            put(static_cast<std::size_t>(j), s, std::cos(phi), std::sin(phi));
         }
     }
 }
 
 constexpr int kRowBlock = 4; // rows sharing one pass over the column factors
-constexpr int kColBlock = 128; // columns of accumulators kept in L1
 
 struct TFastTables {
     int Side = 0, K = 0;
     std::size_t M = 0; // summed stations
     std::vector<double> Pr, Pi; // [p * M + s], p = 0..K
-    std::vector<double> Qr, Qi; // [s * Side + q]
+    // Columns in groups of four, each station's factors of a group side by
+    // side: [(g * M + s) * 8 + k], real parts k = 0..3, imaginary 4..7, for
+    // q = 4 * g + k. Columns past Side are zero.
+    std::vector<double> Q;
 };
 
-// Rows p0 .. p0+rows-1 (all <= K) into the matrix, each with its mirror row.
-// The inner loop runs along q over contiguous factors and vectorises; on
-// x86-64 an AVX2 copy is picked at load time where the CPU has it (same
-// operations, no FMA contraction, so the same result).
+// Four doubles, element by element the same IEEE operations as on scalars.
+using TQuad = double __attribute__((vector_size(4 * sizeof(double))));
+
+// |C| of rows p0 .. p0+rows-1 (rows <= kRowBlock, all <= K) into
+// scratch[r * Side + q]. Four columns at a time keep their sums of four rows
+// in registers over all stations: each station costs two loads of column
+// factors and eight of row factors, where sums kept in memory would cost
+// four loads and two stores per row. Every element is still summed over the
+// stations in their order with the same operations, so the matrix is the
+// same to the bit. On x86-64 an AVX2 copy is picked at load time where the
+// CPU has it (no FMA contraction: same result).
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
 #endif
-void ComputeRows(const TFastTables &t, int p0, int rows, TMatrix2D &out)
+void ComputeRows(const TFastTables &t, int p0, int rows, double *scratch)
 {
     const std::size_t side = static_cast<std::size_t>(t.Side), m = t.M;
     const double inv = 1.0 / static_cast<double>(m);
-    double re[kRowBlock][kColBlock], im[kRowBlock][kColBlock];
-    for (std::size_t q0 = 0; q0 < side; q0 += kColBlock) {
-        const std::size_t nq = std::min<std::size_t>(kColBlock, side - q0);
-        for (int r = 0; r < rows; ++r)
-            for (std::size_t q = 0; q < nq; ++q)
-                re[r][q] = im[r][q] = 0;
-        for (std::size_t s = 0; s < m; ++s) {
-            const double *qr = &t.Qr[s * side + q0];
-            const double *qi = &t.Qi[s * side + q0];
-            for (int r = 0; r < rows; ++r) {
-                const std::size_t at = static_cast<std::size_t>(p0 + r) * m + s;
-                const double pr = t.Pr[at], pi = t.Pi[at];
-                double *ar = re[r], *ai = im[r];
-                for (std::size_t q = 0; q < nq; ++q) {
-                    ar[q] += pr * qr[q] - pi * qi[q];
-                    ai[q] += pr * qi[q] + pi * qr[q];
-                }
+    const double *pr[kRowBlock], *pi[kRowBlock];
+    for (int r = 0; r < kRowBlock; ++r) {
+        // Rows past the block's end repeat its last row: computed, not stored.
+        const auto p = static_cast<std::size_t>(p0 + std::min(r, rows - 1));
+        pr[r] = &t.Pr[p * m];
+        pi[r] = &t.Pi[p * m];
+    }
+    auto store = [&](int r, std::size_t q, double re, double im) {
+        const double a = re * inv, b = im * inv;
+        scratch[static_cast<std::size_t>(r) * side + q] = std::sqrt(a * a + b * b); // ComplexAbs
+    };
+    for (std::size_t q = 0; q < side; q += 4) {
+        TQuad re[kRowBlock] = {}, im[kRowBlock] = {};
+        const double *f = &t.Q[q / 4 * m * 8];
+        for (std::size_t s = 0; s < m; ++s, f += 8) {
+            TQuad qr, qi;
+            std::memcpy(&qr, f, sizeof qr);
+            std::memcpy(&qi, f + 4, sizeof qi);
+            for (int r = 0; r < kRowBlock; ++r) {
+                const double a = pr[r][s], b = pi[r][s];
+                re[r] += a * qr - b * qi;
+                im[r] += a * qi + b * qr;
             }
         }
-        for (int r = 0; r < rows; ++r) {
-            const auto p = static_cast<std::size_t>(p0) + static_cast<std::size_t>(r);
-            auto &row = out[p];
-            auto &mirror = out[side - 1 - p];
-            for (std::size_t q = 0; q < nq; ++q) {
-                const double a = re[r][q] * inv, b = im[r][q] * inv;
-                const double v = std::sqrt(a * a + b * b); // ComplexAbs, inlined
-                row[q0 + q] = v;
-                mirror[side - 1 - (q0 + q)] = v;
-            }
+        for (int r = 0; r < rows; ++r)
+            for (std::size_t k = 0; k < 4 && q + k < side; ++k)
+                store(r, q + k, re[r][k], im[r][k]);
+    }
+}
+
+// Rows p0 .. p0+rows-1 and their mirrors into the matrix, built from the
+// computed values (never zero-filled first). Row K is its own mirror: its
+// left half is taken from its right half, as the mirror writes left it.
+void StoreRows(const TFastTables &t, int p0, int rows, const double *scratch, TMatrix2D &out)
+{
+    const auto side = static_cast<std::size_t>(t.Side);
+    for (int r = 0; r < rows; ++r) {
+        const double *v = scratch + static_cast<std::size_t>(r) * side;
+        const auto p = static_cast<std::size_t>(p0 + r);
+        auto &row = out[p];
+        row.assign(v, v + side);
+        if (p + 1 == side - p) {
+            for (std::size_t q = 0; q < p; ++q)
+                row[q] = v[side - 1 - q];
+        } else {
+            out[side - 1 - p].assign(
+                std::make_reverse_iterator(v + side), std::make_reverse_iterator(v));
         }
     }
+}
+
+// Maps the pages of the rows' storage in one call, where the system can:
+// one page fault per 4 KiB of a large matrix costs more than its sums on
+// some virtual machines. Only a hint, and only where the rows lie side by
+// side: rows spread over separate mappings (a thread's heaps) could span
+// other memory, which must not be touched, so they fault page by page.
+void PrefaultRows([[maybe_unused]] const TMatrix2D &rows)
+{
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (rows.empty() || rows.front().capacity() == 0)
+        return;
+    auto first = reinterpret_cast<std::uintptr_t>(rows.front().data());
+    auto last = first;
+    std::uintptr_t bytes = 0;
+    for (const auto &row : rows) {
+        const auto at = reinterpret_cast<std::uintptr_t>(row.data());
+        const std::uintptr_t size = row.capacity() * sizeof(double);
+        first = std::min(first, at);
+        last = std::max(last, at + size);
+        bytes += size + 64; // and the allocator's header
+    }
+    if (last - first > bytes)
+        return;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    first -= first % page;
+    ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
+#endif
 }
 
 double MatrixMin(const TMatrix2D &m)
@@ -179,21 +235,36 @@ std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const
     t.K = grid.KCount;
     const TOffsets o = Offsets(stations, N, degrees);
     t.M = o.A.size();
-    AxisFactors(o.A, t.K + 1, t.K, grid.DK, true, t.Pr, t.Pi); // rows 0..K only
-    AxisFactors(o.B, side, t.K, grid.DK, false, t.Qr, t.Qi);
+    const std::size_t m = t.M, groups = (static_cast<std::size_t>(side) + 3) / 4;
+    t.Pr.resize(static_cast<std::size_t>(t.K + 1) * m); // rows 0..K only
+    t.Pi.resize(t.Pr.size());
+    AxisFactors(o.A, t.K + 1, t.K, grid.DK, [&](std::size_t p, std::size_t s, double c, double si) {
+        t.Pr[p * m + s] = c;
+        t.Pi[p * m + s] = si;
+    });
+    t.Q.assign(groups * m * 8, 0.0);
+    AxisFactors(o.B, side, t.K, grid.DK, [&](std::size_t q, std::size_t s, double c, double si) {
+        double *f = &t.Q[(q / 4 * m + s) * 8 + q % 4];
+        f[0] = c;
+        f[4] = si;
+    });
 
     TResponse result;
-    result.Matrix.assign(
-        static_cast<std::size_t>(side), std::vector<double>(static_cast<std::size_t>(side)));
+    result.Matrix.resize(static_cast<std::size_t>(side)); // rows filled whole by StoreRows
+    for (auto &row : result.Matrix)
+        row.reserve(static_cast<std::size_t>(side));
+    PrefaultRows(result.Matrix);
 
     const int halfRows = t.K + 1; // rows 0..K; the rest are their mirrors
     const int blocks = (halfRows + kRowBlock - 1) / kRowBlock;
     int rowsDone = 0;
     const bool complete = ParallelItems(
-        blocks, control, [] { return 0; },
-        [&](int &, int b) {
-            ComputeRows(
-                t, b * kRowBlock, std::min(kRowBlock, halfRows - b * kRowBlock), result.Matrix);
+        blocks, control,
+        [&] { return std::vector<double>(static_cast<std::size_t>(kRowBlock * side)); },
+        [&](std::vector<double> &scratch, int b) {
+            const int p0 = b * kRowBlock, rows = std::min(kRowBlock, halfRows - p0);
+            ComputeRows(t, p0, rows, scratch.data());
+            StoreRows(t, p0, rows, scratch.data(), result.Matrix);
         },
         [&](int b) {
             const int p0 = b * kRowBlock;

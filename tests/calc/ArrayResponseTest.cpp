@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "calc/ArrayResponse.h"
 #include "calc/NetworkModel.h"
@@ -63,6 +64,53 @@ TEST(ArrayResponse, DefaultNetworkMatchesTheStraightforwardFormEverywhere)
         EXPECT_LE(MaxDifference(fast->Matrix, ref.Matrix), 1e-12) << threads;
         EXPECT_NEAR(fast->Min, ref.Min, 1e-12);
         EXPECT_DOUBLE_EQ(fast->Matrix[250][250], 1.0);
+    }
+}
+
+// The fast form's arithmetic element by element: the factor of row p times
+// that of column q summed over the stations in their order from zero,
+// |sum| / M; rows past K, and row K left of its centre, mirror the computed
+// ones. Every side (each remainder of the column groups and of the row
+// blocks) and thread count gives this matrix to the bit.
+TEST(ArrayResponse, EveryElementSummedInTheStationsOrderWhateverTheSideAndThreads)
+{
+    const auto st = DefaultStations();
+    const TArrayOffsets o = ArrayOffsets(st, 25, false);
+    const std::size_t m = o.A.size();
+    constexpr double kTwoPi = 6.283185307179586;
+    for (int K : { 0, 1, 2, 3, 4, 5, 6, 7, 9, 30 }) {
+        const TWaveGrid grid = Grid(K, 0.0003);
+        const auto side = static_cast<std::size_t>(2 * K + 1);
+        auto factor = [&](double coef, std::size_t j) {
+            const double phi = kTwoPi * (coef * ((static_cast<double>(j) - K) * grid.DK));
+            return std::pair { std::cos(phi), std::sin(phi) };
+        };
+        auto element = [&](std::size_t p, std::size_t q) {
+            double re = 0, im = 0;
+            for (std::size_t s = 0; s < m; ++s) {
+                const auto [pr, pi] = factor(o.A[s], p);
+                const auto [qr, qi] = factor(o.B[s], q);
+                re += pr * qr - pi * qi;
+                im += pr * qi + pi * qr;
+            }
+            const double a = re * (1.0 / static_cast<double>(m)),
+                         b = im * (1.0 / static_cast<double>(m));
+            return std::sqrt(a * a + b * b);
+        };
+        for (int threads : { 1, 2 }) {
+            TRunControl rc;
+            rc.Threads = threads;
+            const auto r = ArrayResponse(st, 25, grid, false, rc);
+            ASSERT_TRUE(r);
+            for (std::size_t p = 0; p < side; ++p)
+                for (std::size_t q = 0; q < side; ++q) {
+                    const bool mirrored = p > side / 2 || (p == side / 2 && q < side / 2);
+                    const double expected
+                        = mirrored ? element(side - 1 - p, side - 1 - q) : element(p, q);
+                    ASSERT_EQ(r->Matrix[p][q], expected)
+                        << "K " << K << ", threads " << threads << ", at " << p << ", " << q;
+                }
+        }
     }
 }
 

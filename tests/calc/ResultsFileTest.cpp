@@ -292,3 +292,59 @@ TEST(ResultsFile, NumbersAsToCharsWritesThem)
     WriteResultsFile(out, r, 6000, 1.5, 4.5, false);
     EXPECT_TRUE(out.str() == expected.substr(expected.find('\n') + 1));
 }
+
+// The response's fields as std::to_chars writes them, the dB field from the
+// library's log10: values at and one or two ulps beside the dB roundings'
+// ties, near 1 (a dB of -0.00, 0.00 or just above), tiny, subnormal, zero,
+// above 1 and without a number, among random ones.
+TEST(ResultsFile, ResponseFieldsAsToCharsWritesThem)
+{
+    auto fixed = [](double v, int width, int decimals) {
+        if (std::isnan(v))
+            return std::string("nan");
+        if (std::isinf(v))
+            return std::string(v < 0 ? "-inf" : "inf");
+        char buf[400];
+        const auto end
+            = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
+        std::string s(buf, end);
+        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ')
+            + s;
+    };
+    std::vector<double> values = { 0.0, -0.0, 1.0, 1.5, 1 + 1e-15, 1 - 1e-15, 1 - 1e-12, 0.99999,
+        1e-300, 4.9e-324, 2.2250738585072014e-308, 0x1p-1022, 1e-20, kNaN, kInf };
+    for (int k = 1; k < 2000; k += 2) // dB ties at two places: -0.005, -0.015, ...
+        for (const double at : { -k / 200.0, -k / 2.0 - 0.005 }) {
+            const double v = std::pow(10.0, at / 20);
+            values.insert(values.end(),
+                { v, std::nextafter(v, 0.0), std::nextafter(v, 2.0),
+                    std::nextafter(std::nextafter(v, 0.0), 0.0) });
+        }
+    std::mt19937_64 rng(15);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const int K = 50, side = 2 * K + 1;
+    while (values.size() < std::size_t(side) * side)
+        values.push_back(unit(rng));
+    TResult r;
+    r.ResultMode = TShowMode::smCdK;
+    r.WaveGrid = { 0.005, 0.0001, K };
+    r.ResultMatrix.assign(side, {});
+    std::string expected = "Kx\tKy\t|C(K0-K)|\tdB\r\n";
+    for (std::size_t p = 0; p < std::size_t(side); ++p)
+        for (std::size_t q = 0; q < std::size_t(side); ++q) {
+            const double v = values[p * std::size_t(side) + q];
+            r.ResultMatrix[p].push_back(v);
+            expected += fixed((static_cast<double>(p) - K) * 0.0001, 8, 5) + '\t'
+                + fixed((static_cast<double>(q) - K) * 0.0001, 8, 5) + '\t' + fixed(v, 8, 6) + '\t'
+                + fixed(20 * std::log10(v), 7, 2) + "\r\n";
+        }
+    const std::string text = FormatResultsFile(r, 6000, 1.5, 4.5);
+    EXPECT_TRUE(text == expected);
+    for (std::size_t at = 0; at < std::min(text.size(), expected.size()); ++at)
+        if (text[at] != expected[at]) {
+            ADD_FAILURE() << "first difference at " << at << ": "
+                          << text.substr(text.rfind('\n', at) + 1, 60) << " vs "
+                          << expected.substr(expected.rfind('\n', at) + 1, 60);
+            break;
+        }
+}

@@ -208,7 +208,7 @@ void RunResponse()
     const double ta
         = Seconds([&] { after = ArrayResponse(s.Stations, 99, s.WaveGrid, false, one); }, 2);
     Report("response-2001^2x99", tb, ta,
-        after && Identical(before.Matrix, after->Matrix)
+        after && testing::IdenticalBits(before.Matrix, after->Matrix)
             && std::memcmp(&before.Min, &after->Min, sizeof(double)) == 0);
 
     TResult r;

@@ -30,6 +30,13 @@ QString WindowTitle();
 // or null when the translations are not installed.
 std::unique_ptr<QTranslator> LoadQtRussian();
 
+// The size of a map file: pixels at Dpi (fonts are in points, so a higher
+// resolution makes the same page finer, not larger).
+struct TMapSize {
+    int Width = 1600, Height = 1200; // pixels, 64 .. 16000
+    double Dpi = 150; // 36 .. 2400
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -43,6 +50,9 @@ public:
     virtual QString OpenFileName(QWidget *parent, const QString &pipeFilter);
     // As OpenFileName; an existing file is replaced without a question.
     virtual QString SaveFileName(QWidget *parent, const QString &pipeFilter);
+    // Width, height and resolution of a map file, starting from size; false
+    // when the user cancelled (size unchanged).
+    virtual bool AskMapSize(QWidget *parent, TMapSize &size);
 };
 
 } // namespace valdrin::app

@@ -91,6 +91,7 @@ TMainForm::TMainForm(QWidget *parent)
     FormCreate();
     connectHandlers();
     buildMenus();
+    connectMap();
     m_sensorsTyped = new TTypedCount(SensorsSpinEdit, [this] { applyStationCount(); });
 }
 
@@ -259,13 +260,13 @@ void TMainForm::FormCreate()
     medium::ShowLayer(model, 0, m_mediumPage->Model()[0], decimalSep());
     ModelStrGrid->FromTable(model);
 
-    MapBitmap = map::NewMapBitmap(kMapWidth, kMapHeight);
-    m_geometry = map::TMapGeometry(MapBitmap.width(), MapBitmap.height());
     PaintBox->SetImage(&MapBitmap);
     updatePlaneGrid();
     KmaxSpinEditChange();
-    LastClick = MapCentre();
     DrawStations(false);
+    LastClick = MapCentre();
+    const auto [u, v] = MapFrame().ToPlane(LastClick.x(), LastClick.y());
+    m_lastClickPlane = { u, v };
     m_result = calc::TResult {};
     PaintBox->update();
     m_tablesShot = tablesState();
@@ -453,6 +454,7 @@ void TMainForm::finishRun(
         return; // cancelled: the previous result, map and save state stay
     m_result = std::move(**result);
     m_resultSource = m_runSnapshot;
+    m_runTime = std::time(nullptr);
     SaveButton->setEnabled(m_result.Saveable);
     SourceRadioGroupClick();
 }
@@ -478,10 +480,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
-    QMainWindow::resizeEvent(event);
-    // MapCentre follows MapBitmap, which keeps its size.
-    if (!MapBitmap.isNull())
-        m_geometry.MapCentre = { MapBitmap.width() / 2, MapBitmap.height() / 2 };
+    QMainWindow::resizeEvent(event); // the map panel redraws the map at its new size
 }
 
 // ---------------------------------------------------------------------------
@@ -525,7 +524,7 @@ void TMainForm::KmaxSpinEditChange()
 // A result picture whose grids no longer hold is not left on the map.
 void TMainForm::refreshIfStale()
 {
-    if (m_picture == map::TMapPicture::Stations || MapBitmap.isNull() || gridsMatch())
+    if (m_page.Picture == map::TMapPicture::Stations || MapBitmap.isNull() || gridsMatch())
         return;
     RedrawMap();
     PaintBox->update();

@@ -61,7 +61,7 @@ constexpr std::array<TStoredValue, 26> kStoredValues { {
 // The rest of a working set, kept after the values above so that a file
 // without them loads as before and older readers ignore them; applied after
 // them in this order.
-constexpr std::array<TStoredValue, 12> kExtraValues { {
+constexpr std::array<TStoredValue, 16> kExtraValues { {
     { "MediumRadioGroup", "ItemIndex", Choice },
     { "SurfaceAltSpinEdit", "Value", Real },
     { "KmaxSpinEdit", "Value", Real },
@@ -74,6 +74,10 @@ constexpr std::array<TStoredValue, 12> kExtraValues { {
     { "FreqMaxSpinEdit", "Value", Real },
     { "C1SpinEdit", "Value", Real },
     { "C2SpinEdit", "Value", Real },
+    { "RangeRadioGroup", "ItemIndex", Choice },
+    { "RangeMinSpinEdit", "Value", Real },
+    { "RangeMaxSpinEdit", "Value", Real },
+    { "DbFloorSpinEdit", "Value", Real },
 } };
 
 struct TTableSection {

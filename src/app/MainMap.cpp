@@ -5,13 +5,11 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
-
-#include <algorithm>
 
 #include "app/Dialogs.h"
 #include "app/MapOptionsPanel.h"
@@ -53,19 +51,25 @@ void TMainForm::connectMap()
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(m_statusLabel, 1);
 
-    // "Экспорт карты…" right after the menu's PNG of the screen.
+    // "Экспорт карты…" right after the menu's PNG of the screen (at the end
+    // of the first menu if that is not there).
     auto *exportAction = new QAction(QStringLiteral("Экспорт карты (PNG, PDF, SVG)…"), this);
     exportAction->setObjectName(QStringLiteral("ExportMapPageAction"));
     connect(exportAction, &QAction::triggered, this, &TMainForm::ExportMap);
+    QMenu *file = nullptr;
+    QAction *before = nullptr;
     if (auto *png = findChild<QAction *>(QStringLiteral("ExportMapAction")))
         for (QObject *o : png->associatedObjects())
-            if (auto *menu = qobject_cast<QMenu *>(o)) {
-                const QList<QAction *> items = menu->actions();
+            if ((file = qobject_cast<QMenu *>(o))) {
+                const QList<QAction *> items = file->actions();
                 const qsizetype at = items.indexOf(png) + 1;
-                menu->insertAction(at < items.size() ? items[at] : nullptr, exportAction);
+                before = at < items.size() ? items[at] : nullptr;
                 break;
             }
-    addAction(exportAction);
+    if (!file && !menuBar()->actions().isEmpty())
+        file = menuBar()->actions().constFirst()->menu();
+    if (file)
+        file->insertAction(before, exportAction);
 }
 
 map::TRenderOptions TMainForm::MapOptions() const
@@ -117,14 +121,8 @@ void TMainForm::DrawStations(bool KeepBackground)
 
 void TMainForm::paintMap()
 {
-    QElapsedTimer timer;
-    timer.start();
-    const map::TRenderOptions o = MapOptions();
-    MapBitmap = map::RenderMapImage(m_scene, o, &m_page);
+    MapBitmap = map::RenderMapImage(m_scene, MapOptions(), &m_page);
     PaintBox->update();
-    if (qEnvironmentVariableIsSet("VALDRIN_MAP_TIMING"))
-        qInfo("map %dx%d: %lld ms", o.Size.width(), o.Size.height(),
-            static_cast<long long>(timer.elapsed()));
 }
 
 // Edited coordinates move the markers. A paste edits many cells at once: the

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 #include "app/PageWidgets.h"
 #include "app/RadioGroup.h"
@@ -19,9 +20,14 @@ TMapOptionsPanel::TMapOptionsPanel(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MapOptionsPanel"));
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    // Two rows, so that the map keeps the window's width: the picture's
+    // options above, the colour range below.
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    auto *row = new QHBoxLayout;
     row->setSpacing(6);
+    rows->addLayout(row);
 
     AspectCheckBox = new QCheckBox(QStringLiteral("Истинные пропорции"), this);
     AspectCheckBox->setObjectName(QStringLiteral("AspectCheckBox"));
@@ -44,13 +50,20 @@ TMapOptionsPanel::TMapOptionsPanel(QWidget *parent)
     ContourEdit->setMinimumWidth(90);
     row->addWidget(ContourEdit, 1);
 
-    RangeRadioGroup = new TRadioGroup(
-        QStringLiteral("Шкала"), { QStringLiteral("авто"), QStringLiteral("задать") }, 2, this);
+    row = new QHBoxLayout;
+    row->setSpacing(6);
+    rows->addLayout(row);
+    row->addWidget(MakeLabel(QStringLiteral("Шкала:"), this));
+    RangeRadioGroup
+        = new TRadioGroup(QString(), { QStringLiteral("авто"), QStringLiteral("задать") }, 2, this);
     RangeRadioGroup->setObjectName(QStringLiteral("RangeRadioGroup"));
+    RangeRadioGroup->setFlat(true);
+    RangeRadioGroup->setStyleSheet(
+        QStringLiteral("QGroupBox { border: none; margin: 0; padding: 0; }"));
     RangeRadioGroup->SetItemIndex(0);
     row->addWidget(RangeRadioGroup);
 
-    const auto edit = [this, row](const char *name, const QString &label, const QString &tip) {
+    const auto edit = [this, &row](const char *name, const QString &label, const QString &tip) {
         row->addWidget(MakeLabel(label, this));
         auto *e = MakeFloatEdit(name, this);
         e->setToolTip(tip);
@@ -63,8 +76,9 @@ TMapOptionsPanel::TMapOptionsPanel(QWidget *parent)
         QStringLiteral("Нижняя граница шкалы цвета (в единицах карты)"));
     RangeMaxSpinEdit = edit("RangeMaxSpinEdit", QStringLiteral("до"),
         QStringLiteral("Верхняя граница шкалы цвета (в единицах карты)"));
-    DbFloorSpinEdit = edit("DbFloorSpinEdit", QStringLiteral("Порог, дБ"),
-        QStringLiteral("Нижний край шкалы «дБ» при автоматической шкале"));
+    DbFloorSpinEdit = edit("DbFloorSpinEdit", QStringLiteral("порог «дБ»"),
+        QStringLiteral("Нижний край шкалы «дБ», дБ, при автоматической шкале"));
+    row->addStretch(1);
 
     connect(AspectCheckBox, &QCheckBox::toggled, this, &TMapOptionsPanel::Changed);
     connect(SmoothCheckBox, &QCheckBox::toggled, this, &TMapOptionsPanel::Changed);

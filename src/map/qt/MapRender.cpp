@@ -116,6 +116,31 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
         const double *v = common::MatrixElement(m, i, j);
         return v ? *v : NAN;
     };
+    const auto colour = [&range](double v) {
+        const TColor col = RangeColor(v, range);
+        return qRgb(col.R, col.G, col.B);
+    };
+    if (!smooth) {
+        // One colour per node, looked up per pixel: a window-sized picture of
+        // a small grid costs a handful of colour evaluations, not one per pixel.
+        std::vector<QRgb> nodes(static_cast<std::size_t>(nI) * static_cast<std::size_t>(nJ));
+        for (int i = 0; i < nI; ++i)
+            for (int j = 0; j < nJ; ++j)
+                nodes[static_cast<std::size_t>(i * nJ + j)] = colour(at(i, j));
+        std::vector<int> column(static_cast<std::size_t>(image.width()));
+        for (int x = 0; x < image.width(); ++x)
+            column[static_cast<std::size_t>(x)]
+                = static_cast<int>(common::RoundEven((x + 0.5) / image.width() * (nI - 1)));
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            const int j = static_cast<int>(
+                common::RoundEven((image.height() - (y + 0.5)) / image.height() * (nJ - 1)));
+            for (int x = 0; x < image.width(); ++x)
+                line[x]
+                    = nodes[static_cast<std::size_t>(column[static_cast<std::size_t>(x)] * nJ + j)];
+        }
+        return image;
+    }
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const double fj = (image.height() - (y + 0.5)) / image.height() * (nJ - 1);
@@ -124,18 +149,15 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
             const int i = static_cast<int>(common::RoundEven(fi));
             const int j = static_cast<int>(common::RoundEven(fj));
             double v = at(i, j);
-            if (smooth) {
-                const int i0 = std::clamp(static_cast<int>(std::floor(fi)), 0, nI - 1);
-                const int j0 = std::clamp(static_cast<int>(std::floor(fj)), 0, nJ - 1);
-                const int i1 = std::min(i0 + 1, nI - 1), j1 = std::min(j0 + 1, nJ - 1);
-                const double a = at(i0, j0), b = at(i1, j0), c = at(i0, j1), e = at(i1, j1);
-                if (std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(e)) {
-                    const double ti = fi - i0, tj = fj - j0;
-                    v = (a * (1 - ti) + b * ti) * (1 - tj) + (c * (1 - ti) + e * ti) * tj;
-                }
+            const int i0 = std::clamp(static_cast<int>(std::floor(fi)), 0, nI - 1);
+            const int j0 = std::clamp(static_cast<int>(std::floor(fj)), 0, nJ - 1);
+            const int i1 = std::min(i0 + 1, nI - 1), j1 = std::min(j0 + 1, nJ - 1);
+            const double a = at(i0, j0), b = at(i1, j0), c = at(i0, j1), e = at(i1, j1);
+            if (std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(e)) {
+                const double ti = fi - i0, tj = fj - j0;
+                v = (a * (1 - ti) + b * ti) * (1 - tj) + (c * (1 - ti) + e * ti) * tj;
             }
-            const TColor col = RangeColor(v, range);
-            line[x] = qRgb(col.R, col.G, col.B);
+            line[x] = colour(v);
         }
     }
     return image;
@@ -253,20 +275,21 @@ void DrawStationLayer(QPainter &p, const TMapScene &scene, const TMapFrame &fram
         p.drawEllipse(QRectF(c.x() - 9 * s, c.y() - 9 * s, 17 * s, 17 * s));
         opaque(c + QPointF(-6 * s, -6 * s), numbers[i], QColor(255, 0, 0));
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        const TLabelPlace &l = places[i];
-        // A label pushed off a crowded plot would cover the axes.
-        if (!l.Placed || !plot.Contains(l.Rect.X, l.Rect.Y)
-            || !plot.Contains(l.Rect.Right(), l.Rect.Bottom()))
-            continue;
-        if (l.Leader) {
-            p.setRenderHint(QPainter::Antialiasing, true);
-            p.setPen(QPen(Qt::black, s));
+    // A label pushed off a crowded plot would cover the axes.
+    const auto shown = [&plot](const TLabelPlace &l) {
+        return l.Placed && plot.Contains(l.Rect.X, l.Rect.Y)
+            && plot.Contains(l.Rect.Right(), l.Rect.Bottom());
+    };
+    // Leaders first, so that none crosses a label drawn before it.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(Qt::black, s));
+    for (const TLabelPlace &l : places)
+        if (shown(l) && l.Leader)
             p.drawLine(QPointF(l.From.X, l.From.Y), QPointF(l.To.X, l.To.Y));
-            p.setRenderHint(QPainter::Antialiasing, false);
-        }
-        opaque(QPointF(l.Rect.X, l.Rect.Y), names[i], Qt::white);
-    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (std::size_t i = 0; i < n; ++i)
+        if (shown(places[i]))
+            opaque(QPointF(places[i].Rect.X, places[i].Rect.Y), names[i], Qt::white);
     p.restore();
 }
 

@@ -19,6 +19,7 @@
 #include "app/ControlBinding.h"
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
+#include "app/MapOptionsPanel.h"
 #include "app/MediumPage.h"
 #include "app/NoisePage.h"
 #include "app/PageWidgets.h"
@@ -201,6 +202,7 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     m_mediumPage->SetLoading(false);
     --m_loading;
 
+    m_calcPage->MapOptions->UpdateRangeEdits();
     m_paramsPage->GeoCheckBoxClick();
     m_mediumPage->MediumRadioGroupClick();
     m_mediumPage->B0SpinEditChange();

@@ -34,7 +34,10 @@ void TMainForm::connectMap()
     connect(PaintBox, &TPaintBox::Resized, this, &TMainForm::paintMap);
     connect(PaintBox, &TPaintBox::ExportRequested, this, &TMainForm::ExportMap);
     TMapOptionsPanel *options = m_calcPage->MapOptions;
-    connect(options, &TMapOptionsPanel::Changed, this, &TMainForm::paintMap);
+    connect(options, &TMapOptionsPanel::Changed, this, [this] {
+        if (m_loading == 0) // a file being applied redraws once at the end
+            paintMap();
+    });
     connect(options, &TMapOptionsPanel::Refused, this, &TMainForm::showMessage);
     // Degrees change the axes and the proportions; Vp the C(dF) axes.
     connect(GeoCheckBox, &QCheckBox::toggled, this, [this] {

@@ -284,5 +284,35 @@ TEST_F(MainMapFileTest, ExportsThePageAsPngPdfAndSvgWithTheWindowsOptions)
     EXPECT_NE(form->MapBitmap, before);
 }
 
+// The fixed colour range and the dB floor go into the parameter file and
+// come back into their controls; the legend takes the fixed range.
+TEST_F(MainMapFileTest, TheColourRangeComesBackFromAParameterFile)
+{
+    auto *range = form->findChild<TRadioGroup *>(QStringLiteral("RangeRadioGroup"));
+    auto *lo = form->findChild<controls::TFloatSpinEdit *>(QStringLiteral("RangeMinSpinEdit"));
+    auto *hi = form->findChild<controls::TFloatSpinEdit *>(QStringLiteral("RangeMaxSpinEdit"));
+    auto *floor = form->findChild<controls::TFloatSpinEdit *>(QStringLiteral("DbFloorSpinEdit"));
+    ASSERT_TRUE(range && lo && hi && floor);
+    EXPECT_FALSE(lo->isEnabled()); // automatic at start
+    range->ClickItem(1);
+    lo->SetValue(-2);
+    hi->SetValue(-0.5);
+    floor->SetValue(-60);
+    const QString path = dir.filePath(QStringLiteral("range.ini"));
+    form->SaveParamFile(path);
+    range->ClickItem(0);
+    lo->SetValue(0);
+    floor->SetValue(-40);
+    form->LoadParamFile(path);
+    EXPECT_TRUE(dialogs->Messages.isEmpty());
+    EXPECT_EQ(range->ItemIndex(), 1);
+    EXPECT_TRUE(lo->isEnabled());
+    EXPECT_EQ(lo->Value(), -2);
+    EXPECT_EQ(floor->Value(), -60);
+    Compute(3);
+    EXPECT_EQ(form->Legend().Range.Lo, -2);
+    EXPECT_EQ(form->Legend().Range.Hi, -0.5);
+}
+
 } // namespace
 } // namespace valdrin::app::test

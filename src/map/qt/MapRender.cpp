@@ -11,12 +11,15 @@
 #include <QImageWriter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <numbers>
 
 #include "common/Error.h"
@@ -177,6 +180,37 @@ std::vector<double> ContourLevelsFor(
     return mm.Found ? AutoContourLevels(mm.MinV, mm.MaxV) : std::vector<double> {};
 }
 
+// The outline of text centred on (0, 0) and its width, from the font's
+// design outlines and advances; the first outline of each text is kept.
+QPainterPath LabelPath(
+    const QRawFont &raw, const QString &fontKey, const QString &text, double &width)
+{
+    struct TLabel {
+        QPainterPath Path;
+        double Width = 0;
+    };
+    static std::mutex guard;
+    static std::map<std::pair<QString, QString>, TLabel> kept;
+    const std::lock_guard lock(guard);
+    const auto key = std::pair(fontKey + QString::number(raw.pixelSize()), text);
+    if (const auto it = kept.find(key); it != kept.end()) {
+        width = it->second.Width;
+        return it->second.Path;
+    }
+    TLabel l;
+    const QList<quint32> glyphs = raw.glyphIndexesForString(text);
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+    for (qsizetype g = 0; g < glyphs.size() && g < advances.size(); ++g) {
+        l.Path.addPath(raw.pathForGlyph(glyphs[g]).translated(l.Width, 0));
+        l.Width += advances[g].x();
+    }
+    l.Path.translate(-l.Width / 2, (raw.ascent() - raw.descent()) / 2);
+    if (kept.size() > 1000) // levels are few; a bound all the same
+        kept.clear();
+    width = l.Width;
+    return kept.emplace(key, l).first->second.Path;
+}
+
 void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> &levels,
     const TMapFrame &frame, double s, char sep)
 {
@@ -189,10 +223,16 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setClipRect(QRectF(plot.X, plot.Y, plot.W, plot.H));
     const QPen pen(QColor(30, 30, 30), 1.2 * s);
-    const QFontMetricsF fm(p.font());
+    // Labels from the font's design outlines and advances, kept for the
+    // process: a glyph's outline comes out a little differently before and
+    // after the font cache has rendered it, and the same scene must give the
+    // same page.
+    const QRawFont raw = QRawFont::fromFont(p.font());
     std::vector<QRectF> taken; // labels already drawn: small loops must not stack theirs
     for (double level : levels) {
         const QString text = Q(LevelText(level, sep));
+        double width = 0;
+        const QPainterPath label = LabelPath(raw, p.font().key(), text, width);
         for (const TPolyline &line : ContourLines(d.Shown, level)) {
             TPolyline px;
             px.reserve(line.size());
@@ -206,9 +246,8 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
             p.drawPolyline(poly);
-            for (const TLineLabel &l :
-                LineLabelPlaces(px, 240 * s, 3 * fm.horizontalAdvance(text))) {
-                const double half = fm.horizontalAdvance(text) / 2 + 2 * s;
+            for (const TLineLabel &l : LineLabelPlaces(px, 240 * s, 3 * width)) {
+                const double half = width / 2 + 2 * s;
                 const QRectF box(l.At.X - half, l.At.Y - half, 2 * half, 2 * half);
                 if (std::any_of(taken.begin(), taken.end(),
                         [&box](const QRectF &r) { return r.intersects(box); }))
@@ -217,12 +256,9 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
                 p.save();
                 p.translate(l.At.X, l.At.Y);
                 p.rotate(l.Angle * 180 / std::numbers::pi);
-                QPainterPath path;
-                path.addText(-fm.horizontalAdvance(text) / 2, fm.ascent() / 2 - fm.descent() / 2,
-                    p.font(), text);
                 p.strokePath(
-                    path, QPen(Qt::white, 3 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.fillPath(path, Qt::black);
+                    label, QPen(Qt::white, 3 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.fillPath(label, Qt::black);
                 p.restore();
             }
         }

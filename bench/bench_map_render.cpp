@@ -66,6 +66,31 @@ void BM_MapPagePng(benchmark::State &state)
 }
 BENCHMARK(BM_MapPagePng)->Unit(benchmark::kMillisecond);
 
+// The window's redraw: the default 81 x 81 grid with 25 stations on a
+// large window's map panel; the argument switches the contours on.
+void BM_WindowMap(benchmark::State &state)
+{
+    TPage page = MakePage();
+    map::TRanges ranges; // the window's default grid, 50 m steps
+    page.Result.PlaneGrid = map::UpdatePlaneGrid(ranges, calc::TViewPlane::vpXY);
+    page.Scene.PlaneGrid = page.Result.PlaneGrid;
+    auto &m = page.Result.ResultMatrix;
+    m.assign(81, std::vector<double>(81));
+    for (std::size_t i = 0; i < 81; ++i)
+        for (std::size_t j = 0; j < 81; ++j)
+            m[i][j] = std::hypot(static_cast<double>(i) - 40, static_cast<double>(j) - 40) * 0.02
+                - 2
+                + 0.1 * std::sin(0.2 * static_cast<double>(i))
+                    * std::cos(0.15 * static_cast<double>(j));
+    page.Scene.Stations.Count = 25;
+    map::TRenderOptions o;
+    o.Size = QSize(930, 850);
+    o.Contours = state.range(0) ? map::TContourLevels { true, {} } : map::TContourLevels {};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(map::RenderMapImage(page.Scene, o));
+}
+BENCHMARK(BM_WindowMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -1,6 +1,5 @@
 #include "app/CalcPage.h"
 
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -12,21 +11,17 @@
 #include <numeric>
 
 #include "app/Gauge.h"
+#include "app/MapOptionsPanel.h"
 #include "app/PageWidgets.h"
 #include "app/PaintBox.h"
 #include "app/RadioGroup.h"
 #include "calc/NetworkModel.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
-#include "map/qt/MapQt.h"
 
 namespace valdrin::app {
 
 using controls::TSpin10Edit;
-
-namespace {
-constexpr int kLegendWidth = map::kLegendWidth; // pixels, the legend beside the map
-} // namespace
 
 TCalcPage::TCalcPage(QWidget *parent)
     : QWidget(parent)
@@ -99,13 +94,14 @@ TCalcPage::TCalcPage(QWidget *parent)
     leftBox->setFixedWidth(std::max(262, tableWidth));
     layout->addWidget(leftBox);
 
-    // Right: the read-out over the map, the map with the gauge over it, the legend.
-    auto *right = new QGridLayout;
+    // Right: the read-out over the map, the map with the gauge over it (the
+    // page drawn at the panel's size, legend included), the map's options.
+    auto *right = new QVBoxLayout;
     right->setSpacing(4);
     InfoLabel = new QLabel(QStringLiteral("X =    , Y ="), this);
     InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
     InfoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    right->addWidget(InfoLabel, 0, 0, 1, 2);
+    right->addWidget(InfoLabel);
 
     auto *mapPanel = new QWidget(this);
     mapPanel->setObjectName(QStringLiteral("MapPanel"));
@@ -113,7 +109,8 @@ TCalcPage::TCalcPage(QWidget *parent)
     stack->setStackingMode(QStackedLayout::StackAll);
     PaintBox = new TPaintBox(mapPanel);
     PaintBox->setObjectName(QStringLiteral("PaintBox"));
-    PaintBox->setMinimumSize(kMapWidth, kMapHeight);
+    // Small enough for a small screen; the axes and legend still fit.
+    PaintBox->setMinimumSize(kMinMapWidth, kMinMapHeight);
     PaintBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     Gauge = new TGauge(mapPanel);
     Gauge->setObjectName(QStringLiteral("Gauge"));
@@ -121,15 +118,10 @@ TCalcPage::TCalcPage(QWidget *parent)
     stack->addWidget(Gauge);
     stack->setCurrentWidget(Gauge);
     Gauge->hide();
-    right->addWidget(mapPanel, 1, 0);
+    right->addWidget(mapPanel, 1);
 
-    LegendLabel = new QLabel(this);
-    LegendLabel->setObjectName(QStringLiteral("LegendLabel"));
-    LegendLabel->setFixedWidth(kLegendWidth);
-    LegendLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    right->addWidget(LegendLabel, 1, 1);
-    right->setRowStretch(1, 1);
-    right->setColumnStretch(0, 1);
+    MapOptions = new TMapOptionsPanel(this);
+    right->addWidget(MapOptions);
     layout->addLayout(right, 1);
 }
 
@@ -151,16 +143,6 @@ calc::TViewPlane TCalcPage::SelectedPlane() const
     default:
         return calc::TViewPlane::vpXY;
     }
-}
-
-void TCalcPage::ShowLegend(const map::TLegend &legend)
-{
-    if (!legend.Shown) {
-        LegendLabel->clear();
-        return;
-    }
-    const QSize size(kLegendWidth, std::min(kMapHeight, std::max(LegendLabel->height(), 200)));
-    LegendLabel->setPixmap(QPixmap::fromImage(map::DrawLegend(legend, size, DecimalSep())));
 }
 
 } // namespace valdrin::app

@@ -1,12 +1,12 @@
 // Page "Расчет": the station count and table, the commands, the choice of
-// picture, plane and unit, and the map with its read-out, gauge and legend.
+// picture, plane and unit, and the map (legend included) with its read-out,
+// gauge and options.
 // The window handles its controls: they all act on the result and the run.
 #pragma once
 
 #include <QWidget>
 
 #include "calc/NetworkModel.h"
-#include "map/MapCore.h"
 
 class QLabel;
 class QPushButton;
@@ -19,6 +19,7 @@ class TSpin10Edit;
 namespace valdrin::app {
 
 class TGauge;
+class TMapOptionsPanel;
 class TPaintBox;
 class TRadioGroup;
 
@@ -32,7 +33,6 @@ struct TCalcControls {
     controls::TStrGrid *CooGrid = nullptr;
     TPaintBox *PaintBox = nullptr;
     TGauge *Gauge = nullptr;
-    QLabel *LegendLabel = nullptr;
     TRadioGroup *SourceRadioGroup = nullptr;
     TRadioGroup *ViewRadioGroup = nullptr;
     TRadioGroup *UnitRadioGroup = nullptr;
@@ -46,8 +46,8 @@ public:
 
     calc::TShowMode SelectedMode() const; // of SourceRadioGroup
     calc::TViewPlane SelectedPlane() const; // of ViewRadioGroup
-    // The legend beside the map; cleared when it is not shown.
-    void ShowLegend(const map::TLegend &legend);
+
+    TMapOptionsPanel *MapOptions = nullptr; // under the map
 };
 
 } // namespace valdrin::app

@@ -1,10 +1,15 @@
 #include "app/Dialogs.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTranslator>
 
@@ -134,6 +139,37 @@ int TDialogs::Choose(QWidget *parent, const QString &question, const QStringList
         box.setDefaultButton(qobject_cast<QPushButton *>(buttons.constFirst()));
     box.exec();
     return static_cast<int>(buttons.indexOf(box.clickedButton()));
+}
+
+bool TDialogs::AskMapSize(QWidget *parent, TMapSize &size)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Размер карты"));
+    auto *form = new QFormLayout(&dialog);
+    const auto side = [&dialog](int value) {
+        auto *e = new QSpinBox(&dialog);
+        e->setRange(64, 16000);
+        e->setSuffix(QStringLiteral(" пикс."));
+        e->setValue(value);
+        return e;
+    };
+    QSpinBox *width = side(size.Width);
+    QSpinBox *height = side(size.Height);
+    auto *dpi = new QDoubleSpinBox(&dialog);
+    dpi->setRange(36, 2400);
+    dpi->setDecimals(0);
+    dpi->setValue(size.Dpi);
+    form->addRow(QStringLiteral("Ширина:"), width);
+    form->addRow(QStringLiteral("Высота:"), height);
+    form->addRow(QStringLiteral("Разрешение, точек на дюйм:"), dpi);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    size = { width->value(), height->value(), dpi->value() };
+    return true;
 }
 
 } // namespace valdrin::app

@@ -38,6 +38,13 @@ struct TSaveTarget {
     int Filter = -1;
 };
 
+// The size of a map file: pixels at Dpi (fonts are in points, so a higher
+// resolution makes the same page finer, not larger).
+struct TMapSize {
+    int Width = 1600, Height = 1200; // pixels, 64 .. 16000
+    double Dpi = 150; // 36 .. 2400
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -56,6 +63,9 @@ public:
     // A question answered by one of choices or "Отмена": the index of the
     // choice, -1 for "Отмена" or a closed box.
     virtual int Choose(QWidget *parent, const QString &question, const QStringList &choices);
+    // Width, height and resolution of a map file, starting from size; false
+    // when the user cancelled (size unchanged).
+    virtual bool AskMapSize(QWidget *parent, TMapSize &size);
 };
 
 } // namespace valdrin::app

@@ -19,6 +19,7 @@
 #include "app/ControlBinding.h"
 #include "app/Dialogs.h"
 #include "app/Gauge.h"
+#include "app/MapOptionsPanel.h"
 #include "app/MediumPage.h"
 #include "app/NoisePage.h"
 #include "app/PageWidgets.h"
@@ -93,6 +94,7 @@ TMainForm::TMainForm(QWidget *parent)
     connectHandlers();
     buildMenus();
     buildPlanning();
+    connectMap();
     m_sensorsTyped = new TTypedCount(SensorsSpinEdit, [this] { applyStationCount(); });
 }
 
@@ -205,6 +207,7 @@ void TMainForm::applyWorkingSet(const TWorkingSet &ws)
     m_mediumPage->SetLoading(false);
     --m_loading;
 
+    m_calcPage->MapOptions->UpdateRangeEdits();
     m_paramsPage->GeoCheckBoxClick();
     m_mediumPage->MediumRadioGroupClick();
     m_mediumPage->B0SpinEditChange();
@@ -264,13 +267,13 @@ void TMainForm::FormCreate()
     medium::ShowLayer(model, 0, m_mediumPage->Model()[0], decimalSep());
     ModelStrGrid->FromTable(model);
 
-    MapBitmap = map::NewMapBitmap(kMapWidth, kMapHeight);
-    m_geometry = map::TMapGeometry(MapBitmap.width(), MapBitmap.height());
     PaintBox->SetImage(&MapBitmap);
     updatePlaneGrid();
     KmaxSpinEditChange();
-    LastClick = MapCentre();
     DrawStations(false);
+    LastClick = MapCentre();
+    const auto [u, v] = MapFrame().ToPlane(LastClick.x(), LastClick.y());
+    m_lastClickPlane = { u, v };
     m_result = calc::TResult {};
     PaintBox->update();
     m_tablesShot = tablesState();
@@ -458,6 +461,7 @@ void TMainForm::finishRun(
         return; // cancelled: the previous result, map and save state stay
     m_result = std::move(**result);
     m_resultSource = m_runSnapshot;
+    m_runTime = std::time(nullptr);
     SaveButton->setEnabled(m_result.Saveable);
     SourceRadioGroupClick();
     if (m_planPage)
@@ -485,10 +489,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
-    QMainWindow::resizeEvent(event);
-    // MapCentre follows MapBitmap, which keeps its size.
-    if (!MapBitmap.isNull())
-        m_geometry.MapCentre = { MapBitmap.width() / 2, MapBitmap.height() / 2 };
+    QMainWindow::resizeEvent(event); // the map panel redraws the map at its new size
 }
 
 // ---------------------------------------------------------------------------
@@ -536,7 +537,7 @@ void TMainForm::KmaxSpinEditChange()
 // A result picture whose grids no longer hold is not left on the map.
 void TMainForm::refreshIfStale()
 {
-    if (m_picture == map::TMapPicture::Stations || MapBitmap.isNull() || gridsMatch())
+    if (m_page.Picture == map::TMapPicture::Stations || MapBitmap.isNull() || gridsMatch())
         return;
     RedrawMap();
     PaintBox->update();

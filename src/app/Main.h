@@ -9,9 +9,10 @@
 
 #include <QImage>
 #include <QMainWindow>
-#include <QPoint>
+#include <QPointF>
 #include <QString>
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,8 @@
 #include "calc/NetworkModel.h"
 #include "calc/Result.h"
 #include "map/MapCore.h"
+#include "map/MapScene.h"
+#include "map/qt/MapRender.h"
 #include "medium/MediumModel.h"
 
 class QAction;
@@ -71,7 +74,8 @@ public:
     using TEngine = std::function<std::optional<calc::TResult>(
         const calc::TCalcSnapshot &, const calc::TRunControl &)>;
 
-    static constexpr int kMapWidth = app::kMapWidth; // MapBitmap at the design size, pixels
+    static constexpr int kMapWidth
+        = app::kMapWidth; // MapBitmap before the window is laid out, pixels
     static constexpr int kMapHeight = app::kMapHeight;
 
     explicit TMainForm(QWidget *parent = nullptr);
@@ -88,15 +92,18 @@ public:
     const calc::TPlaneGrid &PlaneGrid() const { return m_planeGrid; }
     const calc::TWaveGrid &WaveGrid() const { return m_waveGrid; }
     const medium::THorizontalModel &MediumModel() const;
-    const map::TMapGeometry &Geometry() const { return m_geometry; }
     int PlacementRemaining() const { return m_placementRemaining; }
 
-    // The map image, its scales and the last pressed point.
+    // The map page as drawn at the map panel's size, the mapping between its
+    // pixels and the plane, and the last pressed point (pixel and plane).
     QImage MapBitmap;
-    double MapScaleX() const { return m_geometry.MapScaleX; }
-    double MapScaleY() const { return m_geometry.MapScaleY; }
-    QPoint MapCentre() const { return { m_geometry.MapCentre.x, m_geometry.MapCentre.y }; }
-    QPoint LastClick;
+    const map::TMapFrame &MapFrame() const { return m_page.Frame; }
+    QPointF MapCentre() const; // the middle of the plane shown
+    QPointF LastClick;
+    // What the map is drawn with now: the options under it, the page size,
+    // the title's run data.
+    map::TRenderOptions MapOptions() const;
+    const map::TMapScene &MapScene() const { return m_scene; }
 
     QTabWidget *PageControl = nullptr;
 
@@ -106,10 +113,12 @@ public:
     controls::TFloatSpinEdit *NoiseF1SpinEdit = nullptr; // of the noise page, when it exists
     controls::TFloatSpinEdit *NoiseF2SpinEdit = nullptr;
 
-    // The map operations.
+    // The map operations. RedrawMap builds the picture from the controls and
+    // the result and draws it; anything that changes what the map shows
+    // calls it.
     void RedrawMap();
     void DrawStations(bool KeepBackground);
-    const map::TLegend &Legend() const { return m_legend; }
+    const map::TLegend &Legend() const { return m_page.Legend; }
 
     // Parameter files, through the working set.
     void LoadParamFile(const QString &fileName);
@@ -131,12 +140,13 @@ public slots:
     void SaveButtonClick();
     void AddButtonClick();
     void SourceRadioGroupClick();
-    void PaintBoxMouseMove(Qt::KeyboardModifiers shift, int x, int y);
-    void PaintBoxMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void PaintBoxMouseMove(Qt::KeyboardModifiers shift, double x, double y);
+    void PaintBoxMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
     void SaveMapPng();
     void ImportStationsClick();
     void ExportStationsClick();
     void SaveResultsAsClick();
+    void ExportMap(); // PNG, PDF or SVG at a chosen size
     void XminSpinEditChange();
     void KmaxSpinEditChange();
 
@@ -163,6 +173,8 @@ private:
     void queueStationsRedraw();
     void onProgress(int done, int total);
     void endPlacement();
+    void paintMap(); // the current scene at the panel's size and the current options
+    void connectMap();
     void buildMenus();
     void addStationCommands(QMenu *file);
     void addSaveResultsAs(QMenu *file, QAction *saveResults);
@@ -192,9 +204,13 @@ private:
     QUndoStack *m_undo = nullptr; // the tables' changes
     TTablesState m_tablesShot; // the tables as the last undo step left them
     QAction *m_cancelAction = nullptr; // enabled while a run goes on
-    map::TMapGeometry m_geometry { kMapWidth, kMapHeight };
-    map::TMapPicture m_picture = map::TMapPicture::Stations; // what MapBitmap shows
-    map::TLegend m_legend; // of that picture
+    map::TMapScene m_scene; // what MapBitmap is drawn from
+    map::TRenderedPage m_page; // its picture, legend and frame
+    map::TPointF m_lastClickPlane; // LastClick on the plane shown then
+    std::optional<std::time_t> m_runTime; // when m_result was computed
+    QSize m_exportSize { 1600, 1200 }; // the last export's size, pixels, and DPI
+    double m_exportDpi = 150;
+    QLabel *m_statusLabel = nullptr; // the pointer's position and value, in the status bar
 
     int m_placementRemaining = 0;
     QString m_savedCaption; // window caption before placement began

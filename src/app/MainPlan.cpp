@@ -24,6 +24,7 @@
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
 #include "map/qt/MapQt.h"
+#include "map/qt/MapRender.h"
 #include "params/WorkingSet.h"
 
 namespace valdrin::app {
@@ -216,7 +217,7 @@ bool TMainForm::stationDrag(QEvent *e)
         && type != QEvent::MouseButtonRelease)
         return false;
     const auto *me = static_cast<QMouseEvent *>(e);
-    const QPoint pos = me->position().toPoint();
+    const QPointF pos = me->position();
     if (type == QEvent::MouseButtonPress) {
         m_drag.reset();
         if (me->button() != Qt::LeftButton || !(me->modifiers() & Qt::ControlModifier) || m_running
@@ -224,15 +225,15 @@ bool TMainForm::stationDrag(QEvent *e)
             || MediumRadioGroup->ItemIndex() != 0)
             return false;
         readStations();
-        const auto marks
-            = map::StationMarks(m_stations, CooGrid->ToTable(), m_planeGrid, m_geometry);
         int best = -1;
         double bestDist = kMarkRadius;
-        for (std::size_t i = 0; i < marks.size(); ++i) {
-            const double d = std::hypot(marks[i].Centre.x - pos.x(), marks[i].Centre.y - pos.y());
+        for (int i = 0; i < m_stations.Count; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            const auto [mx, my] = MapFrame().ToPixel(m_stations.U[at], m_stations.V[at]);
+            const double d = std::hypot(mx - pos.x(), my - pos.y());
             if (d <= bestDist) {
                 bestDist = d;
-                best = static_cast<int>(i);
+                best = i;
             }
         }
         if (best < 0)
@@ -258,8 +259,7 @@ bool TMainForm::stationDrag(QEvent *e)
     if (!m_drag)
         return false;
     // Pixel to plane, the inverse of the marks' placement.
-    const double u = m_planeGrid.UMin + pos.x() / m_geometry.MapScaleX;
-    const double v = m_planeGrid.VMin + (m_geometry.H - pos.y()) / m_geometry.MapScaleY;
+    const auto [u, v] = MapFrame().ToPlane(pos.x(), pos.y());
     const int digits = GeoCheckBox->isChecked() ? 6 : 1;
     const QString uText = U8(common::FormatFixed(u, digits, decimalSep()));
     const QString vText = U8(common::FormatFixed(v, digits, decimalSep()));
@@ -321,10 +321,8 @@ void TMainForm::DragStep(double u, double v)
             shown = &*m_drag->Result;
     }
     const map::TMapScene scene = MakeMapScene(ws, shown, shown != &none, decimalSep());
-    const map::TRedrawn drawn = map::RedrawMap(MapBitmap, m_geometry, scene);
-    m_picture = drawn.Picture;
-    m_legend = drawn.Legend;
-    m_calcPage->ShowLegend(m_legend);
+    m_scene = scene;
+    MapBitmap = map::RenderMapImage(m_scene, MapOptions(), &m_page);
     PaintBox->repaint();
 }
 

@@ -21,6 +21,7 @@ namespace valdrin::app {
 
 constexpr int kMapWidth = 504; // MapBitmap at the design size, pixels
 constexpr int kMapHeight = 475;
+constexpr int kMinMapWidth = 400, kMinMapHeight = 300; // the map panel's least size, pixels
 constexpr int kRowHeight = 15; // default row height of the tables
 
 // The user's decimal separator; a point where it is not one ASCII character.

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/PageWidgets.h"
+
 namespace valdrin::app {
 
 TPaintBox::TPaintBox(QWidget *parent)
@@ -16,6 +18,9 @@ TPaintBox::TPaintBox(QWidget *parent)
     SavePngAction = new QAction(QStringLiteral("Сохранить карту как PNG…"), this);
     SavePngAction->setObjectName(QStringLiteral("SavePngAction"));
     connect(SavePngAction, &QAction::triggered, this, &TPaintBox::SavePngRequested);
+    ExportAction = new QAction(QStringLiteral("Экспорт карты (PNG, PDF, SVG)…"), this);
+    ExportAction->setObjectName(QStringLiteral("ExportAction"));
+    connect(ExportAction, &QAction::triggered, this, &TPaintBox::ExportRequested);
 }
 
 void TPaintBox::SetImage(const QImage *image)
@@ -26,27 +31,27 @@ void TPaintBox::SetImage(const QImage *image)
 
 QSize TPaintBox::sizeHint() const
 {
-    return m_image ? m_image->size() : QSize(504, 475);
+    return { kMapWidth, kMapHeight };
 }
 
 void TPaintBox::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
-    // Beyond the image (a window enlarged after start) the panel stays plain.
-    p.fillRect(event->rect(), palette().color(QPalette::Window));
+    // Between a resize and the next drawing the image may be smaller.
+    p.fillRect(event->rect(), Qt::white);
     if (m_image)
         p.drawImage(0, 0, *m_image);
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
+    const QPointF pos = event->position();
     emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TPaintBox::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
+    const QPointF pos = event->position();
     emit MouseMove(event->modifiers(), pos.x(), pos.y());
 }
 
@@ -54,7 +59,14 @@ void TPaintBox::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
     menu.addAction(SavePngAction);
+    menu.addAction(ExportAction);
     menu.exec(event->globalPos());
+}
+
+void TPaintBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    emit Resized();
 }
 
 } // namespace valdrin::app

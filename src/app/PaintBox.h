@@ -1,5 +1,6 @@
-// The map surface: paints the map image unscaled at (0, 0) and forwards the
-// mouse to the window. A context menu offers saving the picture.
+// The map surface: paints the map image at (0, 0) and forwards the mouse to
+// the window, with the pointer's position as the event gives it (fractional
+// on scaled screens). A context menu offers saving and exporting the map.
 #pragma once
 
 #include <QImage>
@@ -22,17 +23,21 @@ public:
     QSize sizeHint() const override;
 
     QAction *SavePngAction = nullptr; // "Сохранить карту как PNG…"
+    QAction *ExportAction = nullptr; // "Экспорт карты…": PNG, PDF or SVG at a chosen size
 
 signals:
-    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
-    void MouseMove(Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
+    void MouseMove(Qt::KeyboardModifiers modifiers, double x, double y);
     void SavePngRequested();
+    void ExportRequested();
+    void Resized(); // the map is drawn anew for the new size
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     const QImage *m_image = nullptr;

@@ -34,6 +34,12 @@ using enum calc::TShowMode;
 
 namespace {
 
+// The pixel a fractional mouse position lies in.
+int Pixel(double at)
+{
+    return static_cast<int>(std::floor(at));
+}
+
 TSpinEdit *MakeSpin(const char *name, int lo, int hi, int value, QWidget *parent)
 {
     auto *e = new TSpinEdit(parent);
@@ -252,9 +258,11 @@ TPlanPage::TPlanPage(QWidget *parent)
     connect(DiffCheckBox, &QCheckBox::clicked, this, &TPlanPage::DiffCheckBoxClick);
     connect(ProbButton, &QPushButton::clicked, this, &TPlanPage::ProbButtonClick);
     connect(PlanBox, &TPaintBox::MouseMove, this,
-        [this](Qt::KeyboardModifiers, int x, int y) { mouseMoved(x, y); });
+        [this](Qt::KeyboardModifiers, double x, double y) { mouseMoved(Pixel(x), Pixel(y)); });
     connect(PlanBox, &TPaintBox::MouseDown, this,
-        [this](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) { mousePressed(x, y); });
+        [this](Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+            mousePressed(Pixel(x), Pixel(y));
+        });
     connect(PlanGauge, &TGauge::CancelRequested, this, [this] {
         if (CancelWork)
             CancelWork();

@@ -13,11 +13,14 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "calc/Result.h"
 #include "common/CellTable.h"
 #include "map/MapCore.h"
+#include "map/MapFrame.h"
 
 namespace valdrin::map {
 
@@ -35,6 +38,7 @@ struct TReadoutContext {
     TPixel LastClick; // starts at MapCentre
     double Vp = 6000; // value of VpSpinEdit at this move, m/s
     char DecimalSep = '.'; // the locale's
+    TPointF LastClickPlane; // the last press on the plane, for the page read-outs
 };
 
 // "X = %1.1f, Y = %1.1f, R = %1.2f": offsets from MapCentre and the distance
@@ -59,6 +63,18 @@ std::string NodeReadout(
 // result cannot be read.
 std::string InfoLabelText(TPixel p, const TMapGeometry &g, const TReadoutContext &ctx);
 
+// The same read-outs on a rendered page: the pixel goes through the page's
+// frame (ToPlane, ToNode), so they hold at any page size and in both aspect
+// modes. X, Y are offsets from the middle of the frame's range, R the
+// distance from ctx.LastClickPlane; node indices are ToNode rounded to even.
+std::optional<std::pair<int, int>> FrameIndex(TPointF p, const TMapFrame &f, int nI, int nJ);
+std::string PlaneReadout(TPointF p, const TMapFrame &f, TPointF lastClick, char decimalSep);
+std::string ResponseReadout(
+    TPointF p, const TMapFrame &f, const calc::TResult &result, double Vp, char decimalSep);
+std::string NodeReadout(
+    TPointF p, const TMapFrame &f, const calc::TResult &result, char decimalSep);
+std::string InfoLabelText(TPointF p, const TMapFrame &f, const TReadoutContext &ctx);
+
 // The hint of SensorsSpinEdit, which the placement caption begins with.
 constexpr const char *kPlacementHint = "Осталось выбрать точек: ";
 std::string PlacementCaption(int remaining);
@@ -71,6 +87,11 @@ int StartPlacement(common::TCellTable &cooGrid, int sensors);
 // X0 + horizontal offset, Y0 + vertical offset ("%1.1f" in metres, "%1.6f"
 // in degrees), "0", "s%2.2d" of row - 1.
 std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry &g, double X0,
+    double Y0, char decimalSep, bool degrees = false);
+
+// The same cells for a press on a rendered page: the offsets from the middle
+// of the frame's range.
+std::array<std::string, 4> PlacementCells(int row, TPointF p, const TMapFrame &f, double X0,
     double Y0, char decimalSep, bool degrees = false);
 
 struct TPlacementStep {
@@ -86,5 +107,7 @@ struct TPlacementStep {
 // written, and placement ends, so the header row is never overwritten.
 TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPixel p,
     const TMapGeometry &g, double X0, double Y0, char decimalSep, bool degrees = false);
+TPlacementStep PlaceStation(common::TCellTable &cooGrid, int sensors, int remaining, TPointF p,
+    const TMapFrame &f, double X0, double Y0, char decimalSep, bool degrees = false);
 
 } // namespace valdrin::map

@@ -61,7 +61,7 @@ constexpr std::array<TStoredValue, 26> kStoredValues { {
 // The rest of a working set, kept after the values above so that a file
 // without them loads as before and older readers ignore them; applied after
 // them in this order.
-constexpr std::array<TStoredValue, 13> kExtraValues { {
+constexpr std::array<TStoredValue, 17> kExtraValues { {
     { "MediumRadioGroup", "ItemIndex", Choice },
     { "SurfaceAltSpinEdit", "Value", Real },
     { "KmaxSpinEdit", "Value", Real },
@@ -76,6 +76,10 @@ constexpr std::array<TStoredValue, 13> kExtraValues { {
     { "C2SpinEdit", "Value", Real },
     // Station rows out of operation, "3,7"; a file without it has them all working.
     { "CooGrid", "OutOfOperation", RowList },
+    { "RangeRadioGroup", "ItemIndex", Choice },
+    { "RangeMinSpinEdit", "Value", Real },
+    { "RangeMaxSpinEdit", "Value", Real },
+    { "DbFloorSpinEdit", "Value", Real },
 } };
 
 struct TTableSection {

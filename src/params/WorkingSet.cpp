@@ -88,6 +88,9 @@ const std::vector<TRealControl> &RealControls()
         { "C2SpinEdit", &W::C2SpinEdit, 0, 0, 1, G },
         { "NoiseF1SpinEdit", &W::NoiseF1SpinEdit, 0, 100000, 0.1, G },
         { "NoiseF2SpinEdit", &W::NoiseF2SpinEdit, 0, 100000, 0.1, G },
+        { "RangeMinSpinEdit", &W::RangeMinSpinEdit, 0, 0, 0.1, G },
+        { "RangeMaxSpinEdit", &W::RangeMaxSpinEdit, 0, 0, 0.1, G },
+        { "DbFloorSpinEdit", &W::DbFloorSpinEdit, -300, -1, 1, G },
     };
     return controls;
 }
@@ -99,6 +102,7 @@ const std::vector<TChoiceControl> &ChoiceControls()
         { "ViewRadioGroup", &W::ViewRadioGroup, 3 },
         { "UnitRadioGroup", &W::UnitRadioGroup, 2 },
         { "MediumRadioGroup", &W::MediumRadioGroup, 2 },
+        { "RangeRadioGroup", &W::RangeRadioGroup, 2 },
     };
     return controls;
 }

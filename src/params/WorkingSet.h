@@ -64,6 +64,13 @@ struct TWorkingSet {
     int LocErrorSpinEdit = 5; // % of the hypocentral distance, 0..50
     double FcNumSpinEdit = 5; // multiplier n, 0.1..8
 
+    // The map's colour range: automatic (the picture's min .. max) or fixed
+    // to RangeMinSpinEdit .. RangeMaxSpinEdit in the unit shown, so that two
+    // networks can be compared on one scale; "дБ" starts at the floor.
+    int RangeRadioGroup = 0; // 0 automatic, 1 fixed
+    double RangeMinSpinEdit = 0, RangeMaxSpinEdit = 1; // unbounded; used when Min < Max
+    double DbFloorSpinEdit = -40; // dB, -300..-1
+
     medium::THorizontalModel MediumModel; // LayerCountSpinEdit layers
 };
 

@@ -34,13 +34,10 @@ QByteArray ReadAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The picture DrawStations makes on a fresh background from the window's tables.
+// The stations alone on a fresh page from the window's tables.
 QImage FreshStations(const TMainForm &form)
 {
-    QImage img = map::NewMapBitmap(504, 475);
-    map::TMapGeometry g(504, 475);
-    map::DrawStations(img, g, form.Stations(), form.CooGrid->ToTable(), form.PlaneGrid(), false);
-    return img;
+    return StationsPage(form, form.Stations(), form.PlaneGrid());
 }
 
 class MainCalcTest : public MainFormTest {
@@ -216,7 +213,7 @@ TEST_F(MainCalcTest, TheMapPictureSavesAsPngWithItsLegend)
     form->PaintBox->SavePngAction->trigger();
     QImage png(path);
     ASSERT_FALSE(png.isNull());
-    EXPECT_EQ(png.size(), QSize(504 + map::kLegendWidth, 475));
+    EXPECT_EQ(png, form->MapBitmap.convertToFormat(png.format())); // the legend is on the page
 }
 
 // The run is held at a tenth of its nodes until the window cancels it, so the

@@ -153,11 +153,7 @@ TEST_P(MainParamTest, AFileWithOtherInputsLeavesNoResultAndShowsItsStations)
     EXPECT_EQ(form->Result().ResultMode, calc::TShowMode::smStations);
     ASSERT_GE(form->Stations().Count, 1);
     EXPECT_EQ(form->Stations().U[0], 1500);
-    QImage stations = map::NewMapBitmap(TMainForm::kMapWidth, TMainForm::kMapHeight);
-    map::TMapGeometry g(TMainForm::kMapWidth, TMainForm::kMapHeight);
-    map::DrawStations(
-        stations, g, form->Stations(), form->CooGrid->ToTable(), form->PlaneGrid(), false);
-    EXPECT_EQ(form->MapBitmap, stations);
+    EXPECT_EQ(form->MapBitmap, StationsPage(*form, form->Stations(), form->PlaneGrid()));
 }
 
 TEST_P(MainParamTest, AFileThatCannotBeReadIsRefusedAndTheWindowStaysAsItWas)

@@ -158,10 +158,8 @@ TEST_F(MainPlanTest, ADraggedStationRecomputesTheMapAndTheTableFollowsOnRelease)
     Coarse(50); // the default grid
     Compute(3);
     const QString x = form->CooGrid->Cells(1, 10), y = form->CooGrid->Cells(2, 10);
-    const auto &g = form->Geometry();
-    const auto &grid = form->PlaneGrid();
-    const QPoint from(static_cast<int>(std::lround((81 - grid.UMin) * g.MapScaleX)),
-        g.H - static_cast<int>(std::lround((690 - grid.VMin) * g.MapScaleY))); // station 9
+    const auto [px, py] = form->MapFrame().ToPixel(81, 690); // station 9
+    const QPoint from(static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)));
     CtrlMouse(form->PaintBox, QEvent::MouseButtonPress, from);
     QElapsedTimer timer;
     timer.start();

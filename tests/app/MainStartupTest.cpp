@@ -200,7 +200,9 @@ TEST_F(MainFormTest, StartsWithTheDefaultTablesModelAndGrids)
     EXPECT_EQ(form->PlaneGrid().NV, 81);
     EXPECT_EQ(form->WaveGrid().KCount, 250);
     EXPECT_EQ(form->MapBitmap.size(), QSize(504, 475));
-    EXPECT_EQ(form->MapCentre(), QPoint(252, 237));
+    const map::TRectF &plot = form->MapFrame().Plot(); // a square plane: the plot's middle
+    EXPECT_NEAR(form->MapCentre().x(), plot.X + plot.W / 2, 1e-9);
+    EXPECT_NEAR(form->MapCentre().y(), plot.Y + plot.H / 2, 1e-9);
     EXPECT_EQ(form->LastClick, form->MapCentre());
     EXPECT_EQ(form->Result().ResultMode, calc::TShowMode::smStations);
     EXPECT_EQ(form->Stations().Count, 25);
@@ -208,21 +210,23 @@ TEST_F(MainFormTest, StartsWithTheDefaultTablesModelAndGrids)
 
 TEST_F(MainFormTest, DrawsTheTwentyFiveStationsAtStart)
 {
-    map::TMapGeometry g(504, 475);
-    g.SetStationScale(form->PlaneGrid());
+    const map::TMapFrame &frame = form->MapFrame();
     const calc::TStationSet &s = form->Stations();
     for (int i = 0; i < 25; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        const map::TPixel c = g.PlaneToPixel(s.U[at], s.V[at], form->PlaneGrid());
+        const auto [x, y] = frame.ToPixel(s.U[at], s.V[at]);
+        const QPoint c(static_cast<int>(std::nearbyint(x)), static_cast<int>(std::nearbyint(y)));
         // A point of the red disc that neither label covers (a later marker may).
         int red = 0;
         for (const QPoint d : { QPoint(4, -4), QPoint(4, 4), QPoint(-5, -7), QPoint(-4, 8) })
-            red += form->MapBitmap.pixel(c.x + d.x(), c.y + d.y()) == qRgb(255, 0, 0);
+            red += form->MapBitmap.pixel(c + d) == qRgb(255, 0, 0);
         EXPECT_GT(red, 0) << "station " << i;
     }
-    // White ground, black outline.
-    EXPECT_EQ(form->MapBitmap.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(form->MapBitmap.pixel(5, 5), qRgb(255, 255, 255));
+    // White ground inside a black frame.
+    const map::TRectF &plot = frame.Plot();
+    const QPoint corner(static_cast<int>(plot.X), static_cast<int>(plot.Y));
+    EXPECT_EQ(form->MapBitmap.pixel(corner + QPoint(0, 20)), qRgb(0, 0, 0));
+    EXPECT_EQ(form->MapBitmap.pixel(corner + QPoint(5, 5)), qRgb(255, 255, 255));
 }
 
 // Whether a column shows text whole: the width Qt would size it to for that

@@ -13,12 +13,14 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "app/RadioGroup.h"
 #include "calc/Computation.h"
 #include "calc/NetworkModel.h"
+#include "controls/GridExt.h"
 #include "map/Grids.h"
 #include "medium/MediumModel.h"
 
@@ -53,6 +55,15 @@ public:
         Filters << filter;
         return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
     }
+    QList<std::optional<TMapSize>> MapSizes; // answers in order; none left: the size offered
+    bool AskMapSize(QWidget *, TMapSize &size) override
+    {
+        const std::optional<TMapSize> answer
+            = MapSizes.isEmpty() ? std::optional(size) : MapSizes.takeFirst();
+        if (answer)
+            size = *answer;
+        return answer.has_value();
+    }
 };
 
 // The window's start-up working set as the engine takes it, for one mode.
@@ -68,12 +79,40 @@ inline calc::TCalcSnapshot DefaultSnapshot(calc::TShowMode mode)
     return s;
 }
 
+// The stations alone on a fresh page, drawn the way the window draws its map
+// now (its options and size), from tables and grids read without the window.
+inline QImage StationsPage(const TMainForm &form, const calc::TStationSet &stations,
+    const calc::TPlaneGrid &grid, calc::TViewPlane plane = calc::TViewPlane::vpXY)
+{
+    map::TMapScene scene;
+    scene.Plane = plane;
+    scene.Stations = stations;
+    scene.CooGrid = form.CooGrid->ToTable();
+    scene.PlaneGrid = grid;
+    return map::RenderMapImage(scene, form.MapOptions());
+}
+
+// The page pixel of a plane point given as offsets from the middle of the
+// plane shown, or of node (i, j) of an nI x nJ matrix spread over it.
+inline QPointF PlanePixel(const TMainForm &form, double dx, double dy)
+{
+    const map::TPlaneRange &r = form.MapFrame().Range();
+    const auto [x, y]
+        = form.MapFrame().ToPixel((r.UMin + r.UMax) / 2 + dx, (r.VMin + r.VMax) / 2 + dy);
+    return { x, y };
+}
+inline QPointF NodePixel(const TMainForm &form, int i, int j, int nI, int nJ)
+{
+    const map::TRectF &p = form.MapFrame().Plot();
+    return { p.X + p.W * i / (nI - 1), p.Bottom() - p.H * j / (nJ - 1) };
+}
+
 inline void SendMouse(
-    QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
+    QWidget *w, QEvent::Type type, QPointF pos, Qt::MouseButton button = Qt::LeftButton)
 {
     const Qt::MouseButtons buttons = type == QEvent::MouseMove ? Qt::NoButton : button;
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)),
-        type == QEvent::MouseMove ? Qt::NoButton : button, buttons, Qt::NoModifier);
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), type == QEvent::MouseMove ? Qt::NoButton : button,
+        buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 

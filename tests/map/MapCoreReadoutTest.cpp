@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
 #include "calc/NetworkModel.h"
 #include "map/Grids.h"
 #include "map/MapCoreReadout.h"
+#include "map/MapStatus.h"
 
 using namespace valdrin;
 using namespace valdrin::map;
@@ -251,4 +253,40 @@ TEST(Placement, ChangedStationCountNeverOverwritesTheHeaderRow)
     const TPlacementStep beyond = PlaceStation(coo, 40, 1, g.MapCentre, g, 0, 0, '.');
     EXPECT_FALSE(beyond.Written);
     EXPECT_TRUE(beyond.Finished);
+}
+
+// The status line reads the point through the frame: absolute coordinates,
+// the node's value, and the distance and azimuth from the last press.
+TEST(MapStatus, PositionValueDistanceAndAzimuth)
+{
+    const TResult r = NodeResult(TShowMode::smMinMagnitude);
+    const TMapFrame f({ 10, 10, 400, 400 }, { -2000, 2000, -2000, 2000 }, TAspectMode::Fill);
+    TStatusContext ctx;
+    ctx.Picture = TMapPicture::Volume;
+    ctx.Result = &r;
+    ctx.DecimalSep = ',';
+    const auto [x, y] = f.ToPixel(1000, 1000); // node (60, 60)
+    EXPECT_EQ(MapStatusText({ x, y }, f, { 0, 0 }, ctx),
+        "X = 1000,0 м, Y = 1000,0 м | M = 60,060 | R = 1414,2 м, азимут 45,0°");
+    EXPECT_EQ(MapStatusText({ 5, 5 }, f, { 0, 0 }, ctx), ""); // outside the plot
+
+    // Degrees: lon, lat with the hemisphere, a geodesic due north; Z in a section.
+    ctx.Picture = TMapPicture::Stations;
+    ctx.Degrees = true;
+    ctx.DecimalSep = '.';
+    const TMapFrame g({ 0, 0, 400, 400 }, { 43, 44, 42, 43 }, TAspectMode::Fill);
+    const auto [gx, gy] = g.ToPixel(43.5, 42.9);
+    const std::string s = MapStatusText({ gx, gy }, g, { 43.5, 42.1 }, ctx);
+    EXPECT_TRUE(s.starts_with("43.500000°E, 42.900000°N | R = ")) << s;
+    EXPECT_NE(s.find("азимут 0.0°"), std::string::npos) << s;
+    const double R = std::stod(s.substr(s.find("R = ") + 4));
+    EXPECT_NEAR(R, 0.8 * 111100, 200) << s; // a degree of latitude near 42.5° N is ~111.1 km
+
+    ctx.Degrees = false;
+    ctx.Plane = TViewPlane::vpYZ;
+    ctx.WPlane = 250;
+    const TMapFrame z({ 0, 0, 400, 100 }, { -2000, 2000, 300, 500 }, TAspectMode::Fill);
+    const auto [zx, zy] = z.ToPixel(100, 400);
+    EXPECT_EQ(MapStatusText({ zx, zy }, z, { 100, 300 }, ctx),
+        "X = 250.0 м, Y = 100.0 м, Z = 400.0 м | R = 100.0 м");
 }

@@ -152,6 +152,10 @@ TEST_F(ParamFileTest, SavedFileHasTheKnownLayout)
                              "FreqMaxSpinEdit_Value=10\r\n"
                              "C1SpinEdit_Value=1.5\r\n"
                              "C2SpinEdit_Value=4.5\r\n"
+                             "RangeRadioGroup_ItemIndex=0\r\n"
+                             "RangeMinSpinEdit_Value=0\r\n"
+                             "RangeMaxSpinEdit_Value=1\r\n"
+                             "DbFloorSpinEdit_Value=-40\r\n"
                              "\r\n"
                              "[CooGrid]\r\n"
                              "Sta1=0;0;0;403;ARA0\r\n"
@@ -203,8 +207,8 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
         "RoSpinEdit", "NoiseF1SpinEdit", "NoiseF2SpinEdit",
         // kept after the 26
         "SurfaceAltSpinEdit", "KmaxSpinEdit", "dKSpinEdit", "FcNumSpinEdit", "B0SpinEdit",
-        "SSpinEdit", "C0SpinEdit", "FreqMinSpinEdit", "FreqMaxSpinEdit", "C1SpinEdit",
-        "C2SpinEdit" };
+        "SSpinEdit", "C0SpinEdit", "FreqMinSpinEdit", "FreqMaxSpinEdit", "C1SpinEdit", "C2SpinEdit",
+        "RangeMinSpinEdit", "RangeMaxSpinEdit", "DbFloorSpinEdit" };
     std::mt19937_64 rng(2024);
     const std::vector<std::string> atoms = { "a", "Z", "7", "-", ".", ",", " ", ";", "=", "[", "А",
         "я", "Ё", "ё", "№", "Ж", "\"", "\n" };
@@ -226,6 +230,7 @@ TEST_F(ParamFileTest, RandomWorkingSetsComeBackUnderTheRowRules)
         SetValue(ws, *FindIntControl("MinSensCountSpinEdit"), ks[rng() % 6]);
         ws.GeoCheckBox = rng() % 2;
         ws.MediumRadioGroup = static_cast<int>(rng() % 2);
+        ws.RangeRadioGroup = static_cast<int>(rng() % 2);
         for (const char *name : kStoredReals) {
             const TRealControl &c = *FindRealControl(name);
             double x = 0;
@@ -569,6 +574,10 @@ TEST_F(ParamFileTest, AFileWithoutTheLaterKeysKeepsThoseValues)
     ws.SurfaceAltSpinEdit = -150;
     ws.KmaxSpinEdit = 0.02;
     ws.C2SpinEdit = 5.25;
+    ws.RangeRadioGroup = 1; // the map's fixed colour range and dB floor
+    ws.RangeMinSpinEdit = -0.5;
+    ws.RangeMaxSpinEdit = 2.5;
+    ws.DbFloorSpinEdit = -60;
     TWorkingSet loaded = ws;
     LoadParamFile(Path("none.ini"), loaded, kCurrent, '.');
     WriteBytes(Path("old.ini"), "[Norbek\\Valdrin]\r\nFormVersion=0\r\ndXSpinEdit_Value=25\r\n");
@@ -578,6 +587,9 @@ TEST_F(ParamFileTest, AFileWithoutTheLaterKeysKeepsThoseValues)
     EXPECT_EQ(loaded.SurfaceAltSpinEdit, -150);
     EXPECT_EQ(loaded.KmaxSpinEdit, 0.02);
     EXPECT_EQ(loaded.C2SpinEdit, 5.25);
+    EXPECT_EQ(loaded.RangeRadioGroup, 1);
+    EXPECT_EQ(loaded.RangeMaxSpinEdit, 2.5);
+    EXPECT_EQ(loaded.DbFloorSpinEdit, -60);
 
     // A layered set comes back layered; an index the group lacks changes nothing.
     SaveParamFile(Path("l.ini"), ws, DesignPlacement());
@@ -585,6 +597,10 @@ TEST_F(ParamFileTest, AFileWithoutTheLaterKeysKeepsThoseValues)
     LoadParamFile(Path("l.ini"), back, kCurrent, '.');
     EXPECT_EQ(back.MediumRadioGroup, 1);
     EXPECT_EQ(back.SurfaceAltSpinEdit, -150);
+    EXPECT_EQ(back.RangeRadioGroup, 1);
+    EXPECT_EQ(back.RangeMinSpinEdit, -0.5);
+    EXPECT_EQ(back.RangeMaxSpinEdit, 2.5);
+    EXPECT_EQ(back.DbFloorSpinEdit, -60);
     EXPECT_EQ(
         LoadBytes("[Norbek\\Valdrin]\r\nMediumRadioGroup_ItemIndex=2\r\n").MediumRadioGroup, 0);
 }

@@ -11,12 +11,15 @@
 #include <QImageWriter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <numbers>
 
 #include "common/Error.h"
@@ -116,6 +119,31 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
         const double *v = common::MatrixElement(m, i, j);
         return v ? *v : NAN;
     };
+    const auto colour = [&range](double v) {
+        const TColor col = RangeColor(v, range);
+        return qRgb(col.R, col.G, col.B);
+    };
+    if (!smooth) {
+        // One colour per node, looked up per pixel: a window-sized picture of
+        // a small grid costs a handful of colour evaluations, not one per pixel.
+        std::vector<QRgb> nodes(static_cast<std::size_t>(nI) * static_cast<std::size_t>(nJ));
+        for (int i = 0; i < nI; ++i)
+            for (int j = 0; j < nJ; ++j)
+                nodes[static_cast<std::size_t>(i * nJ + j)] = colour(at(i, j));
+        std::vector<int> column(static_cast<std::size_t>(image.width()));
+        for (int x = 0; x < image.width(); ++x)
+            column[static_cast<std::size_t>(x)]
+                = static_cast<int>(common::RoundEven((x + 0.5) / image.width() * (nI - 1)));
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            const int j = static_cast<int>(
+                common::RoundEven((image.height() - (y + 0.5)) / image.height() * (nJ - 1)));
+            for (int x = 0; x < image.width(); ++x)
+                line[x]
+                    = nodes[static_cast<std::size_t>(column[static_cast<std::size_t>(x)] * nJ + j)];
+        }
+        return image;
+    }
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const double fj = (image.height() - (y + 0.5)) / image.height() * (nJ - 1);
@@ -124,18 +152,15 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
             const int i = static_cast<int>(common::RoundEven(fi));
             const int j = static_cast<int>(common::RoundEven(fj));
             double v = at(i, j);
-            if (smooth) {
-                const int i0 = std::clamp(static_cast<int>(std::floor(fi)), 0, nI - 1);
-                const int j0 = std::clamp(static_cast<int>(std::floor(fj)), 0, nJ - 1);
-                const int i1 = std::min(i0 + 1, nI - 1), j1 = std::min(j0 + 1, nJ - 1);
-                const double a = at(i0, j0), b = at(i1, j0), c = at(i0, j1), e = at(i1, j1);
-                if (std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(e)) {
-                    const double ti = fi - i0, tj = fj - j0;
-                    v = (a * (1 - ti) + b * ti) * (1 - tj) + (c * (1 - ti) + e * ti) * tj;
-                }
+            const int i0 = std::clamp(static_cast<int>(std::floor(fi)), 0, nI - 1);
+            const int j0 = std::clamp(static_cast<int>(std::floor(fj)), 0, nJ - 1);
+            const int i1 = std::min(i0 + 1, nI - 1), j1 = std::min(j0 + 1, nJ - 1);
+            const double a = at(i0, j0), b = at(i1, j0), c = at(i0, j1), e = at(i1, j1);
+            if (std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(e)) {
+                const double ti = fi - i0, tj = fj - j0;
+                v = (a * (1 - ti) + b * ti) * (1 - tj) + (c * (1 - ti) + e * ti) * tj;
             }
-            const TColor col = RangeColor(v, range);
-            line[x] = qRgb(col.R, col.G, col.B);
+            line[x] = colour(v);
         }
     }
     return image;
@@ -155,6 +180,37 @@ std::vector<double> ContourLevelsFor(
     return mm.Found ? AutoContourLevels(mm.MinV, mm.MaxV) : std::vector<double> {};
 }
 
+// The outline of text centred on (0, 0) and its width, from the font's
+// design outlines and advances; the first outline of each text is kept.
+QPainterPath LabelPath(
+    const QRawFont &raw, const QString &fontKey, const QString &text, double &width)
+{
+    struct TLabel {
+        QPainterPath Path;
+        double Width = 0;
+    };
+    static std::mutex guard;
+    static std::map<std::pair<QString, QString>, TLabel> kept;
+    const std::lock_guard lock(guard);
+    const auto key = std::pair(fontKey + QString::number(raw.pixelSize()), text);
+    if (const auto it = kept.find(key); it != kept.end()) {
+        width = it->second.Width;
+        return it->second.Path;
+    }
+    TLabel l;
+    const QList<quint32> glyphs = raw.glyphIndexesForString(text);
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+    for (qsizetype g = 0; g < glyphs.size() && g < advances.size(); ++g) {
+        l.Path.addPath(raw.pathForGlyph(glyphs[g]).translated(l.Width, 0));
+        l.Width += advances[g].x();
+    }
+    l.Path.translate(-l.Width / 2, (raw.ascent() - raw.descent()) / 2);
+    if (kept.size() > 1000) // levels are few; a bound all the same
+        kept.clear();
+    width = l.Width;
+    return kept.emplace(key, l).first->second.Path;
+}
+
 void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> &levels,
     const TMapFrame &frame, double s, char sep)
 {
@@ -167,10 +223,16 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setClipRect(QRectF(plot.X, plot.Y, plot.W, plot.H));
     const QPen pen(QColor(30, 30, 30), 1.2 * s);
-    const QFontMetricsF fm(p.font());
+    // Labels from the font's design outlines and advances, kept for the
+    // process: a glyph's outline comes out a little differently before and
+    // after the font cache has rendered it, and the same scene must give the
+    // same page.
+    const QRawFont raw = QRawFont::fromFont(p.font());
     std::vector<QRectF> taken; // labels already drawn: small loops must not stack theirs
     for (double level : levels) {
         const QString text = Q(LevelText(level, sep));
+        double width = 0;
+        const QPainterPath label = LabelPath(raw, p.font().key(), text, width);
         for (const TPolyline &line : ContourLines(d.Shown, level)) {
             TPolyline px;
             px.reserve(line.size());
@@ -184,9 +246,8 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
             p.drawPolyline(poly);
-            for (const TLineLabel &l :
-                LineLabelPlaces(px, 240 * s, 3 * fm.horizontalAdvance(text))) {
-                const double half = fm.horizontalAdvance(text) / 2 + 2 * s;
+            for (const TLineLabel &l : LineLabelPlaces(px, 240 * s, 3 * width)) {
+                const double half = width / 2 + 2 * s;
                 const QRectF box(l.At.X - half, l.At.Y - half, 2 * half, 2 * half);
                 if (std::any_of(taken.begin(), taken.end(),
                         [&box](const QRectF &r) { return r.intersects(box); }))
@@ -195,12 +256,9 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
                 p.save();
                 p.translate(l.At.X, l.At.Y);
                 p.rotate(l.Angle * 180 / std::numbers::pi);
-                QPainterPath path;
-                path.addText(-fm.horizontalAdvance(text) / 2, fm.ascent() / 2 - fm.descent() / 2,
-                    p.font(), text);
                 p.strokePath(
-                    path, QPen(Qt::white, 3 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                p.fillPath(path, Qt::black);
+                    label, QPen(Qt::white, 3 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.fillPath(label, Qt::black);
                 p.restore();
             }
         }
@@ -256,20 +314,21 @@ void DrawStationLayer(QPainter &p, const TMapScene &scene, const TMapFrame &fram
         p.drawEllipse(QRectF(c.x() - 9 * s, c.y() - 9 * s, 17 * s, 17 * s));
         opaque(c + QPointF(-6 * s, -6 * s), numbers[i], fill);
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        const TLabelPlace &l = places[i];
-        // A label pushed off a crowded plot would cover the axes.
-        if (!l.Placed || !plot.Contains(l.Rect.X, l.Rect.Y)
-            || !plot.Contains(l.Rect.Right(), l.Rect.Bottom()))
-            continue;
-        if (l.Leader) {
-            p.setRenderHint(QPainter::Antialiasing, true);
-            p.setPen(QPen(Qt::black, s));
+    // A label pushed off a crowded plot would cover the axes.
+    const auto shown = [&plot](const TLabelPlace &l) {
+        return l.Placed && plot.Contains(l.Rect.X, l.Rect.Y)
+            && plot.Contains(l.Rect.Right(), l.Rect.Bottom());
+    };
+    // Leaders first, so that none crosses a label drawn before it.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(Qt::black, s));
+    for (const TLabelPlace &l : places)
+        if (shown(l) && l.Leader)
             p.drawLine(QPointF(l.From.X, l.From.Y), QPointF(l.To.X, l.To.Y));
-            p.setRenderHint(QPainter::Antialiasing, false);
-        }
-        opaque(QPointF(l.Rect.X, l.Rect.Y), names[i], Qt::white);
-    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (std::size_t i = 0; i < n; ++i)
+        if (shown(places[i]))
+            opaque(QPointF(places[i].Rect.X, places[i].Rect.Y), names[i], Qt::white);
     p.restore();
 }
 

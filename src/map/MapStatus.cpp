@@ -1,0 +1,141 @@
+// Plane coordinates (u, v) of the page become (x, y, z): XY is (u, v, W),
+// YZ is (W, u, v), XZ is (u, W, v). Distances in degrees: Vincenty's inverse
+// problem on WGS-84 (calc/geodesy).
+#include "map/MapStatus.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "calc/geodesy.h"
+#include "common/NumText.h"
+#include "map/MapCoreReadout.h"
+
+namespace valdrin::map {
+
+using namespace calc;
+using common::FormatFixed;
+
+namespace {
+
+struct TPoint3 {
+    double X = 0, Y = 0, Z = 0;
+};
+
+TPoint3 Absolute(double u, double v, const TStatusContext &ctx)
+{
+    switch (ctx.Plane) {
+    case TViewPlane::vpYZ:
+        return { ctx.WPlane, u, v };
+    case TViewPlane::vpXZ:
+        return { u, ctx.WPlane, v };
+    case TViewPlane::vpXY:
+        break;
+    }
+    return { u, v, ctx.WPlane };
+}
+
+std::string Degrees(double a, const char *plus, const char *minus, char sep)
+{
+    return FormatFixed(std::fabs(a), 6, sep) + "°" + (a < 0 ? minus : plus);
+}
+
+std::string Position(const TPoint3 &p, const TStatusContext &ctx)
+{
+    const char sep = ctx.DecimalSep;
+    std::string s = ctx.Degrees
+        ? Degrees(p.X, "E", "W", sep) + ", " + Degrees(p.Y, "N", "S", sep)
+        : "X = " + FormatFixed(p.X, 1, sep) + " м, Y = " + FormatFixed(p.Y, 1, sep) + " м";
+    if (ctx.Plane != TViewPlane::vpXY)
+        s += ", Z = " + FormatFixed(p.Z, 1, sep) + " м";
+    return s;
+}
+
+std::string Distance(const TPoint3 &from, const TPoint3 &to, const TStatusContext &ctx)
+{
+    double distance = 0, azimuth = NAN;
+    if (ctx.Degrees) {
+        const TGeoPoint a = MakeGeoPoint(from.Y, from.X, from.Z);
+        const TGeoPoint b = MakeGeoPoint(to.Y, to.X, to.Z);
+        distance = static_cast<double>(GeoInverse(a, b).Distance);
+        // GeoInverse gives the azimuth at its second point: from b back to a
+        // it is the reverse of the azimuth at a.
+        if (from.X != to.X || from.Y != to.Y)
+            azimuth = std::fmod(static_cast<double>(GeoInverse(b, a).Azimuth) + 180, 360);
+    } else {
+        const double dx = to.X - from.X, dy = to.Y - from.Y, dz = to.Z - from.Z;
+        distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (dx != 0 || dy != 0) {
+            azimuth = std::atan2(dx, dy) * 180 / std::numbers::pi;
+            if (azimuth < 0)
+                azimuth += 360;
+        }
+    }
+    std::string s = "R = " + FormatFixed(distance, 1, ctx.DecimalSep) + " м";
+    if (std::isfinite(azimuth))
+        s += ", азимут " + FormatFixed(azimuth, 1, ctx.DecimalSep) + "°";
+    return s;
+}
+
+std::string ValueText(double v, char sep)
+{
+    if (std::isnan(v) || v == -INFINITY)
+        return kNoValueText;
+    if (v == INFINITY)
+        return kNotRegisteredText;
+    return FormatFixed(v, 3, sep);
+}
+
+const char *QuantityLetter(TShowMode mode)
+{
+    switch (mode) {
+    case TShowMode::smMinMagnitude:
+        return "M";
+    case TShowMode::smLocError:
+        return "E";
+    case TShowMode::smCornerFreq:
+        return "F";
+    case TShowMode::smSourceSize:
+        return "R";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+std::string MapStatusText(
+    TPointF pixel, const TMapFrame &frame, TPointF lastClick, const TStatusContext &ctx)
+{
+    if (!frame.Plot().Contains(pixel.X, pixel.Y))
+        return {};
+    const char sep = ctx.DecimalSep;
+    const auto [u, v] = frame.ToPlane(pixel.X, pixel.Y);
+    const TResult none;
+    const TResult &result = ctx.Result ? *ctx.Result : none;
+    if (ctx.Picture == TMapPicture::Response) {
+        const bool f = result.ResultMode == TShowMode::smCdF;
+        std::string s = std::string(f ? "Fx = " : "Kx = ") + FormatFixed(u, 6, sep) + ", "
+            + (f ? "Fy = " : "Ky = ") + FormatFixed(v, 6, sep) + (f ? " Гц" : " 1/м");
+        const int side = ResponseSide(result.WaveGrid);
+        const auto ij = FrameIndex(pixel, frame, side, side);
+        if (const double *c
+            = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr) {
+            s += " | C = " + FormatFixed(*c, 3, sep);
+            if (*c > 0)
+                s += " (" + FormatFixed(20 * std::log10(*c), 2, sep) + " дБ)";
+        }
+        return s;
+    }
+    const TPoint3 here = Absolute(u, v, ctx);
+    std::string s = Position(here, ctx);
+    if (ctx.Picture == TMapPicture::Volume) {
+        const auto ij = FrameIndex(pixel, frame, result.PlaneGrid.NU, result.PlaneGrid.NV);
+        if (const double *x
+            = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr)
+            s += std::string(" | ") + QuantityLetter(result.ResultMode) + " = "
+                + ValueText(*x, sep);
+    }
+    return s + " | " + Distance(Absolute(lastClick.X, lastClick.Y, ctx), here, ctx);
+}
+
+} // namespace valdrin::map

@@ -156,6 +156,9 @@ void TMainForm::ImportStationsClick()
     after.Tables.StrGrid = imported.Tables.StrGrid;
     after.Tables.Sensors = imported.Count;
     after.Degrees = imported.Degrees;
+    // Rows now hold other stations: only the kept rows keep their switch.
+    const auto kept = imported.Count - static_cast<int>(list.Rows.size());
+    std::erase_if(after.Tables.OutOfOperation, [kept](int row) { return row > kept; });
     apply(after);
     m_undo->push(
         new TStateCommand<TStationsState>(QStringLiteral("Импорт станций"), before, after, apply));

@@ -105,6 +105,9 @@ int Import(const TOptions &opt, std::ostream &err)
     ws.CooGrid = imported.Tables.CooGrid;
     ws.StrGrid = imported.Tables.StrGrid;
     ws.GeoCheckBox = imported.Degrees;
+    // Rows now hold other stations: only the kept rows keep their switch.
+    const auto kept = imported.Count - static_cast<int>(list.Rows.size());
+    std::erase_if(ws.OutOfOperation, [kept](int row) { return row > kept; });
     SaveParamsUpdate(*opt.To, ws, err);
     return kExitOk;
 }

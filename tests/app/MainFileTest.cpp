@@ -115,6 +115,7 @@ std::vector<std::vector<std::string>> Fields(const QString &path)
 
 TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
 {
+    form->SetInOperation(1, false);
     const TTables start = Tables();
     ASSERT_FALSE(start.Degrees);
     Import(Write("two.csv",
@@ -125,6 +126,7 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     ASSERT_EQ(files->ChoiceQuestions.size(), 1);
     EXPECT_TRUE(files->ChoiceQuestions[0].contains(QStringLiteral("«two.csv»: 2")));
     EXPECT_TRUE(form->GeoCheckBox->isChecked());
+    EXPECT_TRUE(form->InOperation(1)); // the row that was off holds another station now
     EXPECT_EQ(form->SensorsSpinEdit->Value(), 2);
     EXPECT_EQ(form->CooGrid->RowCount(), 3);
     EXPECT_EQ(form->CooGrid->ToTable().Rows[2],
@@ -150,11 +152,18 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     EXPECT_EQ(Tables(), replaced);
     Trigger("UndoAction");
     EXPECT_EQ(Tables(), start);
+    EXPECT_FALSE(form->InOperation(1));
     Trigger("RedoAction");
     EXPECT_EQ(Tables(), replaced);
     Trigger("RedoAction");
     Trigger("RedoAction");
     EXPECT_EQ(Tables(), appended);
+
+    // Appended rows are in operation; the kept rows keep their switch.
+    form->SetInOperation(1, false);
+    Import(Write("three.csv", Csv(3)), 1);
+    EXPECT_FALSE(form->InOperation(1));
+    EXPECT_TRUE(form->InOperation(6));
 }
 
 TEST_F(MainFileTest, ARefusedImportLeavesTheTablesAsTheyWere)

@@ -579,6 +579,8 @@ void TMainForm::LoadParamFile(const QString &fileName)
         }
     }
     ApplyPlacement(*this, load.Placement);
+    if (isVisible())
+        KeepOnScreen(*this);
     const TWorkingSet before = gatherWorkingSet();
     applyWorkingSet(ws);
     m_undo->push(new TStateCommand<TWorkingSet>(QStringLiteral("Загрузка параметров"), before,

@@ -3,6 +3,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "params/ParamFile.h"
 
 namespace valdrin::app {
@@ -62,6 +64,27 @@ void ApplyPlacement(QWidget &window, const TPlacementRestore &p)
         window.setWindowState(Qt::WindowNoState);
         break;
     }
+}
+
+void KeepOnScreen(QWidget &window)
+{
+    const QScreen *sc = window.screen();
+    if (!sc || window.isMaximized() || window.isMinimized() || window.isFullScreen())
+        return;
+    const QRect area = sc->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    // The frame's decorations beyond the client area, which resize() does not count.
+    const QSize extra = frame.size() - window.size();
+    const QSize size = window.size().boundedTo(area.size() - extra);
+    if (size != window.size())
+        window.resize(size);
+    // A window that cannot shrink enough keeps its top left corner on the screen.
+    const int left = std::max(
+        area.left(), std::min(frame.left(), area.right() + 1 - size.width() - extra.width()));
+    const int top = std::max(
+        area.top(), std::min(frame.top(), area.bottom() + 1 - size.height() - extra.height()));
+    if (left != frame.left() || top != frame.top())
+        window.move(left, top);
 }
 
 } // namespace valdrin::app

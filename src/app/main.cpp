@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "app/WindowPlacement.h"
 
 int main(int argc, char *argv[])
 {
@@ -14,5 +15,6 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(qtRussian.get());
     valdrin::app::TMainForm form;
     form.show();
+    valdrin::app::KeepOnScreen(form);
     return app.exec();
 }

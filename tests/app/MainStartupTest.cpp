@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
 
@@ -16,6 +17,7 @@
 
 #include "app/Gauge.h"
 #include "app/RadioGroup.h"
+#include "app/WindowPlacement.h"
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
 #include "map/MapCore.h"
@@ -445,3 +447,23 @@ TEST(QtFileFilter, PipeFiltersBecomeQtFiltersAndAllFilesShowsEveryName)
         QStringLiteral("*.dat (*.dat);;Все файлы (*)"));
     EXPECT_EQ(QtFileFilter(QStringLiteral("A|*.a;*.b")), QStringLiteral("A (*.a *.b)"));
 }
+
+namespace valdrin::app::test {
+
+// A window placed partly off the screen comes back whole, as far as its
+// least size allows.
+TEST_F(MainFormTest, AShownWindowIsKeptOnItsScreen)
+{
+    const QRect area = form->screen()->availableGeometry();
+    form->show();
+    form->move(area.right() - 50, area.bottom() - 50);
+    KeepOnScreen(*form);
+    const QRect frame = form->frameGeometry();
+    EXPECT_GE(frame.left(), area.left());
+    EXPECT_GE(frame.top(), area.top());
+    if (form->minimumSizeHint().width() <= area.width()) {
+        EXPECT_LE(frame.right(), area.right());
+    }
+}
+
+} // namespace valdrin::app::test

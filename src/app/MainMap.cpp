@@ -86,7 +86,7 @@ map::TRenderOptions TMainForm::MapOptions() const
     o.Degrees = GeoCheckBox->isChecked();
     o.Vp = VpSpinEdit->Value();
     if (m_resultSource)
-        o.Title = { m_resultSource->Params.k, m_resultSource->Params.Medium, m_runTime };
+        o.Title = { m_resultSource->Params.k, m_resultSource->Params.Medium, m_runTime, {} };
     o.DecimalSep = decimalSep();
     return o;
 }

@@ -45,6 +45,7 @@ void TMainForm::buildPlanning()
     PageControl->addTab(m_planPage, QStringLiteral("Планирование"));
     m_planPage->Snapshot = [this](calc::TViewPlane plane) { return planSnapshot(plane); };
     m_planPage->WindowPlane = [this] { return m_calcPage->SelectedPlane(); };
+    m_planPage->RenderOptions = [this] { return MapOptions(); };
     m_planPage->Scene = [this](calc::TViewPlane plane) {
         TWorkingSet ws = gatherWorkingSet();
         SetValue(ws, *FindChoiceControl("ViewRadioGroup"), static_cast<int>(plane));

@@ -24,6 +24,7 @@
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "controls/SpinExt.h"
+#include "map/MapCoreReadout.h"
 #include "map/qt/MapQt.h"
 
 namespace valdrin::app {
@@ -211,7 +212,7 @@ TPlanPage::TPlanPage(QWidget *parent)
     leftBox->setFixedWidth(400);
     layout->addWidget(leftBox);
 
-    // The map with its read-out, gauge, legend and the limits under it.
+    // The map with its read-out and gauge, and the limits under it.
     auto *right = new QGridLayout;
     right->setSpacing(4);
     PlanInfoLabel = new QLabel(QStringLiteral("X =    , Y ="), this);
@@ -223,7 +224,7 @@ TPlanPage::TPlanPage(QWidget *parent)
     stack->setStackingMode(QStackedLayout::StackAll);
     PlanBox = new TPaintBox(mapPanel);
     PlanBox->setObjectName(QStringLiteral("PlanBox"));
-    PlanBox->setMinimumSize(kMapWidth, kMapHeight);
+    PlanBox->setMinimumSize(400, 300);
     PlanGauge = new TGauge(mapPanel);
     PlanGauge->setObjectName(QStringLiteral("PlanGauge"));
     stack->addWidget(PlanBox);
@@ -231,23 +232,17 @@ TPlanPage::TPlanPage(QWidget *parent)
     stack->setCurrentWidget(PlanGauge);
     PlanGauge->hide();
     right->addWidget(mapPanel, 1, 0);
-    PlanLegendLabel = new QLabel(this);
-    PlanLegendLabel->setObjectName(QStringLiteral("PlanLegendLabel"));
-    PlanLegendLabel->setFixedWidth(map::kLegendWidth);
-    PlanLegendLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    right->addWidget(PlanLegendLabel, 1, 1);
     LimitsLabel = new QLabel(this);
     LimitsLabel->setObjectName(QStringLiteral("LimitsLabel"));
     LimitsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LimitsLabel->setWordWrap(true);
-    right->addWidget(LimitsLabel, 2, 0, 1, 2);
+    right->addWidget(LimitsLabel, 2, 0);
     right->setRowStretch(1, 1);
     right->setColumnStretch(0, 1);
     layout->addLayout(right, 1);
 
-    m_bitmap = map::NewMapBitmap(kMapWidth, kMapHeight);
-    m_geometry = map::TMapGeometry(kMapWidth, kMapHeight);
     PlanBox->SetImage(&m_bitmap);
+    connect(PlanBox, &TPaintBox::Resized, this, &TPlanPage::redraw);
 
     connect(GainButton, &QPushButton::clicked, this, &TPlanPage::GainButtonClick);
     connect(AddHereButton, &QPushButton::clicked, this, &TPlanPage::AddHereButtonClick);
@@ -664,15 +659,16 @@ void TPlanPage::redraw()
     }
     scene.Diverging = m_diverging;
     scene.Quantity = m_quantity.toStdString();
-    const map::TRedrawn drawn = map::RedrawMap(m_bitmap, m_geometry, scene);
-    m_legend = drawn.Legend;
-    if (m_legend.Shown)
-        PlanLegendLabel->setPixmap(QPixmap::fromImage(map::DrawLegend(m_legend,
-            QSize(
-                map::kLegendWidth, std::min(kMapHeight, std::max(PlanLegendLabel->height(), 200))),
-            DecimalSep())));
-    else
-        PlanLegendLabel->clear();
+    // The page as the results map draws it: axes, contours and the legend
+    // beside it, at the panel's size.
+    map::TRenderOptions o = RenderOptions ? RenderOptions() : map::TRenderOptions {};
+    o.FixedRange = false; // the user's range is that of the results map's quantity
+    o.Title = {};
+    o.Title.Quantity = m_quantity.toStdString();
+    const QSize size = PlanBox->window()->isVisible() ? PlanBox->size() : PlanBox->sizeHint();
+    o.Size = size.expandedTo(QSize(map::kMinPageSide, map::kMinPageSide))
+                 .boundedTo(QSize(map::kMaxPageSide, map::kMaxPageSide));
+    m_bitmap = map::RenderMapImage(scene, o, &m_page);
     PlanBox->update();
 }
 
@@ -681,7 +677,9 @@ std::optional<std::pair<double, double>> TPlanPage::NodeAt(QPoint pixel) const
     if (m_view == TView::None)
         return std::nullopt;
     const calc::TPlaneGrid &g = m_shown.PlaneGrid;
-    const auto ij = m_geometry.PixelToIndex({ pixel.x(), pixel.y() }, g.NU, g.NV);
+    const auto ij
+        = map::FrameIndex({ static_cast<double>(pixel.x()), static_cast<double>(pixel.y()) },
+            m_page.Frame, g.NU, g.NV);
     if (!ij)
         return std::nullopt;
     return std::make_pair(g.UMin + ij->first * g.UStep, g.VMin + ij->second * g.VStep);
@@ -695,7 +693,8 @@ void TPlanPage::mouseMoved(int x, int y)
         return;
     }
     const calc::TPlaneGrid &g = m_shown.PlaneGrid;
-    const auto ij = m_geometry.PixelToIndex({ x, y }, g.NU, g.NV);
+    const auto ij = map::FrameIndex(
+        { static_cast<double>(x), static_cast<double>(y) }, m_page.Frame, g.NU, g.NV);
     const double *v = common::MatrixElement(m_shown.ResultMatrix, ij->first, ij->second);
     const int digits = m_shown.Degrees ? 4 : 0;
     PlanInfoLabel->setText(QStringLiteral("X = %1, Y = %2: %3 = %4")

@@ -25,6 +25,7 @@
 #include "common/RunControl.h"
 #include "map/MapCore.h"
 #include "map/MapScene.h"
+#include "map/qt/MapRender.h"
 
 class QCheckBox;
 class QLabel;
@@ -77,6 +78,8 @@ public:
     std::function<calc::TViewPlane()> WindowPlane; // the plane chosen on page "Расчет"
     // The stations as the map draws them, in the plane.
     std::function<map::TMapScene(calc::TViewPlane plane)> Scene;
+    // The results map's drawing options (proportions, contours, smoothing, degrees).
+    std::function<map::TRenderOptions()> RenderOptions;
     // Starts work on the window's one background run; false while another goes on.
     std::function<bool(TWork work, TProgress progress, TFinished finished)> StartWork;
     std::function<void()> CancelWork;
@@ -95,6 +98,7 @@ public:
     const calc::TResult &Shown() const { return m_shown; }
     const std::optional<calc::TResult> &Reference() const { return m_reference; }
     const QImage &Bitmap() const { return m_bitmap; }
+    const map::TMapFrame &MapFrame() const { return m_page.Frame; }
     bool IsRunning() const { return m_running; }
 
     // The candidate under a map pixel of the gain map: its plane point.
@@ -120,7 +124,6 @@ public:
     QLabel *PlanInfoLabel = nullptr;
     TPaintBox *PlanBox = nullptr;
     TGauge *PlanGauge = nullptr;
-    QLabel *PlanLegendLabel = nullptr;
     QLabel *LimitsLabel = nullptr;
     QPoint LastClick { -1, -1 }; // last pressed map pixel
 
@@ -157,8 +160,7 @@ private:
     std::optional<calc::TOrderGrid> m_outageGrid;
     std::vector<int> m_outageRows; // table row of each station of the snapshot
     QImage m_bitmap;
-    map::TMapGeometry m_geometry;
-    map::TLegend m_legend;
+    map::TRenderedPage m_page; // how m_bitmap was drawn: its frame for the read-out
     bool m_running = false;
 };
 

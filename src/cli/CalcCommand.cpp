@@ -130,7 +130,7 @@ void WriteReportMaps(const TCalcOptions &opt, const calc::TResult &result,
     o.Contours = opt.Contours;
     o.Degrees = snapshot.Params.Degrees;
     o.Vp = snapshot.Params.Vp;
-    o.Title = { snapshot.Params.k, snapshot.Params.Medium, std::time(nullptr) };
+    o.Title = { snapshot.Params.k, snapshot.Params.Medium, std::time(nullptr), {} };
     o.FixedRange = ws.RangeRadioGroup == 1; // the parameter file's colour range and dB floor
     o.RangeLo = ws.RangeMinSpinEdit;
     o.RangeHi = ws.RangeMaxSpinEdit;

@@ -174,9 +174,9 @@ std::string MapTitleLine(TMapPicture picture, const TResult &result, TResponseUn
         parts.push_back(std::string(dF ? "Функция C(dF)" : "Функция C(dK)")
             + (unit == TResponseUnit::Decibel ? ", дБ" : ", 0-1"));
     } else {
-        const std::string q = picture == TMapPicture::Volume
-            ? MapLegend(picture, result, unit).Quantity
-            : std::string("Станции");
+        const std::string q = picture != TMapPicture::Volume ? std::string("Станции")
+            : !info.Quantity.empty()                         ? info.Quantity
+                                     : MapLegend(picture, result, unit).Quantity;
         // Fixed coordinate: Z in XY; X (longitude) in YZ; Y (latitude) in XZ.
         const double w = picture == TMapPicture::Volume ? result.PlaneGrid.WPlane : grid.WPlane;
         std::string fixed;

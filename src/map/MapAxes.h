@@ -71,6 +71,7 @@ struct TTitleInfo {
     int k = 0; // stations that must register (0: not shown)
     std::optional<calc::TMediumKind> Medium; // not shown when unset
     std::optional<std::time_t> RunTime; // the run's end, local time
+    std::string Quantity; // names a derived map's quantity instead of the result's
 };
 
 // "Минимальная магнитуда — плоскость XY, Z = 400 м — k = 3 — однородная среда —

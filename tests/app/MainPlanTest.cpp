@@ -56,10 +56,15 @@ TEST_F(MainPlanTest, AddStationHereTakesThePressedCandidateAsOneUndoStep)
     EXPECT_EQ(page->Shown().PlaneGrid.NU, 5);
     ASSERT_TRUE(page->AddHereButton->isEnabled());
 
-    const QPoint at(60, 400);
+    // The pixel of candidate (1, 3) on the page as drawn.
+    const calc::TPlaneGrid &g = page->Shown().PlaneGrid;
+    const double u = g.UMin + g.UStep, v = g.VMin + 3 * g.VStep;
+    const auto [px, py] = page->MapFrame().ToPixel(u, v);
+    const QPoint at(static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)));
     SendMouse(page->PlanBox, QEvent::MouseButtonPress, at);
     const auto node = page->NodeAt(at);
     ASSERT_TRUE(node);
+    EXPECT_EQ(*node, std::make_pair(u, v));
     page->AddHereButton->click();
     ASSERT_EQ(form->SensorsSpinEdit->Value(), 26);
     EXPECT_EQ(form->CooGrid->Cells(1, 26).toDouble(), node->first);

@@ -162,7 +162,7 @@ TEST(MapTitle, NamesQuantityPlaneKMediumAndTime)
     calc::TResult r;
     r.ResultMode = calc::TShowMode::smMinMagnitude;
     r.PlaneGrid = UpdatePlaneGrid(TRanges {}, TViewPlane::vpXY);
-    TTitleInfo info { 3, calc::TMediumKind::Homogeneous, std::nullopt };
+    TTitleInfo info { 3, calc::TMediumKind::Homogeneous, std::nullopt, {} };
     EXPECT_EQ(MapTitleLine(TMapPicture::Volume, r, TResponseUnit::Unit01, TViewPlane::vpXY,
                   r.PlaneGrid, false, info),
         "Минимальная магнитуда — плоскость XY, Z = 400 м — k = 3 — однородная среда");
@@ -172,11 +172,16 @@ TEST(MapTitle, NamesQuantityPlaneKMediumAndTime)
     EXPECT_EQ(MapTitleLine(TMapPicture::Volume, r, TResponseUnit::Unit01, TViewPlane::vpYZ,
                   r.PlaneGrid, true, info, ','),
         "Ошибка локации, м — плоскость YZ, X = 0,500000°W — k = 3 — слоистая среда");
+    info.Quantity = "Выигрыш"; // a map derived from the result names its own quantity
+    EXPECT_TRUE(MapTitleLine(
+        TMapPicture::Volume, r, TResponseUnit::Unit01, TViewPlane::vpXY, r.PlaneGrid, false, info)
+                    .starts_with("Выигрыш — плоскость XY"));
     r.ResultMode = calc::TShowMode::smCdF;
     std::tm tm {};
     tm.tm_year = 125, tm.tm_mon = 2, tm.tm_mday = 5, tm.tm_hour = 14, tm.tm_min = 7;
     tm.tm_isdst = -1;
-    const std::string line = MapTitleLine(TMapPicture::Response, r, TResponseUnit::Decibel,
-        TViewPlane::vpXY, r.PlaneGrid, false, { 3, calc::TMediumKind::Layered, std::mktime(&tm) });
+    const std::string line
+        = MapTitleLine(TMapPicture::Response, r, TResponseUnit::Decibel, TViewPlane::vpXY,
+            r.PlaneGrid, false, { 3, calc::TMediumKind::Layered, std::mktime(&tm), {} });
     EXPECT_EQ(line, "Функция C(dF), дБ — расчет 05.03.2025 14:07");
 }

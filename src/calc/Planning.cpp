@@ -303,10 +303,17 @@ std::optional<TGainMap> GainMap(const TCalcSnapshot &snapshot, const TOrderGrid 
     // The mean is over the nodes finite now: adding a station keeps them
     // finite, so the count is the same for every candidate.
     std::vector<std::pair<int, int>> nodes;
-    for (int i = 0; i < grid.NU; ++i)
-        for (int j = 0; j < grid.NV; ++j)
-            if (area || std::isfinite(grid.At(i, j).Kth))
+    const TGainOptions::TArea &in = options.Area;
+    for (int i = 0; i < grid.NU; ++i) {
+        const double u = i * g.UStep + g.UMin; // as the scan places the node
+        if (!(u >= in.U0 && u <= in.U1))
+            continue;
+        for (int j = 0; j < grid.NV; ++j) {
+            const double v = j * g.VStep + g.VMin;
+            if (v >= in.V0 && v <= in.V1 && (area || std::isfinite(grid.At(i, j).Kth)))
                 nodes.emplace_back(i, j);
+        }
+    }
     map.Gain.assign(
         static_cast<std::size_t>(c.NU), std::vector<double>(static_cast<std::size_t>(c.NV)));
     int rowsDone = 0;

@@ -80,6 +80,12 @@ struct TGainOptions {
     // is finite now; otherwise the growth of the area (plane units squared)
     // where it is <= Target.
     double Target = NAN;
+    // The target area: the nodes with U0 <= u <= U1 and V0 <= v <= V1 (plane
+    // units); the whole grid by default.
+    struct TArea {
+        double U0 = -INFINITY, U1 = INFINITY, V0 = -INFINITY, V1 = INFINITY;
+        bool operator==(const TArea &) const = default;
+    } Area;
 };
 
 struct TGainMap {

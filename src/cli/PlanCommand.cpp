@@ -1,5 +1,6 @@
 #include "cli/PlanCommand.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -22,7 +23,8 @@ const char *const kUsage
     = "Использование: valdrin-calc plan outage [--params ФАЙЛ.ini] [--plane xy|yz|xz]\n"
       "                    [--target M] [--threads N] [--output ФАЙЛ.csv]\n"
       "       valdrin-calc plan next-station [--params ФАЙЛ.ini] [--count N]\n"
-      "                    [--candidates NUxNV] [--row R] [--threads N] [--output ФАЙЛ.csv]\n";
+      "                    [--candidates NUxNV] [--area U0:U1:V0:V1] [--row R] [--threads N]\n"
+      "                    [--output ФАЙЛ.csv]\n";
 
 const char *const kHelpHead
     = "\n"
@@ -38,7 +40,8 @@ const char *const kHelpHead
       "                   больше (м², в градусах - градусы²)\n"
       "  next-station     куда поставить следующие станции: жадно, по одной; столбцы\n"
       "                   rank, x, y (координаты в плоскости XY), gain (среднее\n"
-      "                   понижение k-й магнитуды по узлам, где она конечна)\n"
+      "                   понижение k-й магнитуды по узлам, где она конечна, в целевой\n"
+      "                   области)\n"
       "\n";
 
 struct TPlanOptions {
@@ -48,6 +51,7 @@ struct TPlanOptions {
     double Target = NAN;
     int Count = 1;
     int CandidatesU = 0, CandidatesV = 0; // 0: the node grid
+    calc::TGainOptions::TArea Area; // the whole grid
     int Row = 1;
     int Threads = 0;
 };
@@ -60,6 +64,26 @@ int IntOption(const std::string &name, const std::string &v, int min, int max)
         throw TUsageError { "Неверное значение " + name + ": " + v + " (от " + std::to_string(min)
             + " до " + std::to_string(max) + ")" };
     return *n;
+}
+
+// "U0:U1:V0:V1", finite, each range in order.
+std::optional<calc::TGainOptions::TArea> AreaIn(const std::string &text)
+{
+    std::array<double, 4> x {};
+    std::size_t from = 0;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const std::size_t to = n + 1 < x.size() ? text.find(':', from) : text.size();
+        if (to == std::string::npos)
+            return std::nullopt;
+        const auto value = common::TextToFloatAnySep(text.substr(from, to - from), '.');
+        if (!value || !std::isfinite(*value))
+            return std::nullopt;
+        x[n] = *value;
+        from = to + 1;
+    }
+    if (!(x[0] <= x[1] && x[2] <= x[3]))
+        return std::nullopt;
+    return calc::TGainOptions::TArea { x[0], x[1], x[2], x[3] };
 }
 
 // The options of both tasks, in the order of the help text; the readers fill
@@ -96,6 +120,17 @@ std::vector<TOption> OptionTable(TPlanOptions &opt)
             },
             "  --candidates NUxNV  сетка мест-кандидатов на площади сетки узлов (по\n"
             "                   умолчанию сами узлы)\n",
+            false, next },
+        { "--area",
+            [&opt](V v) {
+                const auto area = AreaIn(v);
+                if (!area)
+                    throw TUsageError { "Неверная целевая область --area: " + v
+                        + " (U0:U1:V0:V1, U0 <= U1, V0 <= V1)" };
+                opt.Area = *area;
+            },
+            "  --area U0:U1:V0:V1  целевая область: узлы с U0 <= x <= U1, V0 <= y <= V1\n"
+            "                   (по умолчанию вся сетка)\n",
             false, next },
         { "--row", [&opt](V v) { opt.Row = IntOption("--row", v, 1, 100); },
             "  --row R          строка таблицы затухания (от 1), чьи коэффициенты и шум\n"
@@ -192,6 +227,7 @@ std::string NextStationTable(const TPlanOptions &opt, params::TWorkingSet &ws, c
     calc::TGainOptions options;
     options.CandidatesU = opt.CandidatesU;
     options.CandidatesV = opt.CandidatesV;
+    options.Area = opt.Area;
     options.Row = static_cast<std::size_t>(opt.Row - 1);
     const auto next = calc::NextStations(snapshot, options, opt.Count, control);
     if (!next)

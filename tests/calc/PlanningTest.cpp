@@ -199,38 +199,46 @@ TEST(GainMap, EveryCandidateAgainstARunWithTheStationAdded)
     snap.Stations.An[0] = 0.02; // the new station takes row 2's noise, not the first's
     const auto grid = ScanOrderStats(snap);
     const TMatrix2D before = grid->Matrix;
-    for (const double target : { kNaN, 1.1 }) {
-        const TGainOptions options { 4, 3, 1, target };
-        const auto map = GainMap(snap, *grid, options);
-        ASSERT_TRUE(map);
-        ASSERT_EQ(map->Grid.NU, 4);
-        ASSERT_EQ(map->Grid.NV, 3);
-        EXPECT_DOUBLE_EQ(map->Grid.UMin, -2000);
-        EXPECT_DOUBLE_EQ(3 * map->Grid.UStep + map->Grid.UMin, 2000);
-        for (int a = 0; a < 4; ++a)
-            for (int b = 0; b < 3; ++b) {
-                const double u = a * map->Grid.UStep + map->Grid.UMin;
-                const double v = b * map->Grid.VStep + map->Grid.VMin;
-                const TMatrix2D after
-                    = RunComputation(WithStationAdded(snap, u, v, 1))->ResultMatrix;
-                double sum = 0;
-                int finite = 0, grown = 0;
-                for (std::size_t i = 0; i < after.size(); ++i)
-                    for (std::size_t j = 0; j < after[i].size(); ++j) {
-                        if (std::isfinite(before[i][j])) {
-                            sum += before[i][j] - after[i][j];
-                            ++finite;
+    // The whole grid, and a target area that takes only some nodes.
+    const TGainOptions::TArea whole, part { -1000, 2000, -500, 500 };
+    for (const auto &area : { whole, part })
+        for (const double target : { kNaN, 1.1 }) {
+            const TGainOptions options { 4, 3, 1, target, area };
+            const auto map = GainMap(snap, *grid, options);
+            ASSERT_TRUE(map);
+            ASSERT_EQ(map->Grid.NU, 4);
+            ASSERT_EQ(map->Grid.NV, 3);
+            EXPECT_DOUBLE_EQ(map->Grid.UMin, -2000);
+            EXPECT_DOUBLE_EQ(3 * map->Grid.UStep + map->Grid.UMin, 2000);
+            const TPlaneGrid &g = snap.PlaneGrid;
+            for (int a = 0; a < 4; ++a)
+                for (int b = 0; b < 3; ++b) {
+                    const double u = a * map->Grid.UStep + map->Grid.UMin;
+                    const double v = b * map->Grid.VStep + map->Grid.VMin;
+                    const TMatrix2D after
+                        = RunComputation(WithStationAdded(snap, u, v, 1))->ResultMatrix;
+                    double sum = 0;
+                    int finite = 0, grown = 0;
+                    for (std::size_t i = 0; i < after.size(); ++i)
+                        for (std::size_t j = 0; j < after[i].size(); ++j) {
+                            const double nu = static_cast<double>(i) * g.UStep + g.UMin;
+                            const double nv = static_cast<double>(j) * g.VStep + g.VMin;
+                            if (nu < area.U0 || nu > area.U1 || nv < area.V0 || nv > area.V1)
+                                continue;
+                            if (std::isfinite(before[i][j])) {
+                                sum += before[i][j] - after[i][j];
+                                ++finite;
+                            }
+                            grown += (after[i][j] <= target) - (before[i][j] <= target);
                         }
-                        grown += (after[i][j] <= target) - (before[i][j] <= target);
-                    }
-                const double expected = std::isnan(target) ? sum / finite : grown * 400.0 * 500;
-                EXPECT_NEAR(map->Gain[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)],
-                    expected, 1e-12)
-                    << a << " " << b;
-            }
-    }
+                    const double expected = std::isnan(target) ? sum / finite : grown * 400.0 * 500;
+                    EXPECT_NEAR(map->Gain[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)],
+                        expected, 1e-12)
+                        << a << " " << b << " " << area.U0;
+                }
+        }
     // Greedy: the best of each map, placed before the next is looked for.
-    const TGainOptions options { 4, 3, 1, kNaN };
+    const TGainOptions options { 4, 3, 1, kNaN, {} };
     const auto next = NextStations(snap, options, 2);
     ASSERT_TRUE(next && next->size() == 2);
     TCalcSnapshot network = snap;

@@ -138,12 +138,13 @@ TEST_F(PlanCommand, NextStationsAreTheCoresGreedyChoice)
     params::TWorkingSet ws;
     const std::string ini = SmallGridParams(ws);
     const TRun run = Run({ "plan", "next-station", "--params", ini, "--count", "2", "--candidates",
-        "5x4", "--row", "3" });
+        "5x4", "--row", "3", "--area", "-1000:2000:-500,5:500" });
     ASSERT_EQ(run.Code, 0) << run.Err;
     const auto rows = Csv(run.Out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], (std::vector<std::string> { "rank", "x", "y", "gain" }));
-    const auto next = calc::NextStations(MagnitudeSnapshot(ws), { 5, 4, 2, NAN }, 2);
+    const auto next = calc::NextStations(
+        MagnitudeSnapshot(ws), { 5, 4, 2, NAN, { -1000, 2000, -500.5, 500 } }, 2);
     for (std::size_t r = 0; r < 2; ++r) {
         EXPECT_EQ(rows[r + 1][0], std::to_string(r + 1));
         EXPECT_EQ(Real(rows[r + 1][1]), (*next)[r].U);
@@ -235,6 +236,11 @@ TEST_F(PlanCommand, BadInputEndsWithAMessage)
     run = Run({ "plan", "next-station", "--candidates", "0x5" });
     EXPECT_EQ(run.Code, 2);
     EXPECT_NE(run.Err.find("--candidates"), std::string::npos);
+    for (const char *area : { "1:0:0:1", "0:1:0", "0:1:0:1:2", "0:x:0:1", "0:inf:0:1" }) {
+        run = Run({ "plan", "next-station", "--area", area });
+        EXPECT_EQ(run.Code, 2) << area;
+        EXPECT_NE(run.Err.find("--area"), std::string::npos) << area;
+    }
     run = Run({ "plan", "outage", "--params", Path("missing.ini") });
     EXPECT_EQ(run.Code, 3);
     EXPECT_NE(run.Err.find("Файл параметров не найден"), std::string::npos);

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QTableWidget>
@@ -149,18 +151,24 @@ TPlanPage::TPlanPage(QWidget *parent)
     GainButton = MakeButton("GainButton", "Карта выигрыша", gainBox);
     AddHereButton = MakeButton("AddHereButton", "Добавить станцию здесь", gainBox);
     AddHereButton->setEnabled(false);
-    g->addWidget(GainButton, 3, 0);
-    g->addWidget(AddHereButton, 3, 1);
+    AreaLabel = MakeLabel(QString(), gainBox);
+    AreaLabel->setObjectName(QStringLiteral("AreaLabel"));
+    AreaLabel->setToolTip(QStringLiteral("Shift + протяжка по карте задает целевую область"));
+    WholeAreaButton = MakeButton("WholeAreaButton", "Вся сетка", gainBox);
+    g->addWidget(AreaLabel, 3, 0);
+    g->addWidget(WholeAreaButton, 3, 1);
+    g->addWidget(GainButton, 4, 0);
+    g->addWidget(AddHereButton, 4, 1);
     CountSpinEdit = MakeSpin("CountSpinEdit", 1, 20, 3, gainBox);
     NextButton = MakeButton("NextButton", "Следующие n станций", gainBox);
-    g->addWidget(CountSpinEdit, 4, 0);
-    g->addWidget(NextButton, 4, 1);
+    g->addWidget(CountSpinEdit, 5, 0);
+    g->addWidget(NextButton, 5, 1);
     NextGrid = MakeTable("NextGrid",
         { QStringLiteral("№"), QStringLiteral("X"), QStringLiteral("Y"),
             QStringLiteral("Выигрыш") },
         gainBox);
     NextGrid->setMinimumHeight(90);
-    g->addWidget(NextGrid, 5, 0, 1, 2);
+    g->addWidget(NextGrid, 6, 0, 1, 2);
     left->addWidget(gainBox, 3);
 
     // Which station matters.
@@ -242,6 +250,11 @@ TPlanPage::TPlanPage(QWidget *parent)
     layout->addLayout(right, 1);
 
     PlanBox->SetImage(&m_bitmap);
+    PlanBox->setToolTip(QStringLiteral("Shift + протяжка: целевая область выигрыша"));
+    PlanBox->installEventFilter(
+        new TEventHook(this, [this](QObject *, QEvent *e) { return areaDrag(e); }));
+    connect(WholeAreaButton, &QPushButton::clicked, this, [this] { SetArea({}); });
+    SetArea({});
     connect(PlanBox, &TPaintBox::Resized, this, &TPlanPage::redraw);
 
     connect(GainButton, &QPushButton::clicked, this, &TPlanPage::GainButtonClick);
@@ -356,6 +369,7 @@ void TPlanPage::GainButtonClick()
     options.Row = static_cast<std::size_t>(
         std::count(rows.begin(), rows.begin() + (row - 1), true)); // its place in the snapshot
     options.Target = goal.value_or(NAN);
+    options.Area = m_area;
     auto out = std::make_shared<std::optional<calc::TGainMap>>();
     const bool degrees = snap->Params.Degrees;
     run(
@@ -405,6 +419,7 @@ void TPlanPage::NextButtonClick()
     options.CandidatesV = CandVSpinEdit->Value();
     options.Row
         = static_cast<std::size_t>(std::count(rows.begin(), rows.begin() + (row - 1), true));
+    options.Area = m_area;
     const int count = CountSpinEdit->Value();
     auto out = std::make_shared<std::optional<std::vector<calc::TNextStation>>>();
     run(
@@ -668,8 +683,82 @@ void TPlanPage::redraw()
     const QSize size = PlanBox->window()->isVisible() ? PlanBox->size() : PlanBox->sizeHint();
     o.Size = size.expandedTo(QSize(map::kMinPageSide, map::kMinPageSide))
                  .boundedTo(QSize(map::kMaxPageSide, map::kMaxPageSide));
-    m_bitmap = map::RenderMapImage(scene, o, &m_page);
+    m_clean = map::RenderMapImage(scene, o, &m_page);
+    paintOverlay();
+}
+
+void TPlanPage::SetArea(const calc::TGainOptions::TArea &area)
+{
+    m_area = area;
+    if (area == calc::TGainOptions::TArea {}) {
+        AreaLabel->setText(QStringLiteral("Целевая область: вся сетка"));
+    } else {
+        const int digits = m_shown.Degrees ? 4 : 0;
+        AreaLabel->setText(QStringLiteral("Целевая область: X %1…%2, Y %3…%4")
+                               .arg(Num(area.U0, digits), Num(area.U1, digits),
+                                   Num(area.V0, digits), Num(area.V1, digits)));
+    }
+    WholeAreaButton->setEnabled(area != calc::TGainOptions::TArea {});
+    paintOverlay();
+}
+
+void TPlanPage::paintOverlay()
+{
+    m_bitmap = m_clean;
+    if (m_bitmap.isNull())
+        return;
+    QPainter p(&m_bitmap);
+    p.setBrush(Qt::NoBrush);
+    const auto corner = [this](double u, double v) {
+        const auto [x, y] = m_page.Frame.ToPixel(u, v);
+        return QPointF(x, y);
+    };
+    if (m_area != calc::TGainOptions::TArea {}) {
+        // An open side ends at the plot's edge.
+        const map::TPlaneRange &r = m_page.Frame.Range();
+        const QRectF rect(corner(std::max(m_area.U0, r.UMin), std::min(m_area.V1, r.VMax)),
+            corner(std::min(m_area.U1, r.UMax), std::max(m_area.V0, r.VMin)));
+        p.setPen(QPen(Qt::black, 2, Qt::DashLine));
+        p.drawRect(rect.normalized());
+    }
+    if (m_areaFrom) {
+        p.setPen(QPen(Qt::blue, 1, Qt::DashLine));
+        p.drawRect(QRectF(*m_areaFrom, m_areaTo).normalized());
+    }
     PlanBox->update();
+}
+
+// Shift + drag on the map: the rectangle becomes the gain's target area.
+bool TPlanPage::areaDrag(QEvent *e)
+{
+    const auto type = e->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove
+        && type != QEvent::MouseButtonRelease)
+        return false;
+    const auto *me = static_cast<QMouseEvent *>(e);
+    if (type == QEvent::MouseButtonPress) {
+        if (me->button() != Qt::LeftButton || !(me->modifiers() & Qt::ShiftModifier))
+            return false;
+        m_areaFrom = m_areaTo = me->position();
+        return true;
+    }
+    if (!m_areaFrom)
+        return false;
+    m_areaTo = me->position();
+    if (type == QEvent::MouseMove) {
+        paintOverlay();
+        return true;
+    }
+    const QPointF from = *m_areaFrom;
+    m_areaFrom.reset();
+    const auto [u0, v0] = m_page.Frame.ToPlane(from.x(), from.y());
+    const auto [u1, v1] = m_page.Frame.ToPlane(m_areaTo.x(), m_areaTo.y());
+    if (u0 == u1 || v0 == v1) { // a click, not a rectangle
+        paintOverlay();
+        return true;
+    }
+    SetArea({ std::min(u0, u1), std::max(u0, u1), std::min(v0, v1), std::max(v0, v1) });
+    return true;
 }
 
 std::optional<std::pair<double, double>> TPlanPage::NodeAt(QPoint pixel) const

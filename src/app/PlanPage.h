@@ -99,6 +99,9 @@ public:
     const std::optional<calc::TResult> &Reference() const { return m_reference; }
     const QImage &Bitmap() const { return m_bitmap; }
     const map::TMapFrame &MapFrame() const { return m_page.Frame; }
+    // The gain's target area, set by Shift + drag on the map.
+    const calc::TGainOptions::TArea &Area() const { return m_area; }
+    void SetArea(const calc::TGainOptions::TArea &area);
     bool IsRunning() const { return m_running; }
 
     // The candidate under a map pixel of the gain map: its plane point.
@@ -109,6 +112,8 @@ public:
     controls::TSpinEdit *CandVSpinEdit = nullptr;
     controls::TSpinEdit *RowSpinEdit = nullptr; // attenuation row of the new station
     QLineEdit *TargetEdit = nullptr; // target magnitude; empty: none
+    QLabel *AreaLabel = nullptr; // the gain's target area
+    QPushButton *WholeAreaButton = nullptr; // "Вся сетка"
     QPushButton *GainButton = nullptr;
     QPushButton *AddHereButton = nullptr;
     controls::TSpinEdit *CountSpinEdit = nullptr;
@@ -145,6 +150,8 @@ private:
     bool run(TWork work, std::function<void()> done);
     void show(TView view, calc::TResult result, const QString &quantity, bool diverging = false);
     void redraw();
+    void paintOverlay(); // the target area (and the one being dragged) over the page
+    bool areaDrag(QEvent *event);
     void mouseMoved(int x, int y);
     void mousePressed(int x, int y);
     void showLimits();
@@ -160,6 +167,10 @@ private:
     std::optional<calc::TOrderGrid> m_outageGrid;
     std::vector<int> m_outageRows; // table row of each station of the snapshot
     QImage m_bitmap;
+    QImage m_clean; // the page without the area's frame
+    calc::TGainOptions::TArea m_area;
+    std::optional<QPointF> m_areaFrom; // Shift + drag in progress: where it began
+    QPointF m_areaTo;
     map::TRenderedPage m_page; // how m_bitmap was drawn: its frame for the read-out
     bool m_running = false;
 };

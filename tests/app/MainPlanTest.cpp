@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTableWidget>
 
 #include <cmath>
@@ -77,6 +79,45 @@ TEST_F(MainPlanTest, AddStationHereTakesThePressedCandidateAsOneUndoStep)
     form->findChild<QAction *>(QStringLiteral("UndoAction"))->trigger();
     EXPECT_EQ(form->SensorsSpinEdit->Value(), 25);
     EXPECT_EQ(form->CooGrid->RowCount(), 26);
+}
+
+// Shift + drag on the planning map sets the gain's target area; the gain
+// then counts only the nodes inside it, and "Вся сетка" takes the whole again.
+TEST_F(MainPlanTest, ShiftDragSetsTheGainsTargetArea)
+{
+    page->CandUSpinEdit->SetValue(5);
+    page->CandVSpinEdit->SetValue(5);
+    page->GainButton->click();
+    ASSERT_TRUE(WaitForPage());
+    const calc::TMatrix2D whole = page->Shown().ResultMatrix;
+    const map::TMapFrame &f = page->MapFrame();
+    const auto shift = [this](QEvent::Type type, double u, double v) {
+        const auto [x, y] = page->MapFrame().ToPixel(u, v);
+        QMouseEvent e(type, QPointF(x, y), page->PlanBox->mapToGlobal(QPointF(x, y)),
+            Qt::LeftButton, type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+            Qt::ShiftModifier);
+        QApplication::sendEvent(page->PlanBox, &e);
+    };
+    shift(QEvent::MouseButtonPress, 1000, -500);
+    shift(QEvent::MouseMove, 0, 0);
+    shift(QEvent::MouseButtonRelease, -1000, 1000);
+    const auto &a = page->Area();
+    const double du = 1 / f.ScaleX(), dv = 1 / f.ScaleY(); // a pixel
+    EXPECT_NEAR(a.U0, -1000, du);
+    EXPECT_NEAR(a.U1, 1000, du);
+    EXPECT_NEAR(a.V0, -500, dv);
+    EXPECT_NEAR(a.V1, 1000, dv);
+    EXPECT_TRUE(page->WholeAreaButton->isEnabled());
+    EXPECT_TRUE(page->AreaLabel->text().contains(QStringLiteral("X ")));
+
+    page->GainButton->click();
+    ASSERT_TRUE(WaitForPage());
+    EXPECT_NE(page->Shown().ResultMatrix, whole);
+    page->WholeAreaButton->click();
+    EXPECT_EQ(page->Area(), calc::TGainOptions::TArea {});
+    page->GainButton->click();
+    ASSERT_TRUE(WaitForPage());
+    EXPECT_EQ(page->Shown().ResultMatrix, whole);
 }
 
 // The analyses share the window's one run: "Считать" waits, and the gauge's

@@ -153,6 +153,7 @@ TPlanPage::TPlanPage(QWidget *parent)
     AddHereButton->setEnabled(false);
     AreaLabel = MakeLabel(QString(), gainBox);
     AreaLabel->setObjectName(QStringLiteral("AreaLabel"));
+    AreaLabel->setWordWrap(true);
     AreaLabel->setToolTip(QStringLiteral("Shift + протяжка по карте задает целевую область"));
     WholeAreaButton = MakeButton("WholeAreaButton", "Вся сетка", gainBox);
     g->addWidget(AreaLabel, 3, 0);

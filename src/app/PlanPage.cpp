@@ -345,6 +345,26 @@ bool TPlanPage::run(TWork work, std::function<void()> done)
     return true;
 }
 
+// The candidates, the new station's row and the target area from the
+// controls; nullopt (with a message) when the row is no station in operation.
+std::optional<calc::TGainOptions> TPlanPage::gainOptions()
+{
+    const auto rows = Scene ? Scene(calc::TViewPlane::vpXY).InOperation : std::vector<bool> {};
+    const int row = RowSpinEdit->Value();
+    if (row < 1 || row > static_cast<int>(rows.size())
+        || !rows[static_cast<std::size_t>(row - 1)]) {
+        message(QStringLiteral("Строки %1 нет среди станций в работе").arg(row));
+        return std::nullopt;
+    }
+    calc::TGainOptions options;
+    options.CandidatesU = CandUSpinEdit->Value();
+    options.CandidatesV = CandVSpinEdit->Value();
+    options.Row = static_cast<std::size_t>(
+        std::count(rows.begin(), rows.begin() + (row - 1), true)); // its place in the snapshot
+    options.Area = m_area;
+    return options;
+}
+
 void TPlanPage::GainButtonClick()
 {
     if (m_running || !Snapshot)
@@ -358,23 +378,14 @@ void TPlanPage::GainButtonClick()
     auto snap = Snapshot(calc::TViewPlane::vpXY);
     if (!snap)
         return;
-    const auto rows = Scene ? Scene(calc::TViewPlane::vpXY).InOperation : std::vector<bool> {};
-    const int row = RowSpinEdit->Value();
-    if (row > static_cast<int>(rows.size()) || !rows[static_cast<std::size_t>(row - 1)]) {
-        message(QStringLiteral("Строки %1 нет среди станций в работе").arg(row));
+    auto options = gainOptions();
+    if (!options)
         return;
-    }
-    calc::TGainOptions options;
-    options.CandidatesU = CandUSpinEdit->Value();
-    options.CandidatesV = CandVSpinEdit->Value();
-    options.Row = static_cast<std::size_t>(
-        std::count(rows.begin(), rows.begin() + (row - 1), true)); // its place in the snapshot
-    options.Target = goal.value_or(NAN);
-    options.Area = m_area;
+    options->Target = goal.value_or(NAN);
     auto out = std::make_shared<std::optional<calc::TGainMap>>();
     const bool degrees = snap->Params.Degrees;
     run(
-        [snap = *snap, options, out](const common::TRunControl &control) {
+        [snap = *snap, options = *options, out](const common::TRunControl &control) {
             const auto grid = calc::ScanOrderStats(snap, control);
             if (grid)
                 *out = calc::GainMap(snap, *grid, options, control);
@@ -409,22 +420,13 @@ void TPlanPage::NextButtonClick()
     auto snap = Snapshot(calc::TViewPlane::vpXY);
     if (!snap)
         return;
-    const auto rows = Scene ? Scene(calc::TViewPlane::vpXY).InOperation : std::vector<bool> {};
-    const int row = RowSpinEdit->Value();
-    if (row > static_cast<int>(rows.size()) || !rows[static_cast<std::size_t>(row - 1)]) {
-        message(QStringLiteral("Строки %1 нет среди станций в работе").arg(row));
+    const auto options = gainOptions();
+    if (!options)
         return;
-    }
-    calc::TGainOptions options;
-    options.CandidatesU = CandUSpinEdit->Value();
-    options.CandidatesV = CandVSpinEdit->Value();
-    options.Row
-        = static_cast<std::size_t>(std::count(rows.begin(), rows.begin() + (row - 1), true));
-    options.Area = m_area;
     const int count = CountSpinEdit->Value();
     auto out = std::make_shared<std::optional<std::vector<calc::TNextStation>>>();
     run(
-        [snap = *snap, options, count, out](const common::TRunControl &control) {
+        [snap = *snap, options = *options, count, out](const common::TRunControl &control) {
             *out = calc::NextStations(snap, options, count, control);
         },
         [this, out] {

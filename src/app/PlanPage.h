@@ -147,6 +147,7 @@ protected:
 
 private:
     std::optional<double> target(bool &bad) const;
+    std::optional<calc::TGainOptions> gainOptions();
     bool run(TWork work, std::function<void()> done);
     void show(TView view, calc::TResult result, const QString &quantity, bool diverging = false);
     void redraw();

@@ -71,7 +71,7 @@ QString FilterExtension(const QString &qtFilter)
     const QString first = masks.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
     if (!first.startsWith(QStringLiteral("*.")))
         return {};
-    const QString ext = first.mid(2);
+    QString ext = first.mid(2);
     if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
         return {};
     return ext;

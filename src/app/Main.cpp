@@ -412,7 +412,7 @@ void TMainForm::CalcButtonClick()
     m_run->Start([result, snap = std::move(snap), engine = m_engine](
                      const calc::TRunControl &control) { *result = engine(snap, control); },
         [this](int done, int total) { onProgress(done, total); },
-        [this, result](std::exception_ptr error) {
+        [this, result](const std::exception_ptr &error) {
             QString text;
             try {
                 if (error)
@@ -446,7 +446,7 @@ void TMainForm::CancelCalc()
 }
 
 void TMainForm::finishRun(
-    std::shared_ptr<std::optional<calc::TResult>> result, const QString &error)
+    const std::shared_ptr<std::optional<calc::TResult>> &result, const QString &error)
 {
     m_running = false;
     m_cancelAction->setEnabled(false);

@@ -169,7 +169,8 @@ private:
     void updatePlaneGrid();
     bool gridsMatch() const;
     void refreshIfStale();
-    void finishRun(std::shared_ptr<std::optional<calc::TResult>> result, const QString &error);
+    void finishRun(
+        const std::shared_ptr<std::optional<calc::TResult>> &result, const QString &error);
     void queueStationsRedraw();
     void onProgress(int done, int total);
     void endPlacement();

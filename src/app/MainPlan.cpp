@@ -65,7 +65,7 @@ void TMainForm::buildPlanning()
                 m_cancelAction->setEnabled(false);
                 qApp->removeEventFilter(this);
                 CalcButton->setEnabled(true);
-                finished(error);
+                finished(std::move(error));
             });
         return true;
     };

@@ -402,7 +402,7 @@ void TNoisePage::startLoad(const QString &FileName)
             *load = db ? LoadDbSpectrum(path) : noise::LoadNoiseFile(path, control);
         },
         {},
-        [this, path, load](std::exception_ptr error) {
+        [this, path, load](const std::exception_ptr &error) {
             if (error) {
                 std::string what;
                 try {

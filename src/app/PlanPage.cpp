@@ -104,7 +104,7 @@ calc::TResult NodeResult(calc::TMatrix2D matrix, const calc::TPlaneGrid &grid,
     return r;
 }
 
-QString ErrorMessage(std::exception_ptr error)
+QString ErrorMessage(const std::exception_ptr &error)
 {
     try {
         std::rethrow_exception(error);
@@ -323,7 +323,7 @@ bool TPlanPage::run(TWork work, std::function<void()> done)
                 PlanGauge->SetMaxValue(total);
             PlanGauge->SetProgress(d);
         },
-        [this, done = std::move(done)](std::exception_ptr error) {
+        [this, done = std::move(done)](const std::exception_ptr &error) {
             m_running = false;
             PlanGauge->hide();
             for (QPushButton *b : { GainButton, NextButton, OutageButton, ProbButton })

@@ -60,7 +60,7 @@ protected:
     }
     QString Write(const char *name, const std::string &text) const
     {
-        const QString path = dir.filePath(QString::fromUtf8(name));
+        QString path = dir.filePath(QString::fromUtf8(name));
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text.data(), static_cast<qint64>(text.size()));

@@ -94,7 +94,8 @@ TEST_P(MainMapTest, PlacesTheStationsOneByOneWithTheCaptionCountdown)
 
     for (int i = 0; i < 25; ++i) {
         SCOPED_TRACE(i);
-        Press(PlanePixel(*form, 500 * (i % 5 - 2), 800 * (i / 5 - 2)));
+        const int column = i % 5 - 2, row = i / 5 - 2;
+        Press(PlanePixel(*form, 500 * column, 800 * row));
         if (i < 24) {
             EXPECT_EQ(
                 form->windowTitle(), QStringLiteral("Осталось выбрать точек: %1").arg(24 - i));

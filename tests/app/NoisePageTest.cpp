@@ -64,7 +64,7 @@ protected:
 
     QString write(const char *name, const QByteArray &text)
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
+        QString path = dir.filePath(QString::fromLatin1(name));
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);

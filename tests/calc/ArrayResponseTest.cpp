@@ -80,7 +80,7 @@ TEST(ArrayResponse, EveryElementSummedInTheStationsOrderWhateverTheSideAndThread
     constexpr double kTwoPi = 6.283185307179586;
     for (int K : { 0, 1, 2, 3, 4, 5, 6, 7, 9, 30 }) {
         const TWaveGrid grid = Grid(K, 0.0003);
-        const auto side = static_cast<std::size_t>(2 * K + 1);
+        const std::size_t side = 2 * static_cast<std::size_t>(K) + 1;
         auto factor = [&](double coef, std::size_t j) {
             const double phi = kTwoPi * (coef * ((static_cast<double>(j) - K) * grid.DK));
             return std::pair { std::cos(phi), std::sin(phi) };

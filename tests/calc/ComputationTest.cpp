@@ -59,7 +59,7 @@ TCalcSnapshot Network(
         s.Stations.A3.push_back(0.4);
         s.Stations.An.push_back(0.01);
         s.Stations.SNR.push_back(4);
-        s.Stations.Name.push_back("S");
+        s.Stations.Name.emplace_back("S");
     }
     s.Stations.Count = s.Params.N;
     s.PlaneGrid = grid;

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <random>
 
 #include "DetectionOracle.h"
@@ -36,7 +37,7 @@ namespace {
             inf += std::isinf(x);
             if (std::isnan(x) && std::isnan(y))
                 continue;
-            if (std::memcmp(&x, &y, sizeof x) != 0)
+            if (std::bit_cast<std::uint64_t>(x) != std::bit_cast<std::uint64_t>(y))
                 return ::testing::AssertionFailure()
                     << "[" << i << "][" << j << "] " << x << " vs " << y;
         }
@@ -362,7 +363,7 @@ TEST(DetectionOracle, RandomNetworksEveryMediumOfDistance)
         const TPlaneGrid &g = s.PlaneGrid;
         st.U[0] = g.UMin;
         st.V[0] = g.VMin;
-        st.W[0] = plane == vpXY ? g.WPlane : g.WPlane;
+        st.W[0] = g.WPlane;
         st.Count = N;
         s.Params.N = N;
         s.Params.k = 1 + static_cast<int>(unit(rng) * N);

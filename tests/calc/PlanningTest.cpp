@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -67,7 +68,8 @@ TCalcSnapshot Without(TCalcSnapshot snap, std::size_t s)
 
 bool SameBits(double a, double b)
 {
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+    return (std::isnan(a) && std::isnan(b))
+        || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 ::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)

@@ -583,7 +583,7 @@ TEST_F(CalcCommand, PlaneStacksAndRenderedParts)
         const TRun one
             = Run({ "--surface-elevation", "200", "--output", Path("one.txt"), "--params",
                 SaveParams(
-                    [&] {
+                    [z = z] {
                         params::TWorkingSet ws = params::DefaultWorkingSet();
                         params::SetValue(ws, *params::FindRealControl("Z0SpinEdit"), std::stod(z));
                         return ws;

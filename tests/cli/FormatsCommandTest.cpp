@@ -81,7 +81,7 @@ protected:
         placement.NormalRect = { 10, 20, 810, 620 };
         placement.ScreenWidth = 1920;
         placement.ScreenHeight = 1080;
-        const std::string path = Path(name);
+        std::string path = Path(name);
         params::SaveParamFile(path, ws, placement);
         WriteBytes(path, ReadBytes(path) + "[Other]\r\nKey=kept\r\n");
         return path;

@@ -24,7 +24,7 @@ struct TRun {
     std::string Out, Err;
 };
 
-TRun RunCommand(std::vector<std::string> args)
+TRun RunCommand(const std::vector<std::string> &args)
 {
     std::ostringstream out, err;
     const int code = RunNoiseLevel(args, out, err);
@@ -55,7 +55,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
     std::string write(const std::string &name, const std::string &text)
     {
-        const auto path = (dir / name).string();
+        auto path = (dir / name).string();
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }

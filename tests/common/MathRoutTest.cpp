@@ -25,8 +25,8 @@ TEST(ValueToColor, QuarterEndsAreTheFiveColours)
     EXPECT_EQ(ValueToColor(-40, -60, -40), (TColor { 0, 0, 0 }));
     EXPECT_EQ(ValueToColor(0, 0, -10), (TColor { 255, 255, 255 }));
     EXPECT_EQ(ValueToColor(-10, 0, -10), (TColor { 0, 0, 0 }));
-    EXPECT_EQ(TColor(0, 0, 255).Packed(), 65536u * 255);
-    EXPECT_EQ(TColor(1, 2, 3).Packed(), 1u + 2 * 256 + 3 * 65536);
+    EXPECT_EQ((TColor { 0, 0, 255 }).Packed(), 65536u * 255);
+    EXPECT_EQ((TColor { 1, 2, 3 }).Packed(), 1u + 2 * 256 + 3 * 65536);
 }
 
 TEST(ValueToColor, OutsideTheScale)

@@ -128,7 +128,7 @@ TEST(StationsCsv, RefusesWhatItCannotReadWhole)
         { "name,x,y,z\nA,1,2,3\n" + std::string(70000, 'x') + "\n", "строка 3: строка длиннее" },
     };
     for (const auto &[text, message] : cases) {
-        const std::string e = ErrorOf([&] { ParseStationsCsv(text, "a.csv"); });
+        const std::string e = ErrorOf([&text = text] { ParseStationsCsv(text, "a.csv"); });
         EXPECT_NE(e.find(message), std::string::npos) << text.substr(0, 60) << " -> " << e;
     }
     EXPECT_EQ(ParseStationsCsv(ManyCsvRows(100), "a.csv").Rows.size(), 100u);
@@ -227,7 +227,7 @@ TEST(StationsXml, NetworksStationsAndRefusals)
         { "<FDSNStationXML/>", "нет станций" },
     };
     for (const auto &[text, message] : cases) {
-        const std::string e = ErrorOf([&] { ParseStationXml(text, "e.xml"); });
+        const std::string e = ErrorOf([&text = text] { ParseStationXml(text, "e.xml"); });
         EXPECT_NE(e.find(message), std::string::npos) << text.substr(0, 80) << " -> " << e;
     }
 }

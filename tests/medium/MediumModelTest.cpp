@@ -244,7 +244,7 @@ TEST(AverageMedium, DivisionsByZeroAreReportedWithoutValues)
 {
     THorizontalModel model(3);
     ASSERT_TRUE(ReadMediumModel(ThreeLayerTable('.'), 200, '.', model));
-    auto fails = [](THorizontalModel m, double G, double f) {
+    auto fails = [](const THorizontalModel &m, double G, double f) {
         try {
             AverageMedium(m, G, f);
         } catch (const valdrin::common::TValdrinError &e) {

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <cstdint>
 #include <string>
 
 #include "params/Cp1251.h"
@@ -14,7 +15,7 @@ namespace {
 std::string IconvToUtf8(const std::string &cp1251)
 {
     iconv_t cd = iconv_open("UTF-8", "CP1251");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (reinterpret_cast<std::intptr_t>(cd) == -1)
         return {};
     std::string in = cp1251;
     std::string out(in.size() * 4 + 4, '\0');

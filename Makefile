@@ -53,9 +53,9 @@ fuzz: deps
 	  build-fuzz/fuzz/fuzz_$$name -max_total_time=15 -max_len=16384 -timeout=10 \
 	    build-fuzz/corpus_$$name fuzz/corpus_$$seeds; done
 
-# clang-tidy with the committed .clang-tidy over the project's own sources.
+# clang-tidy with the committed .clang-tidy over the project's own sources and tests.
 tidy: build
-	run-clang-tidy -quiet -p build -header-filter='.*/src/.*' '$(CURDIR)/src/.*\.cpp$$'
+	run-clang-tidy -quiet -p build -header-filter='.*/(src|tests)/.*' '$(CURDIR)/(src|tests)/.*\.cpp$$'
 
 # clang-format over the tree; format-check fails on a file that differs.
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')

@@ -162,7 +162,7 @@ void StoreRows(const TFastTables &t, int p0, int rows, const double *scratch, TM
     const auto side = static_cast<std::size_t>(t.Side);
     for (int r = 0; r < rows; ++r) {
         const double *v = scratch + static_cast<std::size_t>(r) * side;
-        const auto p = static_cast<std::size_t>(p0 + r);
+        const auto p = static_cast<std::size_t>(p0) + static_cast<std::size_t>(r);
         auto &row = out[p];
         row.assign(v, v + side);
         if (p + 1 == side - p) {
@@ -199,6 +199,7 @@ void PrefaultRows([[maybe_unused]] const TMatrix2D &rows)
         return;
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     first -= first % page;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): madvise takes a page's address
     ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
 #endif
 }

@@ -35,8 +35,9 @@ constexpr std::size_t kFieldMax = 400; // longest number text: 309 digits, sign,
 constexpr std::array<char, 200> kDigitPairs = [] {
     std::array<char, 200> a {};
     for (int i = 0; i < 100; ++i) {
-        a[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        a[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+        const auto at = 2 * static_cast<std::size_t>(i);
+        a[at] = static_cast<char>('0' + i / 10);
+        a[at + 1] = static_cast<char>('0' + i % 10);
     }
     return a;
 }();
@@ -81,7 +82,7 @@ VALDRIN_INLINE char *PutScaledAs(char *out, std::uint64_t n, bool minus, int wid
 {
     char digits[32] = {}; // n as sixteen digits, and room to read sixteen from any of them
     if (n < 100000000) {
-        std::memcpy(digits, "00000000", 8);
+        std::fill_n(digits, 8, '0');
         PutEightDigits(digits + 8, static_cast<std::uint32_t>(n));
     } else {
         PutEightDigits(digits, static_cast<std::uint32_t>(n / 100000000));
@@ -91,7 +92,7 @@ VALDRIN_INLINE char *PutScaledAs(char *out, std::uint64_t n, bool minus, int wid
     const int len = (minus ? 1 : 0) + whole + (Decimals > 0 ? Decimals + 1 : 0);
     char *end = out + std::max(len, width);
     if (width <= 8)
-        std::memcpy(out, "        ", 8); // the digits overwrite what is not padding
+        std::fill_n(out, 8, ' '); // the digits overwrite what is not padding
     else
         std::fill(out, end - len, ' ');
     char *p = end - len;

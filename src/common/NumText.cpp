@@ -139,6 +139,14 @@ std::string FormatFixed(double value, int digits, char decimalSep)
     return s;
 }
 
+std::string FormatShown(double value, int digits, char decimalSep)
+{
+    std::string s = FormatFixed(value, digits, decimalSep);
+    if (s.size() > 1 && s[0] == '-' && s.find_first_not_of("0.,", 1) == std::string::npos)
+        s.erase(0, 1);
+    return s;
+}
+
 std::string FormatGeneral(double value, char decimalSep)
 {
     if (!std::isfinite(value))

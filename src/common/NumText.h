@@ -25,6 +25,9 @@ std::optional<int> TextToInt(std::string_view text);
 // "%1.*f": fixed point with `digits` decimals. Non-finite values give "NAN",
 // "INF" or "-INF".
 std::string FormatFixed(double value, int digits, char decimalSep = '.');
+// As FormatFixed, for the eye: a value that shows as zero has no sign
+// ("0.0", not "-0.0").
+std::string FormatShown(double value, int digits, char decimalSep = '.');
 
 // The shortest text that reads back to the same double, in the general form
 // of the parameter files: plain notation, or mantissa "E" exponent (1E-6,

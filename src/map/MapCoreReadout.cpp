@@ -15,7 +15,7 @@ namespace valdrin::map {
 using namespace calc;
 using enum TShowMode;
 using enum TViewPlane;
-using common::FormatFixed;
+using common::FormatShown;
 
 TReadoutKind ChooseReadout(TShowMode selected, const TResult &result, bool gridsMatch)
 {
@@ -32,8 +32,8 @@ namespace {
 
 std::string PlaneText(double X, double Y, double R, char sep)
 {
-    return "X = " + FormatFixed(X, 1, sep) + ", Y = " + FormatFixed(Y, 1, sep)
-        + ", R = " + FormatFixed(R, 2, sep);
+    return "X = " + FormatShown(X, 1, sep) + ", Y = " + FormatShown(Y, 1, sep)
+        + ", R = " + FormatShown(R, 2, sep);
 }
 
 std::string ResponseText(
@@ -54,8 +54,8 @@ std::string ResponseText(
     }
     // C = 0 has no logarithm; "-INF" says so rather than a made-up floor.
     const double d = *c > 0 ? 20 * std::log10(*c) : -INFINITY;
-    return L + "x = " + FormatFixed(kx, 5, sep) + ", " + L + "y = " + FormatFixed(ky, 5, sep)
-        + ", C(" + L + "0-" + L + ") = " + FormatFixed(*c, 3, sep) + " = " + FormatFixed(d, 2, sep)
+    return L + "x = " + FormatShown(kx, 5, sep) + ", " + L + "y = " + FormatShown(ky, 5, sep)
+        + ", C(" + L + "0-" + L + ") = " + FormatShown(*c, 3, sep) + " = " + FormatShown(d, 2, sep)
         + " dB";
 }
 
@@ -91,12 +91,12 @@ std::string NodeText(std::optional<std::pair<int, int>> ij, const TResult &resul
     else if (*v == INFINITY)
         value = kNotRegisteredText;
     else
-        value = FormatFixed(*v, 3, sep);
+        value = FormatShown(*v, 3, sep);
     // The axes of the result's plane: U and V are y, z in YZ and x, z in XZ.
     const char *a = result.Plane == vpYZ ? "y" : "x";
     const char *b = result.Plane == vpXY ? "y" : "z";
-    return std::string(a) + " = " + FormatFixed(u, 5, sep) + ", " + b + " = "
-        + FormatFixed(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
+    return std::string(a) + " = " + FormatShown(u, 5, sep) + ", " + b + " = "
+        + FormatShown(w, 5, sep) + ", " + L + "(" + a + "," + b + ") = " + value;
 }
 
 // The read-out the context asks for, through one way of finding the node
@@ -216,7 +216,7 @@ std::array<std::string, 4> Cells(
     // A tenth of a degree is up to 11 km; a millionth is about 0.1 m, as a
     // tenth of a metre is in metres.
     const int decimals = degrees ? 6 : 1;
-    return { FormatFixed(X0 + dx, decimals, sep), FormatFixed(Y0 + dy, decimals, sep), "0", name };
+    return { FormatShown(X0 + dx, decimals, sep), FormatShown(Y0 + dy, decimals, sep), "0", name };
 }
 
 TPlacementStep Place(common::TCellTable &cooGrid, int sensors, int remaining,

@@ -13,7 +13,7 @@
 namespace valdrin::map {
 
 using namespace calc;
-using common::FormatFixed;
+using common::FormatShown;
 
 namespace {
 
@@ -36,7 +36,7 @@ TPoint3 Absolute(double u, double v, const TStatusContext &ctx)
 
 std::string Degrees(double a, const char *plus, const char *minus, char sep)
 {
-    return FormatFixed(std::fabs(a), 6, sep) + "°" + (a < 0 ? minus : plus);
+    return FormatShown(std::fabs(a), 6, sep) + "°" + (a < 0 ? minus : plus);
 }
 
 std::string Position(const TPoint3 &p, const TStatusContext &ctx)
@@ -44,9 +44,9 @@ std::string Position(const TPoint3 &p, const TStatusContext &ctx)
     const char sep = ctx.DecimalSep;
     std::string s = ctx.Degrees
         ? Degrees(p.X, "E", "W", sep) + ", " + Degrees(p.Y, "N", "S", sep)
-        : "X = " + FormatFixed(p.X, 1, sep) + " м, Y = " + FormatFixed(p.Y, 1, sep) + " м";
+        : "X = " + FormatShown(p.X, 1, sep) + " м, Y = " + FormatShown(p.Y, 1, sep) + " м";
     if (ctx.Plane != TViewPlane::vpXY)
-        s += ", Z = " + FormatFixed(p.Z, 1, sep) + " м";
+        s += ", Z = " + FormatShown(p.Z, 1, sep) + " м";
     return s;
 }
 
@@ -70,9 +70,9 @@ std::string Distance(const TPoint3 &from, const TPoint3 &to, const TStatusContex
                 azimuth += 360;
         }
     }
-    std::string s = "R = " + FormatFixed(distance, 1, ctx.DecimalSep) + " м";
+    std::string s = "R = " + FormatShown(distance, 1, ctx.DecimalSep) + " м";
     if (std::isfinite(azimuth))
-        s += ", азимут " + FormatFixed(azimuth, 1, ctx.DecimalSep) + "°";
+        s += ", азимут " + FormatShown(azimuth, 1, ctx.DecimalSep) + "°";
     return s;
 }
 
@@ -82,7 +82,7 @@ std::string ValueText(double v, char sep)
         return kNoValueText;
     if (v == INFINITY)
         return kNotRegisteredText;
-    return FormatFixed(v, 3, sep);
+    return FormatShown(v, 3, sep);
 }
 
 const char *QuantityLetter(TShowMode mode)
@@ -114,15 +114,15 @@ std::string MapStatusText(
     const TResult &result = ctx.Result ? *ctx.Result : none;
     if (ctx.Picture == TMapPicture::Response) {
         const bool f = result.ResultMode == TShowMode::smCdF;
-        std::string s = std::string(f ? "Fx = " : "Kx = ") + FormatFixed(u, 6, sep) + ", "
-            + (f ? "Fy = " : "Ky = ") + FormatFixed(v, 6, sep) + (f ? " Гц" : " 1/м");
+        std::string s = std::string(f ? "Fx = " : "Kx = ") + FormatShown(u, 6, sep) + ", "
+            + (f ? "Fy = " : "Ky = ") + FormatShown(v, 6, sep) + (f ? " Гц" : " 1/м");
         const int side = ResponseSide(result.WaveGrid);
         const auto ij = FrameIndex(pixel, frame, side, side);
         if (const double *c
             = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr) {
-            s += " | C = " + FormatFixed(*c, 3, sep);
+            s += " | C = " + FormatShown(*c, 3, sep);
             if (*c > 0)
-                s += " (" + FormatFixed(20 * std::log10(*c), 2, sep) + " дБ)";
+                s += " (" + FormatShown(20 * std::log10(*c), 2, sep) + " дБ)";
         }
         return s;
     }

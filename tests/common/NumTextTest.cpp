@@ -91,6 +91,10 @@ TEST(FormatFixedAndExponent, DesktopFormats)
 {
     EXPECT_EQ(FormatFixed(0.7716535, 3), "0.772");
     EXPECT_EQ(FormatFixed(-0.5, 1, ','), "-0,5");
+    // Read-outs: no sign on a value that shows as zero.
+    EXPECT_EQ(FormatShown(-1e-13, 1, ','), "0,0");
+    EXPECT_EQ(FormatShown(-0.0, 2), "0.00");
+    EXPECT_EQ(FormatShown(-0.5, 1), "-0.5");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 2), "INF");
     EXPECT_EQ(FormatExponent(0.000123456, 5), "1.2346E-004");
     EXPECT_EQ(FormatExponent(12345.678, 5, ','), "1,2346E+004");

@@ -129,7 +129,9 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
         std::vector<QRgb> nodes(static_cast<std::size_t>(nI) * static_cast<std::size_t>(nJ));
         for (int i = 0; i < nI; ++i)
             for (int j = 0; j < nJ; ++j)
-                nodes[static_cast<std::size_t>(i * nJ + j)] = colour(at(i, j));
+                nodes[static_cast<std::size_t>(i) * static_cast<std::size_t>(nJ)
+                    + static_cast<std::size_t>(j)]
+                    = colour(at(i, j));
         std::vector<int> column(static_cast<std::size_t>(image.width()));
         for (int x = 0; x < image.width(); ++x)
             column[static_cast<std::size_t>(x)]
@@ -139,8 +141,9 @@ QImage Raster(const common::TMatrix2D &m, const TColourRange &range, int w, int 
             const int j = static_cast<int>(
                 common::RoundEven((image.height() - (y + 0.5)) / image.height() * (nJ - 1)));
             for (int x = 0; x < image.width(); ++x)
-                line[x]
-                    = nodes[static_cast<std::size_t>(column[static_cast<std::size_t>(x)] * nJ + j)];
+                line[x] = nodes[static_cast<std::size_t>(column[static_cast<std::size_t>(x)])
+                        * static_cast<std::size_t>(nJ)
+                    + static_cast<std::size_t>(j)];
         }
         return image;
     }

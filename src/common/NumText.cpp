@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <locale.h> // newlocale, strtod_l
 #include <system_error>
 
 namespace valdrin::common {
@@ -89,7 +90,7 @@ std::optional<double> TextToFloat(std::string_view text, char decimalSep)
     const auto res = std::from_chars(first, norm.data() + norm.size(), value);
     if (res.ec == std::errc::result_out_of_range) {
         // Overflow is not a number a control can hold; underflow reads as 0.
-        const double approx = std::strtod(norm.c_str(), nullptr);
+        const double approx = StrToDoubleC(norm);
         if (std::isinf(approx))
             return std::nullopt;
         return approx;
@@ -137,6 +138,12 @@ std::string FormatFixed(double value, int digits, char decimalSep)
     std::string s(buf, res.ptr);
     SetSeparator(s, decimalSep);
     return s;
+}
+
+double StrToDoubleC(const std::string &text)
+{
+    static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", nullptr);
+    return c ? strtod_l(text.c_str(), nullptr, c) : std::strtod(text.c_str(), nullptr);
 }
 
 std::string FormatShown(double value, int digits, char decimalSep)

@@ -13,6 +13,10 @@ namespace valdrin::common {
 // other character (a point where a comma is expected, a thousands separator,
 // "inf", "nan") makes the text not a number.
 std::optional<double> TextToFloat(std::string_view text, char decimalSep);
+// strtod in the C locale, whatever LC_NUMERIC the program runs under (a
+// window sets the user's, where "1.5e-400" would read as 1): for the values
+// from_chars reports out of range without giving them.
+double StrToDoubleC(const std::string &text);
 
 // A table cell or an edit's text: TextToFloat with decimalSep, the point or
 // the comma. Neither is a digit-group separator in these texts, so a cell

@@ -6,6 +6,7 @@
 #include "noise/NoiseSpectrum.h"
 
 #include "common/Error.h"
+#include "common/NumText.h"
 #include "common/StrRout.h"
 
 #include <charconv>
@@ -134,7 +135,7 @@ std::optional<double> ParseNumber(std::string_view tok)
         return std::nullopt;
     if (res.ec == std::errc::result_out_of_range) {
         // Underflow reads as the tiny value (or 0); overflow is no spectrum value.
-        const double approx = std::strtod(std::string(tok).c_str(), nullptr);
+        const double approx = common::StrToDoubleC(std::string(tok));
         if (!std::isfinite(approx))
             return std::nullopt;
         return approx;

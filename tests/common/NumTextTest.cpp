@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "common/NumText.h"
 
@@ -29,6 +31,15 @@ TEST(TextToFloat, RejectsWhatIsNotANumber)
         EXPECT_FALSE(TextToFloat(bad, '.')) << bad;
     EXPECT_FALSE(TextToFloat("1e400", '.'));
     EXPECT_EQ(TextToFloat("1e-400", '.'), 0.0);
+    {
+        // Underflow under a comma locale, as a window runs: the tiny value, not 1.
+        const std::string was = std::setlocale(LC_NUMERIC, nullptr);
+        const bool comma = std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") != nullptr;
+        const auto tiny = TextToFloat("1.5e-400", '.');
+        std::setlocale(LC_NUMERIC, was.c_str());
+        ASSERT_TRUE(tiny);
+        EXPECT_LT(*tiny, 1e-300) << (comma ? "ru_RU" : "C");
+    }
 }
 
 TEST(TextToFloatAnySep, ReadsEitherSeparatorButNeverTwo)

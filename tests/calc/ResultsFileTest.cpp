@@ -227,24 +227,31 @@ TEST(ResultsFile, APointWhateverTheLocale)
     EXPECT_EQ(lines[1], "0.5000\t0.0000\t1.50");
 }
 
+namespace {
+
+// A field as std::to_chars writes it, right-aligned to width; "nan", "inf".
+std::string ToCharsField(double v, int width, int decimals)
+{
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v < 0 ? "-inf" : "inf";
+    char buf[400];
+    const auto end
+        = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
+    std::string s(buf, end);
+    return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ') + s;
+}
+
+} // namespace
+
 // Every number as std::to_chars writes it, exact value rounded with ties to
 // even: values of every size, exact ties (0.125 to two places, 2.5e-5 to
 // five), neighbours of the ties one ulp either side, negatives that round
 // to zero ("-0.00"), and rows and columns whose texts are written once.
 TEST(ResultsFile, NumbersAsToCharsWritesThem)
 {
-    auto fixed = [](double v, int width, int decimals) {
-        if (std::isnan(v))
-            return std::string("nan");
-        if (std::isinf(v))
-            return std::string(v < 0 ? "-inf" : "inf");
-        char buf[400];
-        const auto end
-            = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
-        std::string s(buf, end);
-        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ')
-            + s;
-    };
+    const auto fixed = ToCharsField;
     std::mt19937_64 rng(99);
     std::vector<double> values = { 0.125, -0.125, 0.375, 2.5e-5, 1.5e-5, -0.001, -0.0, 0.0, 0.005,
         0.015, 1e15, -3.0e14, 123456.785, 4503599627370497.0, 1e-300, 9.995, 99.995 };
@@ -299,18 +306,7 @@ TEST(ResultsFile, NumbersAsToCharsWritesThem)
 // above 1 and without a number, among random ones.
 TEST(ResultsFile, ResponseFieldsAsToCharsWritesThem)
 {
-    auto fixed = [](double v, int width, int decimals) {
-        if (std::isnan(v))
-            return std::string("nan");
-        if (std::isinf(v))
-            return std::string(v < 0 ? "-inf" : "inf");
-        char buf[400];
-        const auto end
-            = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr;
-        std::string s(buf, end);
-        return std::string(s.size() < std::size_t(width) ? std::size_t(width) - s.size() : 0, ' ')
-            + s;
-    };
+    const auto fixed = ToCharsField;
     std::vector<double> values = { 0.0, -0.0, 1.0, 1.5, 1 + 1e-15, 1 - 1e-15, 1 - 1e-12, 0.99999,
         1e-300, 4.9e-324, 2.2250738585072014e-308, 0x1p-1022, 1e-20, kNaN, kInf };
     for (int k = 1; k < 2000; k += 2) // dB ties at two places: -0.005, -0.015, ...

@@ -129,7 +129,7 @@ template<class F> double Seconds(F &&f, int repeats)
 
 void Report(const std::string &name, double before, double after, bool identical)
 {
-    std::printf("%-26s before %9.4f s  after %9.4f s  %6.2fx  %s\n", name.c_str(), before, after,
+    std::printf("%-26s before %10.5f s  after %10.5f s  %6.2fx  %s\n", name.c_str(), before, after,
         before / after, identical ? "identical bit for bit" : "OUTPUT DIFFERS");
     std::fflush(stdout);
 }
@@ -140,7 +140,7 @@ void RunScan(const TCase &c)
     TRunControl one;
     one.Threads = 1;
     std::optional<TMatrix2D> before, after;
-    const int repeats = c.Slow ? 1 : 3;
+    const int repeats = c.Slow ? 1 : 10;
     const double tb = Seconds([&] { before = baseline::ScanNodes(s, one); }, repeats);
     const double ta = Seconds([&] { after = RunComputation(s, one)->ResultMatrix; }, repeats);
     Report(c.Name, tb, ta, before && after && testing::IdenticalBits(*before, *after));

@@ -41,6 +41,19 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The law as it was, through the library's log10, and a call as it was
+// from its own library.
+[[gnu::noinline]] double LawAtDistance(TExtended noiseTerm, double a1, double a2, double a3,
+    double epi, double sourceW, double stationW)
+{
+    const TExtended dw = TExtended(stationW) - sourceW;
+    const TExtended R = std::sqrt(TExtended(epi) * epi + dw * dw);
+    if (!(R > 0))
+        return kNaN;
+    const TExtended km = R / 1000;
+    return static_cast<double>(noiseTerm + a1 * std::log10(km) + a2 * km + a3);
+}
+
 // Source altitudes of a section whose take-off tables are kept: one table of
 // about 90 reaches per station and altitude (some 1.4 KB), with each thread's
 // finer levels on top. Beyond this count the rays are traced afresh, which
@@ -151,7 +164,7 @@ double StationValue(const TScanSetup &setup, TWorker &w, std::size_t s, double u
     }
 
     const double law
-        = medium::LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, g.Epi, g.SourceZ, g.StationZ);
+        = LawAtDistance(st.NoiseTerm, st.A1, st.A2, st.A3, g.Epi, g.SourceZ, g.StationZ);
     if (!setup.Layered)
         return law;
     const std::size_t level = section ? static_cast<std::size_t>(j) : 0;

@@ -110,6 +110,7 @@ struct TWorker {
     std::vector<double> Values;
     std::vector<double> Epi, EpiBound, Estimates, Bounds, R2; // per station
     std::vector<double> Order; // scratch of the selection
+    std::size_t KthGuess = 0; // the station of the last node's k-th estimate
     // Degrees: the reduced latitude of the last node latitude seen (as bits).
     std::uint64_t NodeLatitudeBits = 0;
     bool NodeLatitudeKept = false;
@@ -359,17 +360,24 @@ std::optional<double> EstimatedKth(const TScanSetup &setup, TWorker &w, double u
     // is found among them after the ones certainly below. (The rounding of
     // these sums is far inside the bound's margin.)
     const auto k = static_cast<std::size_t>(setup.K);
-    const double e = KthSmallest(w.Estimates, k, w.Order);
-    const double low = e - 2 * bound, high = e + 2 * bound;
-    std::size_t below = 0;
-    w.Values.clear();
-    for (std::size_t s = 0; s < n; ++s) {
-        const double x = w.Estimates[s];
-        if (x < low)
-            ++below;
-        else if (x <= high)
-            w.Values.push_back(StationValue(setup, w, s, u, v, j));
+    const double *x = w.Estimates.data();
+    // Neighbouring nodes mostly keep the order of their stations: the
+    // station of the last node's k-th estimate is tried first, by counting.
+    double e = x[w.KthGuess];
+    TRankCounts c = CountRanks(n, x, e, e - 2 * bound, e + 2 * bound);
+    if (!(c.Less < k && k <= c.Less + c.Equal)) {
+        e = KthSmallest(w.Estimates, k, w.Order);
+        w.KthGuess = static_cast<std::size_t>(std::find(x, x + n, e) - x);
+        c = CountRanks(n, x, e, e - 2 * bound, e + 2 * bound);
     }
+    const std::size_t below = c.Below;
+    if (below + 1 == k && c.Within == 1) // the station of e alone
+        return StationValue(setup, w, w.KthGuess, u, v, j);
+    const double low = e - 2 * bound, high = e + 2 * bound;
+    w.Values.clear();
+    for (std::size_t s = 0; s < n; ++s)
+        if (x[s] >= low && x[s] <= high)
+            w.Values.push_back(StationValue(setup, w, s, u, v, j));
     const std::size_t rank = k - 1 - below;
     if (below >= k || rank >= w.Values.size())
         return std::nullopt; // cannot happen with a sound bound; evaluate in full

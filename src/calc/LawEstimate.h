@@ -36,4 +36,10 @@ void EstimateLaw(bool degrees, std::size_t n, TLawInputs in, double u, double v,
 // largest of b.
 bool LawRanges(std::size_t n, const double *r2, const double *eb, const double *b, double &bound);
 
+// How many of x[0..n) lie below g, equal it, below low, and in [low, high].
+struct TRankCounts {
+    std::size_t Less = 0, Equal = 0, Below = 0, Within = 0;
+};
+TRankCounts CountRanks(std::size_t n, const double *x, double g, double low, double high);
+
 } // namespace valdrin::calc

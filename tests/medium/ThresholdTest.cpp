@@ -1,7 +1,9 @@
 #include "medium/Threshold.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -43,6 +45,42 @@ TEST(AttenuationLaw, FiguresOfTheDefaultRow)
     EXPECT_EQ(DefaultLaw(600, 0, 800), DefaultLaw(600, 800, 0));
     EXPECT_EQ(LawAtDistance(LawNoiseTerm(1, 0.04), 1.3, 0.0001, 0.4, 1000, 400, 400),
         DefaultLaw(1000, 400, 400));
+}
+
+// The law's logarithm must be the library's bit for bit: on both sides of
+// the switch at |x - 1| = 0.29, across the range, and where the library
+// takes its own way (zero, negative, infinite, NaN).
+TEST(AttenuationLaw, LogarithmIsTheLibrarysBitForBit)
+{
+    using L = valdrin::common::TExtended;
+    std::vector<L> xs { 1, 10, 1000, 1e-3L, 0.5L, 2, 0, -0.0L, -1,
+        std::numeric_limits<L>::denorm_min(), std::numeric_limits<L>::min(),
+        std::numeric_limits<L>::max(), std::numeric_limits<L>::infinity(),
+        std::numeric_limits<L>::quiet_NaN() };
+    for (const L edge : { 1 + L(0.29), 1 - L(0.29), L(1) }) {
+        L up = edge, down = edge;
+        xs.push_back(edge);
+        for (int i = 0; i < 64; ++i) {
+            xs.push_back(up = std::nextafter(up, L(3)));
+            xs.push_back(down = std::nextafter(down, L(0)));
+        }
+    }
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> near(0.6, 1.4), wide(-300, 300);
+    for (int i = 0; i < 200000; ++i) {
+        xs.push_back(L(near(rng)) + L(near(rng)) * 0x1p-60L);
+        xs.push_back(std::pow(L(10), L(wide(rng))));
+    }
+    int differ = 0;
+    for (const L x : xs) {
+        const L mine = Log10Extended(x), library = std::log10(x);
+        const bool same = std::isnan(library)
+            ? std::isnan(mine)
+            : mine == library && std::signbit(mine) == std::signbit(library);
+        if (!same && ++differ <= 5)
+            ADD_FAILURE() << "lg of " << static_cast<double>(x);
+    }
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(AttenuationLaw, NoValueWithoutDistanceOrNoise)

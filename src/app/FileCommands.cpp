@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QUndoStack>
 
+#include <array>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -87,10 +88,12 @@ const TOut &ChosenFormat(const TOut (&outs)[N], const TSaveTarget &target)
     return outs[0];
 }
 
-// What an import changes, for its undo step: the tables and the degrees.
+// What an import changes, for its undo step: the tables, the degrees and
+// the X and Y ranges (min, max, step, centre of each).
 struct TStationsState {
     TTablesState Tables;
     bool Degrees = false;
+    std::array<double, 8> Ranges {};
 };
 
 } // namespace
@@ -146,11 +149,21 @@ void TMainForm::ImportStationsClick()
     }
 
     recordTables(QStringLiteral("Правка таблицы")); // edits not yet recorded keep their own step
-    const auto apply = [this](const TStationsState &state) {
+    const std::array<controls::TFloatSpinEdit *, 8> rangeEdits { XminSpinEdit, XmaxSpinEdit,
+        dXSpinEdit, X0SpinEdit, YminSpinEdit, YmaxSpinEdit, dYSpinEdit, Y0SpinEdit };
+    const auto ranges = [rangeEdits] {
+        std::array<double, 8> r {};
+        for (std::size_t i = 0; i < r.size(); ++i)
+            r[i] = rangeEdits[i]->Value();
+        return r;
+    };
+    const auto apply = [this, rangeEdits](const TStationsState &state) {
         GeoCheckBox->setChecked(state.Degrees);
         applyTablesState(state.Tables);
+        for (std::size_t i = 0; i < rangeEdits.size(); ++i)
+            rangeEdits[i]->SetValue(state.Ranges[i]);
     };
-    const TStationsState before { tablesState(), GeoCheckBox->isChecked() };
+    const TStationsState before { tablesState(), GeoCheckBox->isChecked(), ranges() };
     TStationsState after = before;
     after.Tables.CooGrid = imported.Tables.CooGrid;
     after.Tables.StrGrid = imported.Tables.StrGrid;
@@ -160,6 +173,13 @@ void TMainForm::ImportStationsClick()
     const auto kept = imported.Count - static_cast<int>(list.Rows.size());
     std::erase_if(after.Tables.OutOfOperation, [kept](int row) { return row > kept; });
     apply(after);
+    // Ranges in the other unit mean nothing now (metres read as degrees
+    // beyond the poles): X and Y are fitted to the stations, as "Авто" does.
+    if (after.Degrees != before.Degrees) {
+        m_paramsPage->XAutoButtonClick();
+        m_paramsPage->YAutoButtonClick();
+        after.Ranges = ranges();
+    }
     m_undo->push(
         new TStateCommand<TStationsState>(QStringLiteral("Импорт станций"), before, after, apply));
 }

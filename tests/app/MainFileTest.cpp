@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -118,6 +119,8 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     form->SetInOperation(1, false);
     const TTables start = Tables();
     ASSERT_FALSE(start.Degrees);
+    const std::array metres { form->XminSpinEdit->Value(), form->XmaxSpinEdit->Value(),
+        form->YminSpinEdit->Value(), form->YmaxSpinEdit->Value() };
     Import(Write("two.csv",
                "station,longitude,latitude,elevation_km\n"
                "ARU,58.5625,56.4302,0.25\nOBN,36.5687,55.1138,0.16\n"),
@@ -134,6 +137,14 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     // No attenuation columns: the default row.
     EXPECT_EQ(form->StrGrid->ToTable().Rows[1],
         (common::TCellRow { "ARU", "1", "1.3", "0.0001", "0.4", "0.010", "4" }));
+    // Switched to degrees: X and Y fitted round the stations, not left in metres.
+    const auto ranges = [this] {
+        return std::array { form->XminSpinEdit->Value(), form->XmaxSpinEdit->Value(),
+            form->YminSpinEdit->Value(), form->YmaxSpinEdit->Value() };
+    };
+    const auto degrees = ranges();
+    EXPECT_TRUE(degrees[0] <= 36.5687 && degrees[1] >= 58.5625 && degrees[1] < 70);
+    EXPECT_TRUE(degrees[2] <= 55.1138 && degrees[3] >= 56.4302 && degrees[3] < 60);
     const TTables replaced = Tables();
 
     // Appended after the last row with data; blank rows in between are dropped.
@@ -144,6 +155,7 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     EXPECT_EQ(
         form->CooGrid->ToTable().Rows[3], (common::TCellRow { "2", "10", "45", "250", "N0" }));
     EXPECT_EQ(form->StrGrid->Cells(0, 5), QStringLiteral("N2"));
+    EXPECT_EQ(ranges(), degrees); // still degrees: the user's ranges stay
     const TTables appended = Tables();
 
     Trigger("UndoAction");
@@ -152,9 +164,11 @@ TEST_F(MainFileTest, ImportReplacesOrAppendsInDegreesAsOneUndoStep)
     EXPECT_EQ(Tables(), replaced);
     Trigger("UndoAction");
     EXPECT_EQ(Tables(), start);
+    EXPECT_EQ(ranges(), metres);
     EXPECT_FALSE(form->InOperation(1));
     Trigger("RedoAction");
     EXPECT_EQ(Tables(), replaced);
+    EXPECT_EQ(ranges(), degrees);
     Trigger("RedoAction");
     Trigger("RedoAction");
     EXPECT_EQ(Tables(), appended);

@@ -25,7 +25,6 @@ constexpr double kMaxFreq = 100000; // the range of the page's band edits, Hz
 
 const char *const kUsage
     = "Использование: valdrin-calc noise-level ФАЙЛ [--column ИМЯ|НОМЕР] [--fmin F] [--fmax F]\n"
-      "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
       "                     [--unit linear|db] [--station ИМЯ --params ФАЙЛ.ini]\n"
       "Среднеквадратическое смещение от шумов в полосе Fmin..Fmax (по умолчанию 1..10 Гц)\n"
       "для столбца спектра (номер с 1) или для каждого столбца: имя, мм WA, мм (true).\n"

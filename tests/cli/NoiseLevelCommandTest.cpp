@@ -107,6 +107,10 @@ TEST_F(NoiseLevelCommand, UsageErrors)
     const auto help = RunCommand({ "--help" });
     EXPECT_EQ(help.Code, 0);
     EXPECT_NE(help.Out.find("--column"), std::string::npos);
+    // The usage's second line follows its first; the summary comes once.
+    EXPECT_NE(help.Out.find("--fmax F]\n                     [--unit"), std::string::npos);
+    const std::string summary = "Среднеквадратическое смещение";
+    EXPECT_EQ(help.Out.find(summary), help.Out.rfind(summary));
 }
 
 TEST_F(NoiseLevelCommand, InputErrorsCostOneMessage)

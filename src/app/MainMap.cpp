@@ -168,8 +168,6 @@ void TMainForm::PaintBoxMouseMove(Qt::KeyboardModifiers, double x, double y)
     status.Plane = m_scene.Plane;
     status.WPlane = m_scene.PlaneGrid.WPlane;
     status.Degrees = GeoCheckBox->isChecked();
-    status.Unit = m_scene.Unit;
-    status.Vp = ctx.Vp;
     status.DecimalSep = ctx.DecimalSep;
     m_statusLabel->setText(U8(map::MapStatusText({ x, y }, MapFrame(), m_lastClickPlane, status)));
 }

@@ -35,10 +35,6 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMetresPerDegree = 111120;
 
-struct TOffsets {
-    std::vector<double> A, B; // per summed station: phase = 2*pi*(A*kU + B*kV)
-};
-
 int CheckedSide(const TStationSet &stations, int N, const TWaveGrid &grid)
 {
     if (N < 0 || static_cast<std::size_t>(N) > std::min(stations.U.size(), stations.V.size()))
@@ -61,9 +57,9 @@ double LongitudeScale(double v, double centreV)
     return std::cos(((v + centreV) / 2) * (std::numbers::pi / 180));
 }
 
-TOffsets Offsets(const TStationSet &st, int N, bool degrees)
+TArrayOffsets Offsets(const TStationSet &st, int N, bool degrees)
 {
-    TOffsets o;
+    TArrayOffsets o;
     for (int s = 1; s < N; ++s) {
         const auto i = static_cast<std::size_t>(s);
         const double du = st.U[i] - st.CentreU, dv = st.V[i] - st.CentreV;
@@ -219,22 +215,20 @@ TArrayOffsets ArrayOffsets(const TStationSet &stations, int N, bool degrees)
 {
     if (N < 0 || static_cast<std::size_t>(N) > std::min(stations.U.size(), stations.V.size()))
         throw std::invalid_argument("ArrayOffsets: N exceeds the station set");
-    TOffsets o = Offsets(stations, N, degrees);
-    return { std::move(o.A), std::move(o.B) };
+    return Offsets(stations, N, degrees);
 }
 
 std::optional<TResponse> ArrayResponse(const TStationSet &stations, int N, const TWaveGrid &grid,
     bool degrees, const TRunControl &control)
 {
     const int side = CheckedSide(stations, N, grid);
-    auto cancelled = [&] { return control.Cancel && control.Cancel->load(); };
-    if (cancelled())
+    if (control.Cancelled())
         return std::nullopt;
 
     TFastTables t;
     t.Side = side;
     t.K = grid.KCount;
-    const TOffsets o = Offsets(stations, N, degrees);
+    const TArrayOffsets o = Offsets(stations, N, degrees);
     t.M = o.A.size();
     const std::size_t m = t.M, groups = (static_cast<std::size_t>(side) + 3) / 4;
     t.Pr.resize(static_cast<std::size_t>(t.K + 1) * m); // rows 0..K only

@@ -176,7 +176,7 @@ std::string MapTitleLine(TMapPicture picture, const TResult &result, TResponseUn
     } else {
         const std::string q = picture != TMapPicture::Volume ? std::string("Станции")
             : !info.Quantity.empty()                         ? info.Quantity
-                                     : MapLegend(picture, result, unit).Quantity;
+                                                             : VolumeQuantity(result.ResultMode);
         // Fixed coordinate: Z in XY; X (longitude) in YZ; Y (latitude) in XZ.
         const double w = picture == TMapPicture::Volume ? result.PlaneGrid.WPlane : grid.WPlane;
         std::string fixed;

@@ -307,6 +307,22 @@ std::vector<TStationMark> StationMarks(const TStationSet &stations,
     return marks;
 }
 
+std::string VolumeQuantity(TShowMode mode)
+{
+    switch (mode) {
+    case smMinMagnitude:
+        return "Минимальная магнитуда";
+    case smLocError:
+        return "Ошибка локации, м";
+    case smCornerFreq:
+        return "Угловая частота, Гц";
+    case smSourceSize:
+        return "Размер очага, м";
+    default:
+        return {};
+    }
+}
+
 TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit, bool diverging)
 {
     TLegend legend;
@@ -330,22 +346,7 @@ TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit
     // The volume modes always name both swatches: users learn the colours
     // before they meet them.
     legend.ShowNoValue = legend.ShowNotRegistered = true;
-    switch (result.ResultMode) {
-    case smMinMagnitude:
-        legend.Quantity = "Минимальная магнитуда";
-        break;
-    case smLocError:
-        legend.Quantity = "Ошибка локации, м";
-        break;
-    case smCornerFreq:
-        legend.Quantity = "Угловая частота, Гц";
-        break;
-    case smSourceSize:
-        legend.Quantity = "Размер очага, м";
-        break;
-    default:
-        break;
-    }
+    legend.Quantity = VolumeQuantity(result.ResultMode);
     return legend;
 }
 

@@ -168,6 +168,8 @@ struct TLegend {
 constexpr const char *kNoValueText = "нет значения";
 constexpr const char *kNotRegisteredText = "не регистрируется";
 
+// The legend's name of a node mode's quantity ("" for other modes).
+std::string VolumeQuantity(calc::TShowMode mode);
 TLegend MapLegend(
     TMapPicture picture, const calc::TResult &result, TResponseUnit unit, bool diverging = false);
 

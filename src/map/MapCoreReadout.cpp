@@ -59,6 +59,35 @@ std::string ResponseText(
         + " dB";
 }
 
+} // namespace
+
+const char *QuantityLetter(TShowMode mode)
+{
+    switch (mode) {
+    case smMinMagnitude:
+        return "M";
+    case smLocError:
+        return "E";
+    case smCornerFreq:
+        return "F";
+    case smSourceSize:
+        return "R";
+    default:
+        return "";
+    }
+}
+
+std::string NodeValueText(double v, char decimalSep)
+{
+    if (std::isnan(v) || v == -INFINITY)
+        return kNoValueText;
+    if (v == INFINITY)
+        return kNotRegisteredText;
+    return FormatShown(v, 3, decimalSep);
+}
+
+namespace {
+
 std::string NodeText(std::optional<std::pair<int, int>> ij, const TResult &result, char sep)
 {
     const TPlaneGrid &grid = result.PlaneGrid;
@@ -68,30 +97,10 @@ std::string NodeText(std::optional<std::pair<int, int>> ij, const TResult &resul
         return {};
     const double u = ij->first * grid.UStep + grid.UMin;
     const double w = ij->second * grid.VStep + grid.VMin;
-    const char *L = "";
-    switch (result.ResultMode) {
-    case smMinMagnitude:
-        L = "M";
-        break;
-    case smLocError:
-        L = "E";
-        break;
-    case smCornerFreq:
-        L = "F";
-        break;
-    case smSourceSize:
-        L = "R";
-        break;
-    default:
+    const char *L = QuantityLetter(result.ResultMode);
+    if (!*L)
         return {};
-    }
-    std::string value;
-    if (std::isnan(*v) || *v == -INFINITY)
-        value = kNoValueText;
-    else if (*v == INFINITY)
-        value = kNotRegisteredText;
-    else
-        value = FormatShown(*v, 3, sep);
+    const std::string value = NodeValueText(*v, sep);
     // The axes of the result's plane: U and V are y, z in YZ and x, z in XZ.
     const char *a = result.Plane == vpYZ ? "y" : "x";
     const char *b = result.Plane == vpXY ? "y" : "z";

@@ -94,6 +94,12 @@ std::array<std::string, 4> PlacementCells(int row, TPixel p, const TMapGeometry 
 std::array<std::string, 4> PlacementCells(int row, TPointF p, const TMapFrame &f, double X0,
     double Y0, char decimalSep, bool degrees = false);
 
+// A node mode's letter in the read-outs (M, E, F, R; "" for other modes),
+// and a node value as they show it: the swatch names for NaN or -inf and
+// for +inf, three decimals otherwise.
+const char *QuantityLetter(calc::TShowMode mode);
+std::string NodeValueText(double v, char decimalSep);
+
 struct TPlacementStep {
     int Row = 0; // CooGrid row of this press
     bool Written = false; // false: Row is no station row, nothing written

@@ -76,31 +76,6 @@ std::string Distance(const TPoint3 &from, const TPoint3 &to, const TStatusContex
     return s;
 }
 
-std::string ValueText(double v, char sep)
-{
-    if (std::isnan(v) || v == -INFINITY)
-        return kNoValueText;
-    if (v == INFINITY)
-        return kNotRegisteredText;
-    return FormatShown(v, 3, sep);
-}
-
-const char *QuantityLetter(TShowMode mode)
-{
-    switch (mode) {
-    case TShowMode::smMinMagnitude:
-        return "M";
-    case TShowMode::smLocError:
-        return "E";
-    case TShowMode::smCornerFreq:
-        return "F";
-    case TShowMode::smSourceSize:
-        return "R";
-    default:
-        return "";
-    }
-}
-
 } // namespace
 
 std::string MapStatusText(
@@ -133,7 +108,7 @@ std::string MapStatusText(
         if (const double *x
             = ij ? common::MatrixElement(result.ResultMatrix, ij->first, ij->second) : nullptr)
             s += std::string(" | ") + QuantityLetter(result.ResultMode) + " = "
-                + ValueText(*x, sep);
+                + NodeValueText(*x, sep);
     }
     return s + " | " + Distance(Absolute(lastClick.X, lastClick.Y, ctx), here, ctx);
 }

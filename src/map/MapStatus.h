@@ -18,8 +18,6 @@ struct TStatusContext {
     calc::TViewPlane Plane = calc::TViewPlane::vpXY; // of the page
     double WPlane = 0; // the plane's fixed coordinate: Z in XY (m), X in YZ, Y in XZ
     bool Degrees = false; // X, Y are longitude and latitude
-    TResponseUnit Unit = TResponseUnit::Unit01;
-    double Vp = 6000; // m/s: the C(dF) axes are wavenumber times Vp
     char DecimalSep = '.';
 };
 

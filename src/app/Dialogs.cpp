@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include "map/qt/MapRender.h"
+
 namespace valdrin::app {
 
 namespace {
@@ -148,7 +150,7 @@ bool TDialogs::AskMapSize(QWidget *parent, TMapSize &size)
     auto *form = new QFormLayout(&dialog);
     const auto side = [&dialog](int value) {
         auto *e = new QSpinBox(&dialog);
-        e->setRange(64, 16000);
+        e->setRange(map::kMinPageSide, map::kMaxPageSide);
         e->setSuffix(QStringLiteral(" пикс."));
         e->setValue(value);
         return e;
@@ -156,7 +158,7 @@ bool TDialogs::AskMapSize(QWidget *parent, TMapSize &size)
     QSpinBox *width = side(size.Width);
     QSpinBox *height = side(size.Height);
     auto *dpi = new QDoubleSpinBox(&dialog);
-    dpi->setRange(36, 2400);
+    dpi->setRange(map::kMinDpi, map::kMaxDpi);
     dpi->setDecimals(0);
     dpi->setValue(size.Dpi);
     form->addRow(QStringLiteral("Ширина:"), width);

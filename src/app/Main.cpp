@@ -487,11 +487,6 @@ void TMainForm::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void TMainForm::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event); // the map panel redraws the map at its new size
-}
-
 // ---------------------------------------------------------------------------
 // Results file
 

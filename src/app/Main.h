@@ -16,10 +16,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/CalcPage.h"
+#include "app/Dialogs.h"
 #include "app/MediumPage.h"
 #include "app/PageWidgets.h"
 #include "app/ParamsPage.h"
@@ -57,7 +60,6 @@ struct TWorkingSet;
 namespace valdrin::app {
 
 class TBackgroundRun;
-class TDialogs;
 class TGauge;
 class TTypedCount;
 class TPaintBox;
@@ -73,10 +75,6 @@ class TMainForm : public QMainWindow,
 public:
     using TEngine = std::function<std::optional<calc::TResult>(
         const calc::TCalcSnapshot &, const calc::TRunControl &)>;
-
-    static constexpr int kMapWidth
-        = app::kMapWidth; // MapBitmap before the window is laid out, pixels
-    static constexpr int kMapHeight = app::kMapHeight;
 
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
@@ -129,7 +127,9 @@ public:
     TPlanPage *PlanPage() const { return m_planPage; }
     bool InOperation(int row) const;
     void SetInOperation(int row, bool inOperation); // one undo step
-    void DragStep(double u, double v);
+    // One step of the what-if drag: the place's cell texts, the result
+    // there, and (draw) the map.
+    std::pair<std::string, std::string> DragStep(double u, double v, bool draw);
 
 public slots:
     void FormCreate();
@@ -151,7 +151,6 @@ public slots:
     void KmaxSpinEditChange();
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -209,8 +208,7 @@ private:
     map::TRenderedPage m_page; // its picture, legend and frame
     map::TPointF m_lastClickPlane; // LastClick on the plane shown then
     std::optional<std::time_t> m_runTime; // when m_result was computed
-    QSize m_exportSize { 1600, 1200 }; // the last export's size, pixels, and DPI
-    double m_exportDpi = 150;
+    TMapSize m_exportSize; // the last export's size and DPI
     QLabel *m_statusLabel = nullptr; // the pointer's position and value, in the status bar
 
     int m_placementRemaining = 0;

@@ -66,6 +66,9 @@ void TMainForm::buildMenus()
     addSaveResultsAs(file, saveResults);
     connect(AddAction(file, "ExportMapAction", QStringLiteral("Экспорт &карты в PNG…")),
         &QAction::triggered, this, &TMainForm::SaveMapPng);
+    connect(
+        AddAction(file, "ExportMapPageAction", QStringLiteral("Экспорт карты (PNG, PDF, SVG)…")),
+        &QAction::triggered, this, &TMainForm::ExportMap);
     file->addSeparator();
     connect(AddAction(file, "QuitAction", QStringLiteral("&Выход"),
                 { QKeySequence(Qt::CTRL | Qt::Key_Q) }),

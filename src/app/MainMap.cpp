@@ -3,11 +3,8 @@
 // stations with the mouse, and the map's PNG, PDF and SVG files.
 #include "app/Main.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -53,26 +50,6 @@ void TMainForm::connectMap()
     m_statusLabel->setObjectName(QStringLiteral("StatusLabel"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(m_statusLabel, 1);
-
-    // "Экспорт карты…" right after the menu's PNG of the screen (at the end
-    // of the first menu if that is not there).
-    auto *exportAction = new QAction(QStringLiteral("Экспорт карты (PNG, PDF, SVG)…"), this);
-    exportAction->setObjectName(QStringLiteral("ExportMapPageAction"));
-    connect(exportAction, &QAction::triggered, this, &TMainForm::ExportMap);
-    QMenu *file = nullptr;
-    QAction *before = nullptr;
-    if (auto *png = findChild<QAction *>(QStringLiteral("ExportMapAction")))
-        for (QObject *o : png->associatedObjects())
-            if ((file = qobject_cast<QMenu *>(o))) {
-                const QList<QAction *> items = file->actions();
-                const qsizetype at = items.indexOf(png) + 1;
-                before = at < items.size() ? items[at] : nullptr;
-                break;
-            }
-    if (!file && !menuBar()->actions().isEmpty())
-        file = menuBar()->actions().constFirst()->menu();
-    if (file)
-        file->insertAction(before, exportAction);
 }
 
 map::TRenderOptions TMainForm::MapOptions() const
@@ -243,7 +220,7 @@ void TMainForm::ExportMap()
         = m_dialogs->SaveFileName(this, QStringLiteral("PNG|*.png|PDF|*.pdf|SVG|*.svg"));
     if (name.isEmpty())
         return;
-    TMapSize size { m_exportSize.width(), m_exportSize.height(), m_exportDpi };
+    TMapSize size = m_exportSize;
     if (!m_dialogs->AskMapSize(this, size))
         return;
     map::TRenderOptions o = MapOptions();
@@ -262,8 +239,7 @@ void TMainForm::ExportMap()
         showMessage(U8(common::ErrorText(e)));
         return;
     }
-    m_exportSize = o.Size;
-    m_exportDpi = o.Dpi;
+    m_exportSize = size;
 }
 
 } // namespace valdrin::app

@@ -261,27 +261,23 @@ bool TMainForm::stationDrag(QEvent *e)
         return false;
     // Pixel to plane, the inverse of the marks' placement.
     const auto [u, v] = MapFrame().ToPlane(pos.x(), pos.y());
-    const int digits = GeoCheckBox->isChecked() ? 6 : 1;
-    const QString uText = U8(common::FormatFixed(u, digits, decimalSep()));
-    const QString vText = U8(common::FormatFixed(v, digits, decimalSep()));
     if (type == QEvent::MouseMove) {
-        DragStep(u, v);
+        DragStep(u, v, true);
         return true;
     }
     // Release: the table takes the last place, as one undo step, and the
-    // result is that of the place the table says.
-    DragStep(u, v);
+    // result is that of the place the table says; RedrawMap draws it.
+    const auto [uText, vText] = DragStep(u, v, false);
     const int row = m_drag->Row;
     const bool computed = m_drag->Result.has_value();
     if (computed) {
         m_result = std::move(*m_drag->Result);
-        m_resultSource = m_drag->Snapshot;
         SaveButton->setEnabled(m_result.Saveable);
     }
     m_drag.reset();
     PaintBox->unsetCursor();
-    CooGrid->SetCells(1, row, uText);
-    CooGrid->SetCells(2, row, vText);
+    CooGrid->SetCells(1, row, U8(uText));
+    CooGrid->SetCells(2, row, U8(vText));
     recordTables(QStringLiteral("Перемещение станции"));
     if (computed) {
         // The table now says what the result was computed from.
@@ -295,19 +291,16 @@ bool TMainForm::stationDrag(QEvent *e)
     return true;
 }
 
-void TMainForm::DragStep(double u, double v)
+std::pair<std::string, std::string> TMainForm::DragStep(double u, double v, bool draw)
 {
     if (!m_drag)
-        return;
-    TWorkingSet ws = gatherWorkingSet();
-    const int digits = ws.GeoCheckBox ? 6 : 1;
-    const std::string uText = common::FormatFixed(u, digits, decimalSep());
-    const std::string vText = common::FormatFixed(v, digits, decimalSep());
-    ws.CooGrid.SetCell(m_drag->Row, 1, uText);
-    ws.CooGrid.SetCell(m_drag->Row, 2, vText);
+        return {};
+    const int digits = GeoCheckBox->isChecked() ? 6 : 1;
+    std::pair<std::string, std::string> texts { common::FormatFixed(u, digits, decimalSep()),
+        common::FormatFixed(v, digits, decimalSep()) };
     // The place as the table will hold it, so that the map is the table's.
-    u = common::TextToFloatAnySep(uText, decimalSep()).value_or(u);
-    v = common::TextToFloatAnySep(vText, decimalSep()).value_or(v);
+    u = common::TextToFloatAnySep(texts.first, decimalSep()).value_or(u);
+    v = common::TextToFloatAnySep(texts.second, decimalSep()).value_or(v);
     const calc::TResult none;
     const calc::TResult *shown = &none;
     if (m_drag->Snapshot && m_drag->Index < m_drag->Snapshot->Stations.U.size()) {
@@ -321,10 +314,15 @@ void TMainForm::DragStep(double u, double v)
         if (m_drag->Result)
             shown = &*m_drag->Result;
     }
-    const map::TMapScene scene = MakeMapScene(ws, shown, shown != &none, decimalSep());
-    m_scene = scene;
+    if (!draw)
+        return texts;
+    TWorkingSet ws = gatherWorkingSet();
+    ws.CooGrid.SetCell(m_drag->Row, 1, texts.first);
+    ws.CooGrid.SetCell(m_drag->Row, 2, texts.second);
+    m_scene = MakeMapScene(ws, shown, shown != &none, decimalSep());
     MapBitmap = map::RenderMapImage(m_scene, MapOptions(), &m_page);
     PaintBox->repaint();
+    return texts;
 }
 
 } // namespace valdrin::app

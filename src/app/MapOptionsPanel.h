@@ -40,7 +40,6 @@ public:
 
     // The options shown here into o (the levels last accepted).
     void ApplyTo(map::TRenderOptions &o) const;
-    const map::TContourLevels &Contours() const { return m_contours; }
     // Enables the range edits as the range choice says (after a load, too).
     void UpdateRangeEdits();
 

@@ -27,8 +27,8 @@
 #include <limits>
 
 #include "app/BackgroundRun.h"
+#include "app/PageWidgets.h"
 #include "common/Error.h"
-#include "common/qt/DecimalSep.h"
 #include "controls/SpinExt.h"
 #include "formats/NoiseDb.h"
 #include "formats/Stations.h"
@@ -50,11 +50,6 @@ constexpr int kLinearMinorTicks = 9; // tenths of a major step
 QString NameText(const std::string &name)
 {
     return QString::fromStdString(IsValidUtf8(name) ? name : Cp1251ToUtf8(name));
-}
-
-char DecimalSep()
-{
-    return common::qt::UserDecimalSep();
 }
 
 QList<QPointF> ToQt(const noise::TChartPoints &points)

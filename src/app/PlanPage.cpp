@@ -764,34 +764,40 @@ bool TPlanPage::areaDrag(QEvent *e)
     return true;
 }
 
-std::optional<std::pair<double, double>> TPlanPage::NodeAt(QPoint pixel) const
+std::optional<std::pair<int, int>> TPlanPage::NodeIndex(QPoint pixel) const
 {
     if (m_view == TView::None)
         return std::nullopt;
     const calc::TPlaneGrid &g = m_shown.PlaneGrid;
-    const auto ij
-        = map::FrameIndex({ static_cast<double>(pixel.x()), static_cast<double>(pixel.y()) },
-            m_page.Frame, g.NU, g.NV);
-    if (!ij)
-        return std::nullopt;
-    return std::make_pair(g.UMin + ij->first * g.UStep, g.VMin + ij->second * g.VStep);
+    return map::FrameIndex({ static_cast<double>(pixel.x()), static_cast<double>(pixel.y()) },
+        m_page.Frame, g.NU, g.NV);
+}
+
+std::pair<double, double> TPlanPage::NodePoint(std::pair<int, int> ij) const
+{
+    const calc::TPlaneGrid &g = m_shown.PlaneGrid;
+    return { g.UMin + ij.first * g.UStep, g.VMin + ij.second * g.VStep };
+}
+
+std::optional<std::pair<double, double>> TPlanPage::NodeAt(QPoint pixel) const
+{
+    const auto ij = NodeIndex(pixel);
+    return ij ? std::optional(NodePoint(*ij)) : std::nullopt;
 }
 
 void TPlanPage::mouseMoved(int x, int y)
 {
-    const auto at = NodeAt({ x, y });
-    if (!at) {
+    const auto ij = NodeIndex({ x, y });
+    if (!ij) {
         PlanInfoLabel->setText(QStringLiteral("X =    , Y ="));
         return;
     }
-    const calc::TPlaneGrid &g = m_shown.PlaneGrid;
-    const auto ij = map::FrameIndex(
-        { static_cast<double>(x), static_cast<double>(y) }, m_page.Frame, g.NU, g.NV);
+    const auto [u, w] = NodePoint(*ij);
     const double *v = common::MatrixElement(m_shown.ResultMatrix, ij->first, ij->second);
     const int digits = m_shown.Degrees ? 4 : 0;
-    PlanInfoLabel->setText(QStringLiteral("X = %1, Y = %2: %3 = %4")
-                               .arg(Num(at->first, digits), Num(at->second, digits), m_quantity,
-                                   v ? Num(*v, 3) : QStringLiteral("—")));
+    PlanInfoLabel->setText(
+        QStringLiteral("X = %1, Y = %2: %3 = %4")
+            .arg(Num(u, digits), Num(w, digits), m_quantity, v ? Num(*v, 3) : QStringLiteral("—")));
 }
 
 void TPlanPage::mousePressed(int x, int y)

@@ -96,7 +96,6 @@ public:
     enum class TView { None, Gain, Outage, Difference, Probability };
     TView View() const { return m_view; }
     const calc::TResult &Shown() const { return m_shown; }
-    const std::optional<calc::TResult> &Reference() const { return m_reference; }
     const QImage &Bitmap() const { return m_bitmap; }
     const map::TMapFrame &MapFrame() const { return m_page.Frame; }
     // The gain's target area, set by Shift + drag on the map.
@@ -146,6 +145,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The node under a map pixel, and its plane point.
+    std::optional<std::pair<int, int>> NodeIndex(QPoint pixel) const;
+    std::pair<double, double> NodePoint(std::pair<int, int> ij) const;
     std::optional<double> target(bool &bad) const;
     std::optional<calc::TGainOptions> gainOptions();
     bool run(TWork work, std::function<void()> done);

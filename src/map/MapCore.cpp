@@ -323,7 +323,8 @@ std::string VolumeQuantity(TShowMode mode)
     }
 }
 
-TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit, bool diverging)
+TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit, bool diverging,
+    const TColourRange *range)
 {
     TLegend legend;
     if (picture == TMapPicture::Stations)
@@ -339,10 +340,12 @@ TLegend MapLegend(TMapPicture picture, const TResult &result, TResponseUnit unit
     legend.ShowNotRegistered = inf;
     if (picture == TMapPicture::Response) {
         legend.Quantity = unit == TResponseUnit::Decibel ? "|C|, дБ" : "|C|, 0-1";
-        legend.Range = ResponseColourRange(result, unit);
+        legend.Range = range ? *range : ResponseColourRange(result, unit);
         return legend;
     }
-    legend.Range = diverging ? DivergingColourRange(result) : VolumeColourRange(result);
+    legend.Range = range ? *range
+        : diverging      ? DivergingColourRange(result)
+                         : VolumeColourRange(result);
     // The volume modes always name both swatches: users learn the colours
     // before they meet them.
     legend.ShowNoValue = legend.ShowNotRegistered = true;

@@ -170,7 +170,9 @@ constexpr const char *kNotRegisteredText = "не регистрируется";
 
 // The legend's name of a node mode's quantity ("" for other modes).
 std::string VolumeQuantity(calc::TShowMode mode);
-TLegend MapLegend(
-    TMapPicture picture, const calc::TResult &result, TResponseUnit unit, bool diverging = false);
+// range: the colour range when the caller has it already (otherwise the
+// picture's own, from the matrix).
+TLegend MapLegend(TMapPicture picture, const calc::TResult &result, TResponseUnit unit,
+    bool diverging = false, const TColourRange *range = nullptr);
 
 } // namespace valdrin::map

@@ -58,7 +58,11 @@ std::string LevelText(double v, char sep)
 // What the page shows of one picture: the matrix in the unit shown, its
 // plane range and the colour range.
 struct TPictureData {
-    common::TMatrix2D Shown; // empty for the station picture
+    // The values drawn: the result's own matrix, or (a response in dB) Db;
+    // none for the station picture.
+    const common::TMatrix2D *Values = nullptr;
+    common::TMatrix2D Db;
+    const common::TMatrix2D &Shown() const { return Values ? *Values : Db; }
     TPlaneRange Range;
     TColourRange Colours;
     TAxisKinds Axes;
@@ -80,12 +84,15 @@ TPictureData PictureData(
         const bool db = scene.Unit == TResponseUnit::Decibel;
         if (db && std::isfinite(opt.DbFloor) && opt.DbFloor < 0)
             d.Colours.Lo = opt.DbFloor;
-        const double floorC = ResponseDbFloor(result);
-        d.Shown = result.ResultMatrix;
-        if (db)
-            for (auto &col : d.Shown)
+        if (db) {
+            const double floorC = ResponseDbFloor(result);
+            d.Db = result.ResultMatrix;
+            for (auto &col : d.Db)
                 for (double &c : col)
                     c = ResponseDb(c, floorC);
+        } else {
+            d.Values = &result.ResultMatrix;
+        }
     } else {
         const TPlaneGrid &g = picture == TMapPicture::Volume ? result.PlaneGrid : scene.PlaneGrid;
         d.Range = { g.UMin, g.UMax, g.VMin, g.VMax };
@@ -93,7 +100,7 @@ TPictureData PictureData(
         d.Ground = PlaneGroundScale(scene.Plane, opt.Degrees, d.Range, g.WPlane);
         if (picture == TMapPicture::Volume) {
             d.Colours = scene.Diverging ? DivergingColourRange(result) : VolumeColourRange(result);
-            d.Shown = result.ResultMatrix;
+            d.Values = &result.ResultMatrix;
         }
     }
     if (opt.FixedRange && std::isfinite(opt.RangeLo) && std::isfinite(opt.RangeHi)
@@ -179,7 +186,7 @@ std::vector<double> ContourLevelsFor(
             return { -6, -3 };
         return { std::pow(10.0, -6.0 / 20), std::pow(10.0, -3.0 / 20) };
     }
-    const auto mm = common::MatrixFiniteMinMax(d.Shown);
+    const auto mm = common::MatrixFiniteMinMax(d.Shown());
     return mm.Found ? AutoContourLevels(mm.MinV, mm.MaxV) : std::vector<double> {};
 }
 
@@ -217,8 +224,8 @@ QPainterPath LabelPath(
 void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> &levels,
     const TMapFrame &frame, double s, char sep)
 {
-    const int nI = static_cast<int>(d.Shown.size());
-    const int nJ = nI > 0 ? static_cast<int>(d.Shown[0].size()) : 0;
+    const int nI = static_cast<int>(d.Shown().size());
+    const int nJ = nI > 0 ? static_cast<int>(d.Shown()[0].size()) : 0;
     if (nI < 2 || nJ < 2)
         return;
     const TRectF &plot = frame.Plot();
@@ -236,7 +243,7 @@ void DrawContours(QPainter &p, const TPictureData &d, const std::vector<double> 
         const QString text = Q(LevelText(level, sep));
         double width = 0;
         const QPainterPath label = LabelPath(raw, p.font().key(), text, width);
-        for (const TPolyline &line : ContourLines(d.Shown, level)) {
+        for (const TPolyline &line : ContourLines(d.Shown(), level)) {
             TPolyline px;
             px.reserve(line.size());
             QPolygonF poly;
@@ -383,8 +390,7 @@ TRenderedPage RenderMapPage(QPainter &p, const TMapScene &scene, const TRenderOp
     TRenderedPage page;
     page.Picture = ChooseMapPicture(scene.Selected, result, scene.SaveEnabled, match);
     const TPictureData d = PictureData(page.Picture, scene, result, opt);
-    page.Legend = MapLegend(page.Picture, result, scene.Unit, scene.Diverging);
-    page.Legend.Range = d.Colours;
+    page.Legend = MapLegend(page.Picture, result, scene.Unit, scene.Diverging, &d.Colours);
     if (page.Legend.Shown && !scene.Quantity.empty())
         page.Legend.Quantity = scene.Quantity;
 
@@ -427,8 +433,8 @@ TRenderedPage RenderMapPage(QPainter &p, const TMapScene &scene, const TRenderOp
     const QRectF plotQ(plot.X, plot.Y, plot.W, plot.H);
 
     // Picture.
-    if (!d.Shown.empty()) {
-        const QImage raster = Raster(d.Shown, d.Colours,
+    if (!d.Shown().empty()) {
+        const QImage raster = Raster(d.Shown(), d.Colours,
             static_cast<int>(std::lround(plot.W * p.device()->devicePixelRatioF())),
             static_cast<int>(std::lround(plot.H * p.device()->devicePixelRatioF())), opt.Smooth);
         p.drawImage(plotQ, raster);

@@ -4,6 +4,7 @@
 
 #include "cli/CalcCommand.h"
 #include "common/NumText.h"
+#include "common/StrRout.h"
 
 namespace valdrin::cli {
 
@@ -71,14 +72,6 @@ int RunCommand(std::ostream &out, std::ostream &err, std::string_view usage, std
     }
 }
 
-std::string AsciiLower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 std::optional<int> IntIn(const std::string &text, int min, int max)
 {
     const auto n = common::TextToInt(text);
@@ -110,7 +103,7 @@ std::optional<std::pair<int, int>> IntPairIn(const std::string &text, int min, i
 int Choice(const std::string &text, std::initializer_list<std::pair<std::string_view, int>> choices,
     std::string_view refusal)
 {
-    const std::string lower = AsciiLower(text);
+    const std::string lower = common::AsciiLower(text);
     for (const auto &[name, value] : choices)
         if (name == lower)
             return value;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/StrRout.h"
+
 namespace valdrin::cli {
 
 // A mistake on the command line: its message, then the command's usage text.
@@ -55,7 +57,7 @@ int RunCommand(std::ostream &out, std::ostream &err, std::string_view usage, std
     const std::function<bool()> &parse, const std::function<int()> &run);
 
 // Readers of values; the caller words the refusal.
-std::string AsciiLower(std::string s);
+using common::AsciiLower;
 // A whole number from min to max.
 std::optional<int> IntIn(const std::string &text, int min, int max);
 // A real from min to max, typed with a point or a comma.

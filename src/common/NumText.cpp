@@ -7,18 +7,11 @@
 #include <locale.h> // newlocale, strtod_l
 #include <system_error>
 
+#include "common/StrRout.h"
+
 namespace valdrin::common {
 
 namespace {
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool IsDigit(char c)
 {
@@ -43,7 +36,7 @@ void SetSeparator(std::string &s, char decimalSep)
 
 std::optional<double> TextToFloat(std::string_view text, char decimalSep)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     // Validate the shape first, building a point-separated copy for from_chars.
     std::string norm;
     norm.reserve(text.size());
@@ -111,7 +104,7 @@ std::optional<double> TextToFloatAnySep(std::string_view text, char decimalSep)
 
 std::optional<int> TextToInt(std::string_view text)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     if (text.empty())

@@ -193,4 +193,30 @@ std::string ReplaceText(
     }
 }
 
+std::string_view TrimBlanks(std::string_view S)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!S.empty() && blank(S.front()))
+        S.remove_prefix(1);
+    while (!S.empty() && blank(S.back()))
+        S.remove_suffix(1);
+    return S;
+}
+
+std::string AsciiLower(std::string_view S)
+{
+    std::string out(S);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool EqualsNoCase(std::string_view A, std::string_view B)
+{
+    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
+        return UpperLatin(a) == UpperLatin(b);
+    });
+}
+
 } // namespace valdrin::common

@@ -29,4 +29,10 @@ std::string StripChar(std::string_view S, char Q);
 std::string ReplaceText(
     std::string_view S, std::string_view oldText, std::string_view newText, bool caseSensitive);
 
+// S without the spaces and tabs at its ends.
+std::string_view TrimBlanks(std::string_view S);
+// A..Z as a..z; every other byte (Cyrillic too) as it is.
+std::string AsciiLower(std::string_view S);
+bool EqualsNoCase(std::string_view A, std::string_view B); // A..Z fold only
+
 } // namespace valdrin::common

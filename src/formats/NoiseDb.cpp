@@ -19,7 +19,7 @@ namespace {
 
 bool IsComment(std::string_view line)
 {
-    line = Trim(line);
+    line = TrimBlanks(line);
     return line.starts_with('#') || line.starts_with('%');
 }
 
@@ -71,7 +71,7 @@ THeader FindHeader(const std::vector<TTextLine> &lines)
     std::size_t i = 0;
     for (; i < lines.size(); ++i) {
         const std::string_view t = lines[i].Text;
-        if (Trim(t).empty())
+        if (TrimBlanks(t).empty())
             continue;
         if (IsComment(t)) {
             h.CommentText += LowerUtf8(t) + "\n";
@@ -160,7 +160,7 @@ noise::TNoiseSpectrum ParseDbSpectrum(std::string_view bytes, const std::string 
     std::size_t columns = names.size();
     for (std::size_t i = h.FirstData; i < lines.size(); ++i) {
         const std::string_view t = lines[i].Text;
-        if (Trim(t).empty() || IsComment(t))
+        if (TrimBlanks(t).empty() || IsComment(t))
             continue;
         const long lineNo = lines[i].Number;
         const auto tok = Tokens(t);

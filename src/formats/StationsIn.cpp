@@ -38,7 +38,7 @@ void CheckDegrees(const std::string &fileName, long line, double lon, double lat
 
 bool IsBlankLine(std::string_view s)
 {
-    return Trim(s).empty();
+    return TrimBlanks(s).empty();
 }
 
 // ---- CSV ----
@@ -122,14 +122,14 @@ const std::map<std::string, TRole, std::less<>> &RoleNames()
 // "Elevation [km]" -> "elevation_km"; "noise [nm]" -> "noise_nm".
 std::string NormaliseHeader(std::string_view token)
 {
-    std::string s = LowerUtf8(Trim(token));
+    std::string s = LowerUtf8(TrimBlanks(token));
     std::string unit;
     const auto open = s.find_first_of("[(");
     if (open != std::string::npos) {
         const auto close = s.find_first_of("])", open);
-        unit = std::string(Trim(
+        unit = std::string(TrimBlanks(
             s.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1)));
-        s = std::string(Trim(s.substr(0, open)));
+        s = std::string(TrimBlanks(s.substr(0, open)));
     }
     static const std::map<std::string, std::string, std::less<>> units { { "м", "m" },
         { "км", "km" }, { "нм", "nm" }, { "deg", "" }, { "degrees", "" }, { "°", "" },
@@ -179,7 +179,7 @@ std::vector<std::string> SplitCsv(
             const std::size_t start = i;
             while (i < line.size() && line[i] != sep)
                 ++i;
-            field = std::string(Trim(line.substr(start, i - start)));
+            field = std::string(TrimBlanks(line.substr(start, i - start)));
         }
         fields.push_back(std::move(field));
         if (i >= line.size())
@@ -208,7 +208,7 @@ char GuessSeparator(std::string_view header)
 
 std::string ColumnTitle(std::string_view raw)
 {
-    return "«" + std::string(Trim(raw)) + "»";
+    return "«" + std::string(TrimBlanks(raw)) + "»";
 }
 
 } // namespace
@@ -330,7 +330,8 @@ TStationTable ParseFdsnText(std::string_view bytes, const std::string &fileName)
         std::size_t pos = 0;
         for (;;) {
             const auto bar = s.find('|', pos);
-            parts.push_back(Trim(s.substr(pos, bar == std::string_view::npos ? bar : bar - pos)));
+            parts.push_back(
+                TrimBlanks(s.substr(pos, bar == std::string_view::npos ? bar : bar - pos)));
             if (bar == std::string_view::npos)
                 return parts;
             pos = bar + 1;

@@ -247,7 +247,7 @@ TStationImport ImportStations(const TStationTables &current, bool currentDegrees
     if (append)
         for (int r = current.CooGrid.RowCount() - 1; r > 0 && kept == 0; --r)
             for (int c = 1; c < current.CooGrid.ColCount; ++c)
-                if (!Trim(current.CooGrid.Cell(r, c)).empty())
+                if (!TrimBlanks(current.CooGrid.Cell(r, c)).empty())
                     kept = r;
     const int total = kept + static_cast<int>(list.Rows.size());
     if (total > kMaxImportStations)
@@ -288,9 +288,9 @@ TStationTable ExportStations(const common::TCellTable &cooGrid, const common::TC
 std::vector<int> FindStationRows(const common::TCellTable &cooGrid, std::string_view name)
 {
     std::vector<int> rows;
-    const std::string_view wanted = Trim(name);
+    const std::string_view wanted = TrimBlanks(name);
     for (int r = 1; r < cooGrid.RowCount(); ++r)
-        if (Trim(cooGrid.Cell(r, 4)) == wanted)
+        if (TrimBlanks(cooGrid.Cell(r, 4)) == wanted)
             rows.push_back(r);
     return rows;
 }

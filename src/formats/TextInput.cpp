@@ -92,19 +92,9 @@ std::vector<TTextLine> SplitLines(std::string_view bytes, const std::string &fil
     return lines;
 }
 
-std::string_view Trim(std::string_view s)
-{
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 std::optional<double> ParseReal(std::string_view text, bool allowComma)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty() || text.size() > 64)
         return std::nullopt;
     std::string buf(text);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/StrRout.h"
 #include "params/Cp1251.h"
 
 namespace valdrin::formats {
@@ -38,7 +39,7 @@ std::vector<TTextLine> SplitLines(std::string_view bytes, const std::string &fil
 // Strict UTF-8, as the parameter files take it.
 using params::IsValidUtf8;
 
-std::string_view Trim(std::string_view s);
+using common::TrimBlanks;
 
 // A finite real written with a point (blanks around it allowed); a decimal
 // comma too when allowComma is set. No value for anything else, "nan" and

@@ -9,34 +9,12 @@
 #include "common/Error.h"
 #include "common/NumText.h"
 #include "common/SafeFile.h"
+#include "common/StrRout.h"
 #include "params/Cp1251.h"
 
 namespace valdrin::params {
 
 namespace {
-
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string OneLine(std::string_view s)
 {
@@ -174,15 +152,15 @@ void TIniFile::AddLine(std::string text, std::string eol)
 {
     TLine line;
     line.Eol = std::move(eol);
-    const std::string_view t = Trim(text);
+    const std::string_view t = common::TrimBlanks(text);
     if (!t.empty() && t.front() == '[') {
         const std::size_t close = t.find(']');
         if (close != std::string_view::npos) {
             TSection section;
-            section.Name = std::string(Trim(t.substr(1, close - 1)));
+            section.Name = std::string(common::TrimBlanks(t.substr(1, close - 1)));
             line.Text = std::move(text);
             section.Lines.push_back(std::move(line));
-            m_sectionIndex[Lower(section.Name)].push_back(m_sections.size());
+            m_sectionIndex[common::AsciiLower(section.Name)].push_back(m_sections.size());
             m_sections.push_back(std::move(section));
             return;
         }
@@ -191,7 +169,8 @@ void TIniFile::AddLine(std::string text, std::string eol)
     if (!t.empty() && t.front() != ';' && t.front() != '#') {
         const std::size_t eq = text.find('=');
         if (eq != std::string::npos) {
-            const std::string key = Lower(Trim(std::string_view(text).substr(0, eq)));
+            const std::string key
+                = common::AsciiLower(common::TrimBlanks(std::string_view(text).substr(0, eq)));
             if (!key.empty()) {
                 line.IsKey = true;
                 line.ValuePos = eq + 1;
@@ -207,10 +186,10 @@ void TIniFile::AddLine(std::string text, std::string eol)
 
 const TIniFile::TLine *TIniFile::FindLine(std::string_view section, std::string_view key) const
 {
-    const auto it = m_sectionIndex.find(Lower(section));
+    const auto it = m_sectionIndex.find(common::AsciiLower(section));
     if (it == m_sectionIndex.end())
         return nullptr;
-    const std::string lowerKey = Lower(Trim(key));
+    const std::string lowerKey = common::AsciiLower(common::TrimBlanks(key));
     for (const std::size_t s : it->second) {
         const TSection &sec = m_sections[s];
         const auto k = sec.Keys.find(lowerKey);
@@ -222,7 +201,7 @@ const TIniFile::TLine *TIniFile::FindLine(std::string_view section, std::string_
 
 bool TIniFile::SectionExists(std::string_view section) const
 {
-    return m_sectionIndex.count(Lower(section)) > 0;
+    return m_sectionIndex.count(common::AsciiLower(section)) > 0;
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
@@ -255,12 +234,12 @@ int TIniFile::ReadInteger(std::string_view section, std::string_view key, int de
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string sectionName = OneLine(Trim(section));
-    const std::string keyName = OneLine(Trim(key));
-    const std::string lowerKey = Lower(keyName);
+    const std::string sectionName = OneLine(common::TrimBlanks(section));
+    const std::string keyName = OneLine(common::TrimBlanks(key));
+    const std::string lowerKey = common::AsciiLower(keyName);
     const std::string text = OneLine(value);
 
-    const std::string lowerSection = Lower(sectionName);
+    const std::string lowerSection = common::AsciiLower(sectionName);
     auto it = m_sectionIndex.find(lowerSection);
     if (it != m_sectionIndex.end()) {
         for (const std::size_t s : it->second) {
@@ -278,7 +257,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         // already ends with one.
         TSection &last = m_sections.back();
         const bool empty = m_sections.size() == 1 && last.Lines.empty();
-        if (!empty && (last.Lines.empty() || !Trim(last.Lines.back().Text).empty()))
+        if (!empty && (last.Lines.empty() || !common::TrimBlanks(last.Lines.back().Text).empty()))
             last.Lines.push_back(TLine { "", "\r\n" });
         TSection sec;
         sec.Name = sectionName;

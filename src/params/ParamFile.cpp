@@ -110,22 +110,6 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 std::string FormatStored(const TWorkingSet &ws, const TStoredValue &v)
 {
     switch (v.Kind) {
@@ -163,9 +147,9 @@ void ApplyStored(TWorkingSet &ws, const TStoredValue &v, std::string_view text, 
         SetValue(ws, *FindIntControl(v.Control), common::TextToInt(text).value_or(0), decimalSep);
         break;
     case Boolean:
-        if (EqualsNoCase(text, "True"))
+        if (common::EqualsNoCase(text, "True"))
             ws.GeoCheckBox = true;
-        else if (EqualsNoCase(text, "False"))
+        else if (common::EqualsNoCase(text, "False"))
             ws.GeoCheckBox = false;
         break;
     case CooGridRows:

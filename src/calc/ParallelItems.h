@@ -22,6 +22,16 @@ inline int ThreadCount(int requested, int items)
     return std::clamp(n, 1, std::max(items, 1));
 }
 
+// A done() that reports whole items (rows) as they finish: 1..total.
+inline auto ItemProgress(const TRunControl &control, int total)
+{
+    return [&control, total, done = 0](int) mutable {
+        ++done;
+        if (control.Progress)
+            control.Progress(done, total);
+    };
+}
+
 // makeState() builds one thread's working storage; work(state, item) computes
 // an item; done(item) runs under the lock after it. False when cancelled.
 template<class MakeState, class Work, class Done>

@@ -86,7 +86,7 @@ double KthAfterAdding(const TOrderStats &stats, int k, double m)
     return std::min(stats.Kth, std::max(stats.Below, m));
 }
 
-double KthAfterRemoving(const TOrderStats &stats, int /*k*/, double s)
+double KthAfterRemoving(const TOrderStats &stats, double s)
 {
     // A NaN s or k-th compares false: the k-th stays (NaN stays NaN).
     return s <= stats.Kth ? stats.Above : stats.Kth;
@@ -108,7 +108,6 @@ std::optional<TOrderGrid> ScanOrderStats(const TCalcSnapshot &snapshot, const TR
         TStationValues::TScratch Scratch;
         std::vector<double> Row, Order;
     };
-    int rowsDone = 0;
     const bool complete = ParallelItems(
         grid.NU, control,
         [&] {
@@ -125,10 +124,7 @@ std::optional<TOrderGrid> ScanOrderStats(const TCalcSnapshot &snapshot, const TR
                     = values.NodeValue(st.Kth, j);
             }
         },
-        [&](int) {
-            if (control.Progress)
-                control.Progress(++rowsDone, grid.NU);
-        });
+        ItemProgress(control, grid.NU));
     if (!complete)
         return std::nullopt;
     return grid;
@@ -158,7 +154,6 @@ std::optional<std::vector<TOutageFigures>> OutageFigures(
         TStationValues::TScratch Scratch;
         std::vector<double> Values, Order;
     };
-    int rowsDone = 0;
     const bool complete = ParallelItems(
         g.NU, control,
         [&] {
@@ -170,7 +165,7 @@ std::optional<std::vector<TOutageFigures>> OutageFigures(
                 NodeValues(values, state.Scratch, i, j, k, state.Values, state.Order);
                 const TOrderStats st = MakeOrderStats(state.Values, k);
                 for (std::size_t s = 0; s < n; ++s) {
-                    const double without = KthAfterRemoving(st, k, state.Values[s]);
+                    const double without = KthAfterRemoving(st, state.Values[s]);
                     TOutageSums &sum = sums[s];
                     if (std::isfinite(st.Kth) && std::isfinite(without)) {
                         const double rise = without - st.Kth;
@@ -183,10 +178,7 @@ std::optional<std::vector<TOutageFigures>> OutageFigures(
             }
             rows[static_cast<std::size_t>(i)] = std::move(sums);
         },
-        [&](int) {
-            if (control.Progress)
-                control.Progress(++rowsDone, g.NU);
-        });
+        ItemProgress(control, g.NU));
     if (!complete)
         return std::nullopt;
     std::vector<TOutageFigures> figures(n);
@@ -224,7 +216,7 @@ std::optional<TMatrix2D> OutageMap(const TCalcSnapshot &snapshot, const TOrderGr
             for (int j = 0; j < grid.NV; ++j) {
                 const double s = values.Value(scratch, station, i, j);
                 row[static_cast<std::size_t>(j)]
-                    = values.NodeValue(KthAfterRemoving(grid.At(i, j), grid.K, s), j);
+                    = values.NodeValue(KthAfterRemoving(grid.At(i, j), s), j);
             }
             matrix[static_cast<std::size_t>(i)] = std::move(row);
         },
@@ -316,7 +308,6 @@ std::optional<TGainMap> GainMap(const TCalcSnapshot &snapshot, const TOrderGrid 
     }
     map.Gain.assign(
         static_cast<std::size_t>(c.NU), std::vector<double>(static_cast<std::size_t>(c.NV)));
-    int rowsDone = 0;
     const bool complete = ParallelItems(
         c.NU, control, [] { return 0; },
         [&](int, int a) {
@@ -378,10 +369,7 @@ std::optional<TGainMap> GainMap(const TCalcSnapshot &snapshot, const TOrderGrid 
                     : nodes.empty()                             ? kNaN
                                     : sum[s] / static_cast<double>(nodes.size());
         },
-        [&](int) {
-            if (control.Progress)
-                control.Progress(++rowsDone, c.NU);
-        });
+        ItemProgress(control, c.NU));
     if (!complete)
         return std::nullopt;
     return map;
@@ -511,7 +499,6 @@ std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, 
     result.WaveGrid = snapshot.WaveGrid;
     result.ResultMatrix.assign(
         static_cast<std::size_t>(g.NU), std::vector<double>(static_cast<std::size_t>(g.NV)));
-    int rowsDone = 0;
     const bool complete = ParallelItems(
         g.NU, control, [&] { return std::pair(values.NewScratch(), std::vector<double>(n)); },
         [&](auto &state, int i) {
@@ -524,10 +511,7 @@ std::optional<TResult> RunProbabilityComputation(const TCalcSnapshot &snapshot, 
                                               : DetectionProbability(m, scale, k, atMagnitude);
             }
         },
-        [&](int) {
-            if (control.Progress)
-                control.Progress(++rowsDone, g.NU);
-        });
+        ItemProgress(control, g.NU));
     if (!complete)
         return std::nullopt;
     result.Saveable = true;

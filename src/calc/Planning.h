@@ -30,7 +30,7 @@ TOrderStats MakeOrderStats(std::span<const double> values, int k);
 // min(k-th, max((k-1)-th, m)).
 double KthAfterAdding(const TOrderStats &stats, int k, double m);
 // The k-th after a station of value s is removed: the (k+1)-th when s <= k-th.
-double KthAfterRemoving(const TOrderStats &stats, int k, double s);
+double KthAfterRemoving(const TOrderStats &stats, double s);
 
 // The order statistics of every node of the snapshot's plane grid, with the
 // matrix RunComputation gives for it (the same bit for bit).

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "CalcFixtures.h"
 #include "LayerFixtures.h"
 #include "common/Error.h"
 #include "medium/Threshold.h"
@@ -20,17 +21,9 @@
 using namespace valdrin::calc;
 using valdrin::common::TValdrinError;
 using enum TShowMode;
+using valdrin::calc::fixtures::Grid;
 
 namespace {
-
-TPlaneGrid Grid(
-    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
-{
-    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
-    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
-    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
-    return g;
-}
 
 TCalcSnapshot DefaultSnapshot(TShowMode mode)
 {

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <random>
 
+#include "CalcFixtures.h"
 #include "DetectionOracle.h"
 #include "LayerFixtures.h"
 #include "calc/Computation.h"
@@ -19,41 +18,11 @@ using namespace valdrin::calc;
 using enum TShowMode;
 using enum TViewPlane;
 namespace medium = valdrin::medium;
+using valdrin::calc::fixtures::Grid;
+using valdrin::calc::fixtures::SameMatrix;
 using valdrin::calc::oracle::OracleScan;
 
 namespace {
-
-// Identical bit for bit, NaN matching NaN.
-::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
-{
-    if (a.size() != b.size())
-        return ::testing::AssertionFailure() << "rows " << a.size() << " vs " << b.size();
-    int nan = 0, inf = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return ::testing::AssertionFailure() << "row " << i << " length";
-        for (std::size_t j = 0; j < a[i].size(); ++j) {
-            const double x = a[i][j], y = b[i][j];
-            nan += std::isnan(x);
-            inf += std::isinf(x);
-            if (std::isnan(x) && std::isnan(y))
-                continue;
-            if (std::bit_cast<std::uint64_t>(x) != std::bit_cast<std::uint64_t>(y))
-                return ::testing::AssertionFailure()
-                    << "[" << i << "][" << j << "] " << x << " vs " << y;
-        }
-    }
-    return ::testing::AssertionSuccess() << nan << " NaN, " << inf << " inf";
-}
-
-TPlaneGrid Grid(
-    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
-{
-    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
-    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
-    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
-    return g;
-}
 
 TCalcSnapshot Snapshot(TShowMode mode, TViewPlane plane, TPlaneGrid grid, int N)
 {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 
+#include "BenchSnapshots.h"
 #include "calc/Computation.h"
 #include "calc/Planning.h"
 
@@ -25,9 +26,7 @@ TPlaneGrid Grid(double step)
 
 TCalcSnapshot Default()
 {
-    TCalcSnapshot s;
-    s.Params.Mode = TShowMode::smMinMagnitude;
-    s.Stations = ReadStations(DefaultCooGrid(), DefaultStrGrid(), TViewPlane::vpXY, '.');
+    TCalcSnapshot s = testing::DefaultNetworkSnapshot();
     s.PlaneGrid = Grid(50);
     return s;
 }

@@ -13,23 +13,17 @@
 #include <thread>
 #include <vector>
 
+#include "CalcFixtures.h"
+#include "LayerFixtures.h"
 #include "common/Error.h"
 #include "medium/Threshold.h"
 
 using namespace valdrin::calc;
 using valdrin::common::TValdrinError;
 using enum TShowMode;
+using valdrin::calc::fixtures::Grid;
 
 namespace {
-
-TPlaneGrid Grid(
-    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
-{
-    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
-    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
-    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
-    return g;
-}
 
 TCalcSnapshot DefaultSnapshot(TShowMode mode)
 {
@@ -64,24 +58,6 @@ TCalcSnapshot Network(
     s.Stations.Count = s.Params.N;
     s.PlaneGrid = grid;
     return s;
-}
-
-valdrin::medium::THorizontalModel ThreeLayers(double surface)
-{
-    valdrin::medium::THorizontalModel m(3);
-    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
-        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
-    for (int i = 0; i < 3; ++i) {
-        auto &l = m[static_cast<std::size_t>(i)];
-        l.H = rows[i][0];
-        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
-        l.Q = rows[i][4];
-        l.Rho = rows[i][5];
-    }
-    m[0].Top = surface;
-    valdrin::medium::UpdateLayerBounds(m);
-    m[2].Bottom = -INFINITY;
-    return m;
 }
 
 std::string RefusalOf(const TCalcSnapshot &s)
@@ -310,7 +286,7 @@ TEST(RunComputation, StressDropAndLayeredModelChecks)
         EXPECT_EQ(RefusalOf(v), "") << vs;
     }
     s.Params.Medium = TMediumKind::Layered;
-    s.Model = ThreeLayers(200);
+    s.Model = valdrin::medium::testing::ReadThreeLayers();
     EXPECT_TRUE(StartsWith(RefusalOf(s), "Плоскость источников выше поверхности"));
 
     s.PlaneGrid = Grid(-100, 100, 100, -100, 100, 100, -300);
@@ -366,7 +342,7 @@ TEST(RunComputation, NodesWithoutValueAndNodesNotRegistered)
     TCalcSnapshot l = Network(smMinMagnitude, { { 0, 0, 400 }, { 300, 0, 400 }, { 0, 700, 400 } },
         Grid(-50, 50, 50, 0, 0, 50, -300));
     l.Params.Medium = TMediumKind::Layered;
-    l.Model = ThreeLayers(200);
+    l.Model = valdrin::medium::testing::ReadThreeLayers();
     l.Model[2].SpreadExp = 400;
     l.Params.k = 2;
     for (TShowMode mode : { smMinMagnitude, smCornerFreq, smSourceSize }) {
@@ -437,7 +413,7 @@ TCalcSnapshot LayeredProfile()
     TCalcSnapshot s = Network(smMinMagnitude, { { 0, 0, 400 }, { 300, 0, 400 }, { 0, 700, 400 } },
         Grid(0, 0, 1, -1000, 1000, 1, -300));
     s.Params.Medium = TMediumKind::Layered;
-    s.Model = ThreeLayers(200);
+    s.Model = valdrin::medium::testing::ReadThreeLayers();
     return s;
 }
 

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <random>
 
+#include "CalcFixtures.h"
 #include "DetectionOracle.h"
+#include "LayerFixtures.h"
 #include "calc/Computation.h"
 #include "calc/geodesy.h"
 #include "medium/Threshold.h"
@@ -18,65 +18,11 @@ using namespace valdrin::calc;
 using enum TShowMode;
 using enum TViewPlane;
 namespace medium = valdrin::medium;
+using valdrin::calc::fixtures::Grid;
+using valdrin::calc::fixtures::SameMatrix;
 using valdrin::calc::oracle::OracleScan;
 
 namespace {
-
-// Identical bit for bit, NaN matching NaN.
-::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
-{
-    if (a.size() != b.size())
-        return ::testing::AssertionFailure() << "rows " << a.size() << " vs " << b.size();
-    int nan = 0, inf = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return ::testing::AssertionFailure() << "row " << i << " length";
-        for (std::size_t j = 0; j < a[i].size(); ++j) {
-            const double x = a[i][j], y = b[i][j];
-            nan += std::isnan(x);
-            inf += std::isinf(x);
-            if (std::isnan(x) && std::isnan(y))
-                continue;
-            if (std::bit_cast<std::uint64_t>(x) != std::bit_cast<std::uint64_t>(y))
-                return ::testing::AssertionFailure()
-                    << "[" << i << "][" << j << "] " << x << " vs " << y;
-        }
-    }
-    return ::testing::AssertionSuccess() << nan << " NaN, " << inf << " inf";
-}
-
-TPlaneGrid Grid(
-    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
-{
-    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
-    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
-    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
-    return g;
-}
-
-medium::THorizontalModel ThreeLayers(double surface)
-{
-    medium::THorizontalModel m(3);
-    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
-        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
-    for (int i = 0; i < 3; ++i) {
-        auto &l = m[static_cast<std::size_t>(i)];
-        l.Name = std::string(1, '#') + char('1' + i);
-        l.H = rows[i][0];
-        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
-        l.Q = rows[i][4];
-        l.Rho = rows[i][5];
-    }
-    // As ReadMediumModel leaves it.
-    m[0].Top = surface;
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (i > 0)
-            m[i].Top = m[i - 1].Bottom;
-        m[i].Bottom = m[i].Top - m[i].H;
-    }
-    m[2].Bottom = -INFINITY;
-    return m;
-}
 
 TCalcSnapshot Snapshot(TShowMode mode, TViewPlane plane, TPlaneGrid grid, int N)
 {
@@ -159,7 +105,7 @@ TEST(DetectionOracle, LayeredSourceBelowTheStations)
     TCalcSnapshot s
         = Snapshot(smMinMagnitude, vpXY, Grid(-2000, 2000, 800, -2000, 2000, 800, -300), 12);
     s.Params.Medium = TMediumKind::Layered;
-    s.Model = ThreeLayers(200);
+    s.Model = medium::testing::ReadThreeLayers();
     ExpectEngineMatchesOracle(s);
     s.Params.Mode = smSourceSize;
     s.Params.k = 4;
@@ -175,7 +121,7 @@ TEST(DetectionOracle, LayeredStationsAboveAndBelowTheSource)
     s.Params.Medium = TMediumKind::Layered;
     s.Params.k = 2;
     s.Params.FcNum = 2;
-    s.Model = ThreeLayers(200);
+    s.Model = medium::testing::ReadThreeLayers();
     const double w[] = { 400, 120, 50, -20, -150, -480, -900, 300, 0, 180 };
     for (std::size_t i = 0; i < 10; ++i)
         s.Stations.W[i] = w[i];
@@ -194,7 +140,7 @@ TEST(DetectionOracle, LayeredInTheVerticalPlanesAndInDegrees)
             = Snapshot(smMinMagnitude, plane, Grid(-1200, 1200, 600, 300, 500, 100, -50), 8);
         s.Params.Medium = TMediumKind::Layered;
         s.Params.k = 3;
-        s.Model = ThreeLayers(200);
+        s.Model = medium::testing::ReadThreeLayers();
         ExpectEngineMatchesOracle(s);
     }
     TCalcSnapshot d
@@ -202,7 +148,7 @@ TEST(DetectionOracle, LayeredInTheVerticalPlanesAndInDegrees)
     d.Params.Degrees = true;
     d.Params.Medium = TMediumKind::Layered;
     d.Params.k = 2;
-    d.Model = ThreeLayers(200);
+    d.Model = medium::testing::ReadThreeLayers();
     for (std::size_t i = 0; i < 8; ++i) {
         d.Stations.U[i] = 30 + d.Stations.U[i] / 55800;
         d.Stations.V[i] = 60 + d.Stations.V[i] / 111400;
@@ -242,7 +188,7 @@ double FirstNode(
     s.Params.LocErrorPct = 50;
     if (layered) {
         s.Params.Medium = TMediumKind::Layered;
-        s.Model = ThreeLayers(200);
+        s.Model = medium::testing::ReadThreeLayers();
     }
     const auto r = RunComputation(s);
     return r ? r->ResultMatrix[0][0] : NAN;
@@ -276,7 +222,7 @@ TEST(DetectionSections, ADepthSectionStepsWhereTheRayCrossesIntoTheNextLayer)
 {
     // Two layers with the boundary at 0 m; one station at the surface, a
     // column of nodes from 600 m below the boundary to 380 m above it.
-    medium::THorizontalModel model = ThreeLayers(200);
+    medium::THorizontalModel model = medium::testing::ReadThreeLayers();
     model.resize(2);
     model[0].H = 200;
     medium::UpdateLayerBounds(model);
@@ -402,7 +348,7 @@ TEST(DetectionOracle, RandomLayeredNetworks)
                           : Grid(-2000, 2000, 500, -600, 150, 150, 100),
             std::min(N, 25));
         s.Params.Medium = TMediumKind::Layered;
-        s.Model = ThreeLayers(200);
+        s.Model = medium::testing::ReadThreeLayers();
         s.Params.Vs = 2000 + unit(rng) * 2000;
         s.Params.FcNum = 1 + unit(rng) * 6;
         TStationSet &st = s.Stations;

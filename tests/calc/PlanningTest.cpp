@@ -5,33 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "CalcFixtures.h"
 #include "LayerFixtures.h"
 #include "calc/Detection.h"
 #include "common/Error.h"
 
 using namespace valdrin::calc;
 using enum TShowMode;
+using valdrin::calc::fixtures::Grid;
+using valdrin::calc::fixtures::SameBits;
+using valdrin::calc::fixtures::SameMatrix;
 
 namespace {
 
 constexpr double kInf = INFINITY;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-TPlaneGrid Grid(
-    double umin, double umax, double ustep, double vmin, double vmax, double vstep, double w)
-{
-    TPlaneGrid g { umin, umax, ustep, vmin, vmax, vstep, w, 0, 0 };
-    g.NU = static_cast<int>(std::ceil((umax - umin + 0.0001) / ustep));
-    g.NV = static_cast<int>(std::ceil((vmax - vmin + 0.0001) / vstep));
-    return g;
-}
 
 // The default network on a small grid.
 TCalcSnapshot Small(TShowMode mode, int k = 3)
@@ -64,24 +57,6 @@ TCalcSnapshot Without(TCalcSnapshot snap, std::size_t s)
     --st.Count;
     --snap.Params.N;
     return snap;
-}
-
-bool SameBits(double a, double b)
-{
-    return (std::isnan(a) && std::isnan(b))
-        || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-::testing::AssertionResult SameMatrix(const TMatrix2D &a, const TMatrix2D &b)
-{
-    if (a.size() != b.size())
-        return ::testing::AssertionFailure() << "rows " << a.size() << " vs " << b.size();
-    for (std::size_t i = 0; i < a.size(); ++i)
-        for (std::size_t j = 0; j < a[i].size(); ++j)
-            if (b[i].size() != a[i].size() || !SameBits(a[i][j], b[i][j]))
-                return ::testing::AssertionFailure()
-                    << "[" << i << "][" << j << "] " << a[i][j] << " vs " << b[i][j];
-    return ::testing::AssertionSuccess();
 }
 
 // The r-th smallest (1-based) of the values that are not NaN; NaN beyond them.

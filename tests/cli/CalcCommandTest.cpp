@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "TempDirFixture.h"
 #include "calc/Computation.h"
 #include "calc/ResultsFile.h"
 #include "cli/CalcCommand.h"
@@ -50,14 +51,6 @@ std::string Quote(const std::string &s)
     return q;
 }
 
-std::string ReadBytes(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // The engine's answer for a working set, as the window would save it.
 std::string Expected(params::TWorkingSet ws, char sep = '.')
 {
@@ -77,20 +70,12 @@ std::string EngineRefusal(params::TWorkingSet ws)
     return "(no refusal)";
 }
 
-class CalcCommand : public ::testing::Test {
+class CalcCommand : public TempDirFixture {
 protected:
-    void SetUp() override
+    CalcCommand()
+        : TempDirFixture("valdrin_calc_")
     {
-        m_dir = fs::temp_directory_path()
-            / ("valdrin_calc_"
-                + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_"
-                + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
 
     TRun Run(const std::vector<std::string> &args, const std::string &env = "LC_ALL=C.UTF-8") const
     {
@@ -113,8 +98,6 @@ protected:
         params::SaveParamFile(Path(name), ws, params::TWindowPlacement {});
         return Path(name);
     }
-
-    fs::path m_dir;
 };
 
 void SetMode(params::TWorkingSet &ws, int mode)

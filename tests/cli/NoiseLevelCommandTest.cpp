@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TempDirFixture.h"
 #include "cli/NoiseLevelCommand.h"
 #include "common/NumText.h"
 #include "noise/NoiseLevel.h"
@@ -42,24 +42,17 @@ std::string Expected(const std::string &file, int c, double fmin, double fmax)
         + valdrin::common::FormatExponent(level->TrueMm, 5) + '\n';
 }
 
-class NoiseLevelCommand : public ::testing::Test {
+class NoiseLevelCommand : public TempDirFixture {
 protected:
-    void SetUp() override
+    NoiseLevelCommand()
+        : TempDirFixture("valdrin-noise-cli-")
     {
-        dir = fs::temp_directory_path()
-            / ("valdrin-noise-cli-"
-                + std::to_string(::testing::UnitTest::GetInstance()->random_seed())
-                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir); }
     std::string write(const std::string &name, const std::string &text)
     {
-        auto path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        WriteBytes(Path(name), text);
+        return Path(name);
     }
-    fs::path dir;
 };
 
 } // namespace
@@ -115,7 +108,7 @@ TEST_F(NoiseLevelCommand, UsageErrors)
 
 TEST_F(NoiseLevelCommand, InputErrorsCostOneMessage)
 {
-    const auto missing = (dir / "none.dat").string();
+    const auto missing = Path("none.dat");
     auto run = RunCommand({ missing });
     EXPECT_EQ(run.Code, 3);
     EXPECT_EQ(run.Err, "Файл " + missing + " не найден\n");

@@ -4,14 +4,12 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "TempDirFixture.h"
 #include "common/SafeFile.h"
 
 using valdrin::common::WriteWholeFile;
@@ -19,48 +17,33 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SafeFileTest : public ::testing::Test {
+class SafeFileTest : public TempDirFixture {
 protected:
-    void SetUp() override
+    SafeFileTest()
+        : TempDirFixture("valdrin_safe_")
     {
-        m_dir = fs::temp_directory_path()
-            / ("valdrin_safe_"
-                + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_"
-                + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-    std::string Path(const std::string &name) const { return (m_dir / name).string(); }
-    static std::string Read(const std::string &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
     }
     // Nothing but the named files: no temporary file is left behind.
     std::size_t FileCount() const
     {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_dir), {}));
     }
-    fs::path m_dir;
 };
 
 TEST_F(SafeFileTest, ARegularFileOrANewNameIsReplacedWholeKeepingItsMode)
 {
     EXPECT_FALSE(WriteWholeFile(Path("new.txt"), "first"));
-    EXPECT_EQ(Read(Path("new.txt")), "first");
+    EXPECT_EQ(ReadBytes(Path("new.txt")), "first");
     fs::permissions(Path("new.txt"), fs::perms(0640));
     EXPECT_FALSE(WriteWholeFile(Path("new.txt"), "second, longer"));
-    EXPECT_EQ(Read(Path("new.txt")), "second, longer");
+    EXPECT_EQ(ReadBytes(Path("new.txt")), "second, longer");
     EXPECT_EQ(fs::status(Path("new.txt")).permissions() & fs::perms::all, fs::perms(0640));
 
     // Through a link the file it points to is replaced; the link stays.
     fs::create_symlink(Path("new.txt"), Path("link.txt"));
     EXPECT_FALSE(WriteWholeFile(Path("link.txt"), "third"));
     EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
-    EXPECT_EQ(Read(Path("new.txt")), "third");
+    EXPECT_EQ(ReadBytes(Path("new.txt")), "third");
     EXPECT_EQ(FileCount(), 2u);
 
     const auto noDir = WriteWholeFile(Path("no/such/dir/x.txt"), "x");
@@ -78,7 +61,7 @@ TEST_F(SafeFileTest, AFolderIsRefusedAndAPipeIsWrittenDirectly)
 
     ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
     std::string received;
-    std::thread reader([&] { received = Read(Path("pipe")); });
+    std::thread reader([&] { received = ReadBytes(Path("pipe")); });
     const auto pipe = WriteWholeFile(Path("pipe"), "through the pipe");
     reader.join();
     EXPECT_FALSE(pipe);
@@ -101,7 +84,7 @@ TEST_F(SafeFileTest, AFailureHalfWayLeavesTheOldFileAsItWas)
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     EXPECT_TRUE(error);
-    EXPECT_EQ(Read(Path("f.txt")), old);
+    EXPECT_EQ(ReadBytes(Path("f.txt")), old);
     EXPECT_EQ(FileCount(), 1u);
 }
 

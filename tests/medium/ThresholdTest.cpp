@@ -24,14 +24,6 @@ double DefaultLaw(double epi, double sourceW, double stationW)
     return LawMagnitude(1, 1.3, 0.0001, 0.4, epi, sourceW, stationW, 0.01 * 4);
 }
 
-// As a reading of the table leaves it: the last layer open downward.
-THorizontalModel ReadThreeLayers()
-{
-    THorizontalModel m = ThreeLayers();
-    m[2].Bottom = -INFINITY;
-    return m;
-}
-
 } // namespace
 
 TEST(AttenuationLaw, FiguresOfTheDefaultRow)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "LayerFixtures.h"
 #include "calc/Computation.h"
 
 namespace valdrin::calc::testing {
@@ -19,25 +20,12 @@ inline TCalcSnapshot DefaultNetworkSnapshot()
     return s;
 }
 
-// Three layers under the snapshot's surface (100, 200 and 400 m thick), the
-// last one reaching down without end.
+// The three-layer medium (100, 200 and 400 m thick, the last one reaching
+// down without end) under the default surface at 200 m.
 inline void SetThreeLayers(TCalcSnapshot &s)
 {
-    const double rows[3][6] = { { 100, 1500, 750, 500, 10, 1.8 },
-        { 200, 1800, 1040.5, 743.2, 20, 1.98 }, { 400, 2160, 1248.6, 891.9, 40, 2.178 } };
     s.Params.Medium = TMediumKind::Layered;
-    s.Model.resize(3);
-    for (std::size_t i = 0; i < 3; ++i) {
-        auto &l = s.Model[i];
-        l.H = rows[i][0];
-        l.Velocity = { rows[i][1], rows[i][2], rows[i][3] };
-        l.Q = rows[i][4];
-        l.Rho = rows[i][5];
-        l.SpreadExp = 1;
-        l.Top = i == 0 ? s.Params.SurfaceAlt : s.Model[i - 1].Bottom;
-        l.Bottom = l.Top - l.H;
-    }
-    s.Model.back().Bottom = -INFINITY;
+    s.Model = valdrin::medium::testing::ReadThreeLayers();
 }
 
 // The same shape and the same bits in every cell (any NaN matching any NaN).

@@ -1,6 +1,8 @@
 // Layers for ray and threshold tests: the three-layer stack of the benchmark.
 #pragma once
 
+#include <cmath>
+
 #include "medium/MediumModel.h"
 #include "medium/godograf.h"
 
@@ -24,6 +26,14 @@ inline THorizontalModel ThreeLayers()
         Layer(200, 1800, 1040.5, 743.2, 20, 1.98), Layer(400, 2160, 1248.6, 891.9, 40, 2.178) };
     m[0].Top = 200;
     UpdateLayerBounds(m);
+    return m;
+}
+
+// As a reading of the table leaves it: the last layer open downward.
+inline THorizontalModel ReadThreeLayers()
+{
+    THorizontalModel m = ThreeLayers();
+    m[2].Bottom = -INFINITY;
     return m;
 }
 

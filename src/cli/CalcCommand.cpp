@@ -1,10 +1,8 @@
 #include "cli/CalcCommand.h"
 
-#include <QImage>
 #include <QLocale>
 #include <QString>
 
-#include "map/qt/MapQt.h"
 #include "map/qt/MapRender.h"
 
 #include <algorithm>
@@ -106,16 +104,6 @@ void WriteResults(
     });
     if (error)
         throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
-}
-
-// The window's map of the result with its legend, drawn without a display.
-void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws, char sep)
-{
-    map::TMapGeometry geometry;
-    QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
-    const map::TMapScene scene = params::MakeMapScene(ws, &result, result.Saveable, sep);
-    const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
-    map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, sep);
 }
 
 // The report map: the same scene through the page renderer.
@@ -247,7 +235,7 @@ int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool show
     if (opt.Png || opt.Pdf || opt.Svg) {
         const TOffscreenGui gui;
         if (opt.Png && !opt.ReportMap)
-            WritePng(*opt.Png, *result, ws, sep);
+            WriteMapPng(*opt.Png, params::MakeMapScene(ws, &*result, result->Saveable, sep), sep);
         WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
     }
     return kExitOk;

@@ -178,10 +178,27 @@ calc::TResult ReadReference(const std::string &path)
     return calc::JoinResultsParts(std::move(parts));
 }
 
-int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
+// What the runs of one command share: the user's separator, the working
+// set as loaded, and the --reference result once a run has needed it.
+struct TLoaded {
+    char Sep = '.';
+    TWorkingSet Ws;
+    std::optional<calc::TResult> Reference;
+};
+
+TLoaded Load(const TCalcOptions &opt)
 {
     const char sep = common::qt::UserDecimalSep();
-    TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
+    return { sep, LoadWorkingSet(opt.Params, sep), std::nullopt };
+}
+
+// One run on its own copy of the loaded set. The reference is read after the
+// first computation, where a single run reads it, so errors keep their order.
+int Run(const TCalcOptions &opt, TLoaded &loaded, std::ostream &out, std::ostream &err,
+    bool showProgress)
+{
+    const char sep = loaded.Sep;
+    TWorkingSet ws = loaded.Ws;
     params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), opt.Mode);
     if (opt.Plane)
         params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
@@ -218,7 +235,9 @@ int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool show
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
     if (opt.Reference) {
         // The class of a difference is C1 times it, its energy a ratio.
-        result = calc::DifferenceResult(*result, ReadReference(*opt.Reference));
+        if (!loaded.Reference)
+            loaded.Reference = ReadReference(*opt.Reference);
+        result = calc::DifferenceResult(*result, *loaded.Reference);
         ws.C2SpinEdit = 0;
     }
 
@@ -269,12 +288,13 @@ int RunPlanes(const TCalcOptions &opt, std::ostream &out, std::ostream &err, boo
         if (params::ApplyRangeRule(control->MinValue, control->MaxValue, w) != w)
             throw TUsageError { "Плоскость " + common::FormatGeneral(w) + " вне диапазона "
                 + RangeText(*control) };
+    TLoaded loaded = Load(opt);
     for (std::size_t i = 0; i < opt.Planes.size(); ++i) {
         TCalcOptions one = opt;
         one.Planes.clear();
         one.Output = PlaneFileName(*opt.Output, i);
         one.Reals.emplace_back(control, opt.Planes[i]);
-        Run(one, out, err, showProgress);
+        Run(one, loaded, out, err, showProgress);
     }
     return kExitOk;
 }
@@ -290,8 +310,10 @@ int RunCalcCommand(
         out, err, kCalcUsage, CalcHelp(options),
         [&] { return ParseCalcOptions(args, options, opt); },
         [&] {
-            return opt.Planes.empty() ? Run(opt, out, err, showProgress)
-                                      : RunPlanes(opt, out, err, showProgress);
+            if (!opt.Planes.empty())
+                return RunPlanes(opt, out, err, showProgress);
+            TLoaded loaded = Load(opt);
+            return Run(opt, loaded, out, err, showProgress);
         });
 }
 

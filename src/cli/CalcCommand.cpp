@@ -279,8 +279,9 @@ int RunPlanes(const TCalcOptions &opt, std::ostream &out, std::ostream &err, boo
 {
     if (!opt.Output)
         throw TUsageError { "Для --planes нужен --output: по файлу на плоскость" };
-    if (opt.Png)
-        throw TUsageError { "--planes и --png вместе не задаются" };
+    // Each plane would write the same map file over the one before.
+    if (const char *map = opt.Png ? "--png" : opt.Pdf ? "--pdf" : opt.Svg ? "--svg" : nullptr)
+        throw TUsageError { std::string("--planes и ") + map + " вместе не задаются" };
     const int plane = opt.Plane.value_or(0);
     const char *controlName = plane == 1 ? "X0SpinEdit" : plane == 2 ? "Y0SpinEdit" : "Z0SpinEdit";
     const params::TRealControl *control = params::FindRealControl(controlName);

@@ -53,7 +53,8 @@ printf '%s\n' "${ranges[@]}" | parallel --will-cite --jobs "$jobs" --halt now,fa
   '"$calc" '"$quoted"' --threads 1 --rows {2}:{3} \
      $( [ {1} -gt 0 ] && echo --no-header ) --output "$out".part-$(printf %03d {1})'
 
-cat $(for ((p = 0; p < parts; ++p)); do printf '%s.part-%03d ' "$out" "$p"; done) >"$out.tmp"
-mv "$out.tmp" "$out"
-for ((p = 0; p < parts; ++p)); do rm -f "$(printf '%s.part-%03d' "$out" "$p")"; done
+files=()
+for ((p = 0; p < parts; ++p)); do files+=("$(printf '%s.part-%03d' "$out" "$p")"); done
+# set -e does not stop inside an && list: a failed join must not report success.
+cat "${files[@]}" >"$out.tmp" && mv "$out.tmp" "$out" && rm -f "${files[@]}" || exit
 echo "$out: $rows строк в $parts частях"

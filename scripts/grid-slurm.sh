@@ -28,7 +28,8 @@ if [ "${1:-}" = "--join" ]; then
     [ -f "$f" ] || { echo "Нет части $f" >&2; exit 3; }
     files+=("$f")
   done
-  cat "${files[@]}" >"$out.tmp" && mv "$out.tmp" "$out" && rm -f "${files[@]}"
+  # set -e does not stop inside an && list: a failed join must not report success.
+  cat "${files[@]}" >"$out.tmp" && mv "$out.tmp" "$out" && rm -f "${files[@]}" || exit
   echo "$out: $parts частей"
   exit 0
 fi

@@ -1,10 +1,8 @@
 #include "cli/CalcCommand.h"
 
-#include <QImage>
 #include <QLocale>
 #include <QString>
 
-#include "map/qt/MapQt.h"
 #include "map/qt/MapRender.h"
 
 #include <algorithm>
@@ -108,16 +106,6 @@ void WriteResults(
         throw common::TValdrinError("Ошибка записи файла " + path + ": " + *error);
 }
 
-// The window's map of the result with its legend, drawn without a display.
-void WritePng(const std::string &path, const calc::TResult &result, const TWorkingSet &ws, char sep)
-{
-    map::TMapGeometry geometry;
-    QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
-    const map::TMapScene scene = params::MakeMapScene(ws, &result, result.Saveable, sep);
-    const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
-    map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, sep);
-}
-
 // The report map: the same scene through the page renderer.
 void WriteReportMaps(const TCalcOptions &opt, const calc::TResult &result,
     const calc::TCalcSnapshot &snapshot, const TWorkingSet &ws, char sep)
@@ -190,10 +178,27 @@ calc::TResult ReadReference(const std::string &path)
     return calc::JoinResultsParts(std::move(parts));
 }
 
-int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool showProgress)
+// What the runs of one command share: the user's separator, the working
+// set as loaded, and the --reference result once a run has needed it.
+struct TLoaded {
+    char Sep = '.';
+    TWorkingSet Ws;
+    std::optional<calc::TResult> Reference;
+};
+
+TLoaded Load(const TCalcOptions &opt)
 {
     const char sep = common::qt::UserDecimalSep();
-    TWorkingSet ws = LoadWorkingSet(opt.Params, sep);
+    return { sep, LoadWorkingSet(opt.Params, sep), std::nullopt };
+}
+
+// One run on its own copy of the loaded set. The reference is read after the
+// first computation, where a single run reads it, so errors keep their order.
+int Run(const TCalcOptions &opt, TLoaded &loaded, std::ostream &out, std::ostream &err,
+    bool showProgress)
+{
+    const char sep = loaded.Sep;
+    TWorkingSet ws = loaded.Ws;
     params::SetValue(ws, *params::FindChoiceControl("SourceRadioGroup"), opt.Mode);
     if (opt.Plane)
         params::SetValue(ws, *params::FindChoiceControl("ViewRadioGroup"), *opt.Plane);
@@ -230,7 +235,9 @@ int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool show
         throw common::TValdrinError("Расчет не дал результата, который можно сохранить");
     if (opt.Reference) {
         // The class of a difference is C1 times it, its energy a ratio.
-        result = calc::DifferenceResult(*result, ReadReference(*opt.Reference));
+        if (!loaded.Reference)
+            loaded.Reference = ReadReference(*opt.Reference);
+        result = calc::DifferenceResult(*result, *loaded.Reference);
         ws.C2SpinEdit = 0;
     }
 
@@ -247,7 +254,7 @@ int Run(const TCalcOptions &opt, std::ostream &out, std::ostream &err, bool show
     if (opt.Png || opt.Pdf || opt.Svg) {
         const TOffscreenGui gui;
         if (opt.Png && !opt.ReportMap)
-            WritePng(*opt.Png, *result, ws, sep);
+            WriteMapPng(*opt.Png, params::MakeMapScene(ws, &*result, result->Saveable, sep), sep);
         WriteReportMaps(opt, *result, build.Snapshot, ws, sep);
     }
     return kExitOk;
@@ -272,8 +279,9 @@ int RunPlanes(const TCalcOptions &opt, std::ostream &out, std::ostream &err, boo
 {
     if (!opt.Output)
         throw TUsageError { "Для --planes нужен --output: по файлу на плоскость" };
-    if (opt.Png)
-        throw TUsageError { "--planes и --png вместе не задаются" };
+    // Each plane would write the same map file over the one before.
+    if (const char *map = opt.Png ? "--png" : opt.Pdf ? "--pdf" : opt.Svg ? "--svg" : nullptr)
+        throw TUsageError { std::string("--planes и ") + map + " вместе не задаются" };
     const int plane = opt.Plane.value_or(0);
     const char *controlName = plane == 1 ? "X0SpinEdit" : plane == 2 ? "Y0SpinEdit" : "Z0SpinEdit";
     const params::TRealControl *control = params::FindRealControl(controlName);
@@ -281,12 +289,13 @@ int RunPlanes(const TCalcOptions &opt, std::ostream &out, std::ostream &err, boo
         if (params::ApplyRangeRule(control->MinValue, control->MaxValue, w) != w)
             throw TUsageError { "Плоскость " + common::FormatGeneral(w) + " вне диапазона "
                 + RangeText(*control) };
+    TLoaded loaded = Load(opt);
     for (std::size_t i = 0; i < opt.Planes.size(); ++i) {
         TCalcOptions one = opt;
         one.Planes.clear();
         one.Output = PlaneFileName(*opt.Output, i);
         one.Reals.emplace_back(control, opt.Planes[i]);
-        Run(one, out, err, showProgress);
+        Run(one, loaded, out, err, showProgress);
     }
     return kExitOk;
 }
@@ -302,8 +311,10 @@ int RunCalcCommand(
         out, err, kCalcUsage, CalcHelp(options),
         [&] { return ParseCalcOptions(args, options, opt); },
         [&] {
-            return opt.Planes.empty() ? Run(opt, out, err, showProgress)
-                                      : RunPlanes(opt, out, err, showProgress);
+            if (!opt.Planes.empty())
+                return RunPlanes(opt, out, err, showProgress);
+            TLoaded loaded = Load(opt);
+            return Run(opt, loaded, out, err, showProgress);
         });
 }
 

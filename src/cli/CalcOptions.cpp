@@ -53,7 +53,7 @@ constexpr std::array<TModeName, 6> kModes { { { "cdk", 1 }, { "cdf", 2 }, { "mag
 
 constexpr int kMaxThreads = 1024;
 
-// Numbers on the command line: a point or a comma, whatever the locale.
+// --mode: a mode name in any case (cdk ... source-size) or its number 1..6.
 int ParseMode(const std::string &text)
 {
     const std::string name = AsciiLower(text);

@@ -1,8 +1,11 @@
 #include "cli/OffscreenGui.h"
 
+#include <QImage>
 #include <QString>
 
 #include <cstdio>
+
+#include "map/qt/MapQt.h"
 
 namespace valdrin::cli {
 
@@ -33,6 +36,14 @@ TOffscreenGui::~TOffscreenGui()
 {
     m_app.reset();
     qInstallMessageHandler(m_previous);
+}
+
+void WriteMapPng(const std::string &path, const map::TMapScene &scene, char decimalSep)
+{
+    map::TMapGeometry geometry;
+    QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
+    const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
+    map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, decimalSep);
 }
 
 } // namespace valdrin::cli

@@ -4,6 +4,9 @@
 #include <QGuiApplication>
 
 #include <memory>
+#include <string>
+
+#include "map/MapScene.h"
 
 namespace valdrin::cli {
 
@@ -21,5 +24,9 @@ private:
     QtMessageHandler m_previous;
     std::unique_ptr<QGuiApplication> m_app;
 };
+
+// The window's map of scene with its legend, saved as a PNG at path, numbers
+// with decimalSep. Needs a TOffscreenGui (or an application) alive.
+void WriteMapPng(const std::string &path, const map::TMapScene &scene, char decimalSep);
 
 } // namespace valdrin::cli

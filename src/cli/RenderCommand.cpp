@@ -1,15 +1,11 @@
 #include "cli/RenderCommand.h"
 
-#include <QImage>
-#include <QString>
-
 #include <fstream>
 
 #include "calc/ResultsFileReader.h"
 #include "cli/CalcCommand.h"
 #include "cli/OffscreenGui.h"
 #include "common/Error.h"
-#include "map/qt/MapQt.h"
 
 namespace valdrin::cli {
 
@@ -22,19 +18,17 @@ const char *const kRenderUsage
       "цветов на всю сетку. Части - файлы результатов режимов 3..6 в порядке строк;\n"
       "первая с заголовком, остальные с ним или без него (--no-header).\n";
 
+// The map of a joined result, as the window shows a result just computed.
 void DrawPng(const std::string &path, const calc::TResult &result)
 {
     const TOffscreenGui gui;
-    map::TMapGeometry geometry;
-    QImage bitmap = map::NewMapBitmap(geometry.W, geometry.H);
     map::TMapScene scene;
     scene.Selected = result.ResultMode;
     scene.Result = &result;
     scene.SaveEnabled = true;
     scene.Plane = result.Plane;
     scene.PlaneGrid = result.PlaneGrid;
-    const map::TRedrawn redrawn = map::RedrawMap(bitmap, geometry, scene);
-    map::SaveMapPng(QString::fromStdString(path), bitmap, redrawn.Legend, '.');
+    WriteMapPng(path, scene, '.');
 }
 
 } // namespace

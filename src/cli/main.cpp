@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/CalcCommand.h"
@@ -19,21 +20,24 @@ int main(int argc, char **argv)
     try {
         std::ios::sync_with_stdio(false);
         std::vector<std::string> args(argv + 1, argv + argc);
-        if (!args.empty() && args.front() == "noise-level") {
-            args.erase(args.begin());
-            return valdrin::cli::RunNoiseLevel(args, std::cout, std::cerr);
-        }
-        if (!args.empty() && args.front() == "plan") {
-            args.erase(args.begin());
-            return valdrin::cli::RunPlanCommand(args, std::cout, std::cerr);
-        }
-        if (!args.empty() && args.front() == "render") {
-            args.erase(args.begin());
-            return valdrin::cli::RunRender(args, std::cout, std::cerr);
-        }
-        if (!args.empty() && args.front() == "stations") {
-            args.erase(args.begin());
-            return valdrin::cli::RunStations(args, std::cout, std::cerr);
+        using Subcommand
+            = int (*)(const std::vector<std::string> &, std::ostream &, std::ostream &);
+        static constexpr struct {
+            std::string_view name;
+            Subcommand run;
+        } kSubcommands[] = {
+            { "noise-level", valdrin::cli::RunNoiseLevel },
+            { "plan", valdrin::cli::RunPlanCommand },
+            { "render", valdrin::cli::RunRender },
+            { "stations", valdrin::cli::RunStations },
+        };
+        if (!args.empty()) {
+            for (const auto &sub : kSubcommands) {
+                if (args.front() == sub.name) {
+                    args.erase(args.begin());
+                    return sub.run(args, std::cout, std::cerr);
+                }
+            }
         }
         return valdrin::cli::RunCalcCommand(
             args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);

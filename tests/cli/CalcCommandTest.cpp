@@ -577,6 +577,14 @@ TEST_F(CalcCommand, PlaneStacksAndRenderedParts)
     }
     EXPECT_EQ(Run({ "--planes", "0:100:-10", "--output", Path("x.txt") }).Code, 2);
     EXPECT_EQ(Run({ "--planes", "0:100:10" }).Code, 2); // no --output
+    for (const char *map : { "--png", "--pdf", "--svg" }) { // one map file for every plane
+        const TRun both
+            = Run({ "--planes", "400:300:-100", "--output", Path("m.txt"), map, Path("m.map") });
+        EXPECT_EQ(both.Code, 2) << map;
+        EXPECT_NE(both.Err.find(std::string("--planes и ") + map + " вместе не задаются"),
+            std::string::npos)
+            << both.Err;
+    }
 
     ASSERT_EQ(Run({ "--rows", "0:40", "--output", Path("p1.txt") }).Code, 0);
     ASSERT_EQ(Run({ "--rows", "41:80", "--no-header", "--output", Path("p2.txt") }).Code, 0);

@@ -1,6 +1,7 @@
 // valdrin-calc: the batch front end; "valdrin-calc noise-level ..." is the
 // noise page's band level, "valdrin-calc stations ..." the station table in
-// and out of the field's formats, "valdrin-calc plan ..." the planning tables.
+// and out of the field's formats, "valdrin-calc plan ..." the planning tables,
+// "valdrin-calc render ..." a map of joined parts.
 #include <unistd.h>
 
 #include <cstdio>

@@ -400,13 +400,10 @@ void TMainForm::CalcButtonClick()
         return;
     }
 
-    m_running = true;
-    CalcButton->setEnabled(false);
-    m_cancelAction->setEnabled(true);
+    beginRun();
     Gauge->SetMaxValue(scan ? snap.PlaneGrid.NU * snap.PlaneGrid.NV : 2 * snap.WaveGrid.KCount);
     Gauge->show();
     Gauge->raise();
-    qApp->installEventFilter(this);
 
     auto result = std::make_shared<std::optional<calc::TResult>>();
     m_run->Start([result, snap = std::move(snap), engine = m_engine](
@@ -445,14 +442,29 @@ void TMainForm::CancelCalc()
         m_run->Cancel();
 }
 
-void TMainForm::finishRun(
-    const std::shared_ptr<std::optional<calc::TResult>> &result, const QString &error)
+// A background run holds the window's one runner: "Считать" waits, cancel
+// is offered, and input is filtered until it ends.
+void TMainForm::beginRun()
+{
+    m_running = true;
+    CalcButton->setEnabled(false);
+    m_cancelAction->setEnabled(true);
+    qApp->installEventFilter(this);
+}
+
+void TMainForm::endRun()
 {
     m_running = false;
     m_cancelAction->setEnabled(false);
     qApp->removeEventFilter(this);
-    Gauge->hide();
     CalcButton->setEnabled(true);
+}
+
+void TMainForm::finishRun(
+    const std::shared_ptr<std::optional<calc::TResult>> &result, const QString &error)
+{
+    endRun();
+    Gauge->hide();
     if (!error.isEmpty()) {
         showMessage(error);
         return;

@@ -168,6 +168,8 @@ private:
     void updatePlaneGrid();
     bool gridsMatch() const;
     void refreshIfStale();
+    void beginRun();
+    void endRun();
     void finishRun(
         const std::shared_ptr<std::optional<calc::TResult>> &result, const QString &error);
     void queueStationsRedraw();

@@ -55,10 +55,7 @@ void TMainForm::connectMap()
 map::TRenderOptions TMainForm::MapOptions() const
 {
     map::TRenderOptions o;
-    // Until the window is first shown the panel has no size of its own yet.
-    const QSize size = PaintBox->window()->isVisible() ? PaintBox->size() : PaintBox->sizeHint();
-    o.Size = size.expandedTo(QSize(map::kMinPageSide, map::kMinPageSide))
-                 .boundedTo(QSize(map::kMaxPageSide, map::kMaxPageSide));
+    o.Size = MapPageSize(PaintBox);
     m_calcPage->MapOptions->ApplyTo(o);
     o.Degrees = GeoCheckBox->isChecked();
     o.Vp = VpSpinEdit->Value();

@@ -55,16 +55,10 @@ void TMainForm::buildPlanning()
                                 TPlanPage::TFinished finished) {
         if (m_running)
             return false;
-        m_running = true;
-        CalcButton->setEnabled(false);
-        m_cancelAction->setEnabled(true);
-        qApp->installEventFilter(this);
+        beginRun();
         m_run->Start(std::move(work), std::move(progress),
             [this, finished = std::move(finished)](std::exception_ptr error) {
-                m_running = false;
-                m_cancelAction->setEnabled(false);
-                qApp->removeEventFilter(this);
-                CalcButton->setEnabled(true);
+                endRun();
                 finished(std::move(error));
             });
         return true;

@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QWidget>
 
 #include "controls/GridExt.h"
 #include "controls/SpinExt.h"
+#include "map/qt/MapRender.h"
 
 namespace valdrin::app {
 
@@ -137,6 +139,13 @@ bool TTypedCount::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+QSize MapPageSize(const QWidget *panel)
+{
+    const QSize size = panel->window()->isVisible() ? panel->size() : panel->sizeHint();
+    return size.expandedTo(QSize(map::kMinPageSide, map::kMinPageSide))
+        .boundedTo(QSize(map::kMaxPageSide, map::kMaxPageSide));
 }
 
 } // namespace valdrin::app

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -38,6 +39,10 @@ QPushButton *MakeButton(const char *name, const char *caption, QWidget *parent);
 // Range, step, format and value are set from the control lists afterwards.
 controls::TFloatSpinEdit *MakeFloatEdit(const char *name, QWidget *parent);
 controls::TStrGrid *MakeGrid(const char *name, int rows, int cols, QWidget *parent);
+
+// The page size a map panel draws at: its own, or its size hint until the
+// window is first shown, within the renderer's limits.
+QSize MapPageSize(const QWidget *panel);
 
 // A count typed digit by digit passes through values the user does not mean
 // ("3" on the way to "30"); applying those would cut the tables and lose

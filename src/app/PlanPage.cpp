@@ -233,7 +233,7 @@ TPlanPage::TPlanPage(QWidget *parent)
     stack->setStackingMode(QStackedLayout::StackAll);
     PlanBox = new TPaintBox(mapPanel);
     PlanBox->setObjectName(QStringLiteral("PlanBox"));
-    PlanBox->setMinimumSize(400, 300);
+    PlanBox->setMinimumSize(kMinMapWidth, kMinMapHeight);
     PlanGauge = new TGauge(mapPanel);
     PlanGauge->setObjectName(QStringLiteral("PlanGauge"));
     stack->addWidget(PlanBox);
@@ -683,9 +683,7 @@ void TPlanPage::redraw()
     o.FixedRange = false; // the user's range is that of the results map's quantity
     o.Title = {};
     o.Title.Quantity = m_quantity.toStdString();
-    const QSize size = PlanBox->window()->isVisible() ? PlanBox->size() : PlanBox->sizeHint();
-    o.Size = size.expandedTo(QSize(map::kMinPageSide, map::kMinPageSide))
-                 .boundedTo(QSize(map::kMaxPageSide, map::kMaxPageSide));
+    o.Size = MapPageSize(PlanBox);
     m_clean = map::RenderMapImage(scene, o, &m_page);
     paintOverlay();
 }
